@@ -1,0 +1,16 @@
+# Installs the build tree into a scratch prefix, then configures, builds and
+# runs a project that uses it only through find_package(Tessaplan).
+function(run_step)
+    execute_process(COMMAND ${ARGV} RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "failed (${result}): ${ARGV}")
+    endif()
+endfunction()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+set(prefix ${WORK_DIR}/prefix)
+run_step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+run_step(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G Ninja
+    -DCMAKE_PREFIX_PATH=${prefix})
+run_step(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+run_step(${WORK_DIR}/build/consumer)
