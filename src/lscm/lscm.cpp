@@ -1,0 +1,117 @@
+#include "lscm.h"
+
+#include <cmath>
+
+#include <Eigen/IterativeLinearSolvers>
+
+#include <tessaplan/surface.h>
+#include <velmora/basic/velmora_exception.h>
+
+#include "attribute/attribute_lookup.h"
+#include "lscm_limits.h"
+
+namespace nodara
+{
+    namespace
+    {
+        const TriangulatedSurface<3>& checked(
+            const TriangulatedSurface<3>& surface)
+        {
+            check_lscm_counts(surface.nb_vertices(), surface.nb_polygons());
+            return surface;
+        }
+
+        bool all_finite(const double* values, Eigen::Index count)
+        {
+            for (Eigen::Index i = 0; i < count; ++i)
+            {
+                if (!std::isfinite(values[i]))
+                {
+                    return false;
+                }
+            }
+            return true;
+        }
+
+        [[noreturn]] void solving_failed()
+        {
+            throw VelmoraException{"[LSCM::solve] Solving failed"};
+        }
+    }  // namespace
+
+    LSCM::LSCM(const TriangulatedSurface<3>& surface_in,
+               absl::string_view attribute_name)
+        : surface(checked(surface_in)),
+          attribute(find_or_create_attribute<VariableAttribute, Point<2>>(
+              surface.vertex_attribute_manager(),
+              attribute_name,
+              Point<2>{},
+              AttributeFlags{true, false})),
+          pinned_vertices{NO_ID, NO_ID},
+          free_matrix(static_cast<int>(2 * surface.nb_polygons()),
+                      static_cast<int>(2 * surface.nb_vertices() - 4)),
+          pinned_matrix(static_cast<int>(2 * surface.nb_polygons()), 4),
+          pinned_values(Eigen::VectorXd::Zero(4)),
+          free_values(static_cast<Eigen::Index>(2 * surface.nb_vertices() - 4)),
+          vertex_unknown(surface.nb_vertices())
+    {
+        free_triplets.reserve(12 * surface.nb_polygons());
+    }
+
+    void LSCM::solve()
+    {
+        pin_vertices();
+        build_system();
+        solve_system();
+        write_back();
+    }
+
+    void LSCM::solve_system()
+    {
+        Eigen::LeastSquaresConjugateGradient<Eigen::SparseMatrix<double>>
+            solver;
+        solver.setMaxIterations(100 * surface.nb_vertices());
+        solver.setTolerance(1e-10);
+        solver.compute(free_matrix);
+        if (solver.info() != Eigen::Success)
+        {
+            throw VelmoraException{"[LSCM::solve] Decomposition failed"};
+        }
+        // A non-finite coefficient (a triangle with two corners at one
+        // position, or non-finite coordinates) can never pass the stopping
+        // test: fail now instead of running every iteration.
+        if (!all_finite(free_matrix.valuePtr(), free_matrix.nonZeros()) ||
+            !all_finite(pinned_values.data(), pinned_values.size()) ||
+            !all_finite(free_values.data(), free_values.size()))
+        {
+            solving_failed();
+        }
+        free_values = solver.solveWithGuess(pinned_values, free_values);
+        if (solver.info() != Eigen::Success)
+        {
+            solving_failed();
+        }
+    }
+
+    void LSCM::write_back()
+    {
+        const auto nb_vertices = surface.nb_vertices();
+        for (index_t v = 0; v < nb_vertices; ++v)
+        {
+            if (v == pinned_vertices[0] || v == pinned_vertices[1])
+            {
+                continue;
+            }
+            const auto s = vertex_unknown[v];
+            attribute->set_value(
+                v, Point<2>{{free_values[2 * s], free_values[2 * s + 1]}});
+        }
+    }
+
+    void compute_LSCM_parameterization(
+        const TriangulatedSurface<3>& surface, absl::string_view attribute_name)
+    {
+        LSCM lscm{surface, attribute_name};
+        lscm.solve();
+    }
+}  // namespace nodara

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include <Eigen/SparseCore>
+#include <absl/container/fixed_array.h>
+#include <absl/strings/string_view.h>
+
+#include <velmora/geometry/vector.h>
+#include <velmora/mesh/triangulated_surface.h>
+
+#include "attribute/variable_attribute.h"
+
+namespace nodara
+{
+    /// The complex weight real + i * imaginary of one corner of a triangle
+    /// in the conformality equation of that triangle.
+    struct CornerWeight
+    {
+        PolygonVertex polygon_vertex;
+        double real;
+        double imaginary;
+    };
+
+    /// One least squares conformal map computation: pins two vertices at
+    /// their projections onto the surface's mean plane, assembles two
+    /// equations per triangle and solves for the other vertices in the
+    /// least-squares sense. Lives for one call of
+    /// compute_LSCM_parameterization.
+    class LSCM
+    {
+        friend class LSCMInspector;
+
+    public:
+        /// Gets or creates the Point<2> vertex attribute `attribute_name` and
+        /// sizes every buffer. Throws VelmoraException when the surface has
+        /// fewer than two vertices or counts too large for the system's index
+        /// types, or when the name holds an attribute of another type.
+        LSCM(const TriangulatedSurface<3>& surface,
+             absl::string_view attribute_name);
+
+        /// Runs the pin step, the assembly and the solve, and writes the
+        /// solution into the attribute. Throws VelmoraException on failure;
+        /// after the pin step the attribute holds the projections.
+        void solve();
+
+    private:
+        using Triplets = std::vector<Eigen::Triplet<double>>;
+
+        // Pin step.
+        void pin_vertices();
+        std::pair<Vector<3>, Vector<3>> projection_axes() const;
+        void project_vertices(const Vector<3>& a, const Vector<3>& b);
+        void number_unknowns();
+
+        // Assembly.
+        void build_system();
+        std::array<CornerWeight, 3> triangle_weights(index_t t) const;
+        void add_corner(const CornerWeight& corner);
+        static void add_corner_triplets(
+            Triplets& triplets, index_t slot, const CornerWeight& corner);
+
+        // Solve and write-back.
+        void solve_system();
+        void write_back();
+
+        const TriangulatedSurface<3>& surface;
+        std::shared_ptr<VariableAttribute<Point<2>>> attribute;
+        std::array<index_t, 2> pinned_vertices;
+        Eigen::SparseMatrix<double> free_matrix;
+        Triplets free_triplets;
+        Eigen::SparseMatrix<double> pinned_matrix;
+        Triplets pinned_triplets;
+        Eigen::VectorXd pinned_values;
+        Eigen::VectorXd free_values;
+        absl::FixedArray<index_t> vertex_unknown;
+    };
+}  // namespace nodara

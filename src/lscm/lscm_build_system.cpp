@@ -1,0 +1,91 @@
+// The assembly of LSCM: two conformality equations per triangle, split into
+// the columns of the free unknowns and those of the pinned coordinates.
+#include <cmath>
+
+#include "lscm.h"
+
+namespace nodara
+{
+    std::array<CornerWeight, 3> LSCM::triangle_weights(index_t t) const
+    {
+        const auto triangle = surface.triangle(t);
+        const auto& corners = triangle.vertices();
+        const Vector<3> e1{corners[0].get(), corners[1].get()};
+        const Vector<3> e2{corners[0].get(), corners[2].get()};
+        const auto l1 = e1.length();
+        const auto l2 = e2.length();
+        auto cosine = e2.dot(e1) / (l2 * l1);
+        if (cosine < -0.999999)
+        {
+            cosine = -0.999999;
+        }
+        else if (cosine > 0.999999)
+        {
+            cosine = 0.999999;
+        }
+
+        // The triangle in its own frame: corner 0 at the origin, corner 1 on
+        // the positive x axis, corner 2 above it.
+        const double x0 = 0.0;
+        const double y0 = 0.0;
+        const double x1 = l1;
+        const double y1 = 0.0;
+        const double x2 = cosine * l2;
+        const double y2 = std::sin(std::acos(cosine)) * l2;
+        const double d =
+            (x0 * y1 - x1 * y0) + (x1 * y2 - x2 * y1) + (x2 * y0 - x0 * y2);
+        const double s = std::sqrt(d);
+
+        // Each corner weighs the opposite edge of the local triangle.
+        return {{{PolygonVertex{t, 0}, (x2 - x1) / s, (y2 - y1) / s},
+                 {PolygonVertex{t, 1}, (x0 - x2) / s, (y0 - y2) / s},
+                 {PolygonVertex{t, 2}, (x1 - x0) / s, (y1 - y0) / s}}};
+    }
+
+    void LSCM::add_corner(const CornerWeight& corner)
+    {
+        const auto vertex = surface.polygon_vertex(corner.polygon_vertex);
+        const auto s = vertex_unknown[vertex];
+        if (vertex == pinned_vertices[0] || vertex == pinned_vertices[1])
+        {
+            const auto& position = attribute->value(vertex);
+            pinned_values[2 * s] = position.value(0);
+            pinned_values[2 * s + 1] = position.value(1);
+            add_corner_triplets(pinned_triplets, s, corner);
+        }
+        else
+        {
+            add_corner_triplets(free_triplets, s, corner);
+        }
+    }
+
+    void LSCM::add_corner_triplets(
+        Triplets& triplets, index_t slot, const CornerWeight& corner)
+    {
+        const auto row = static_cast<int>(2 * corner.polygon_vertex.polygon_id);
+        const auto column = static_cast<int>(2 * slot);
+        const auto alpha = corner.real;
+        const auto beta = corner.imaginary;
+        triplets.emplace_back(row, column, alpha);
+        triplets.emplace_back(row, column + 1, -beta);
+        triplets.emplace_back(row + 1, column, beta);
+        triplets.emplace_back(row + 1, column + 1, alpha);
+    }
+
+    void LSCM::build_system()
+    {
+        for (index_t t = 0; t < surface.nb_polygons(); ++t)
+        {
+            for (const auto& corner : triangle_weights(t))
+            {
+                add_corner(corner);
+            }
+        }
+        free_matrix.setFromTriplets(free_triplets.begin(), free_triplets.end());
+        pinned_matrix.setFromTriplets(
+            pinned_triplets.begin(), pinned_triplets.end());
+        Eigen::VectorXd rhs = Eigen::VectorXd::Zero(pinned_matrix.rows());
+        rhs -= pinned_matrix * pinned_values;
+        pinned_values = rhs;
+    }
+}  // namespace nodara
