@@ -1,5 +1,6 @@
 #include "lscm.h"
 
+#include <chrono>
 #include <cmath>
 
 #include <Eigen/IterativeLinearSolvers>
@@ -33,6 +34,13 @@ namespace nodara
             return true;
         }
 
+        double seconds_since(std::chrono::steady_clock::time_point start)
+        {
+            return std::chrono::duration<double>(
+                       std::chrono::steady_clock::now() - start)
+                .count();
+        }
+
         [[noreturn]] void solving_failed()
         {
             throw VelmoraException{"[LSCM::solve] Solving failed"};
@@ -60,9 +68,15 @@ namespace nodara
 
     void LSCM::solve()
     {
+        auto start = std::chrono::steady_clock::now();
         pin_vertices();
+        statistics_.pin_seconds = seconds_since(start);
+        start = std::chrono::steady_clock::now();
         build_system();
+        statistics_.assembly_seconds = seconds_since(start);
+        start = std::chrono::steady_clock::now();
         solve_system();
+        statistics_.solve_seconds = seconds_since(start);
         write_back();
     }
 
@@ -87,6 +101,8 @@ namespace nodara
             solving_failed();
         }
         free_values = solver.solveWithGuess(pinned_values, free_values);
+        statistics_.iterations = solver.iterations();
+        statistics_.relative_error = solver.error();
         if (solver.info() != Eigen::Success)
         {
             solving_failed();

@@ -13,6 +13,7 @@
 #include <velmora/mesh/triangulated_surface.h>
 
 #include "attribute/variable_attribute.h"
+#include "lscm_statistics.h"
 
 namespace nodara
 {
@@ -47,6 +48,9 @@ namespace nodara
         /// after the pin step the attribute holds the projections.
         void solve();
 
+        /// Timings and solver figures of the last solve().
+        const LSCMStatistics& statistics() const { return statistics_; }
+
     private:
         using Triplets = std::vector<Eigen::Triplet<double>>;
 
@@ -77,5 +81,6 @@ namespace nodara
         Eigen::VectorXd pinned_values;
         Eigen::VectorXd free_values;
         absl::FixedArray<index_t> vertex_unknown;
+        LSCMStatistics statistics_;
     };
 }  // namespace nodara

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace nodara
+{
+    namespace bench
+    {
+        /// How a measurement run in a child process ended.
+        struct ChildResult
+        {
+            bool finished{false};   // exited on its own with status 0
+            bool timed_out{false};  // killed at the time limit
+            std::string output;     // what the child wrote to its pipe
+            long peak_rss_kb{0};    // the child's peak resident memory
+        };
+
+        /// Runs `work` in a forked child, which writes its result text to
+        /// the given file descriptor; kills it after `seconds`.
+        ChildResult run_in_child(
+            const std::function<std::string()>& work, double seconds);
+    }  // namespace bench
+}  // namespace nodara
