@@ -1,26 +1,50 @@
 // Times compute_LSCM_parameterization step by step on generated disk-shaped
-// surfaces, each in a child process under a time limit.
+// surfaces and, where CGAL is available, CGAL's LSCM on the same surfaces.
+// Every measurement runs in its own child process under a time limit; peak
+// memory is the child's peak resident set when the parameterization ends.
 //
-//   lscm_bench [--large] [--timeout SECONDS] [--sizes N,N,...]
+//   lscm_bench [--large] [--no-cgal] [--no-verify] [--timeout SECONDS]
+//              [--sizes N,N,...]
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
+#include "attribute/attribute_lookup.h"
 #include "child_process.h"
-#include "lscm/lscm.h"
+#include "conformal_energy.h"
+#include "lscm_inspector.h"
 #include "surface_generators.h"
+#ifdef TESSAPLAN_BENCH_WITH_CGAL
+#include "cgal_lscm.h"
+#endif
 
 namespace
 {
     using nodara::bench::SurfaceKind;
+    using Fields = std::map<std::string, double>;
 
     struct Options
     {
         std::vector<std::size_t> sizes{2000, 20000, 200000};
         double timeout{1800};
+        bool cgal{true};
+        bool verify{true};
     };
+
+    [[noreturn]] void usage()
+    {
+        std::fprintf(stderr,
+                     "usage: lscm_bench [--large] [--no-cgal] [--no-verify] "
+                     "[--timeout SECONDS] [--sizes N,N,...]\n");
+        std::exit(2);
+    }
 
     Options parse(int argc, char** argv)
     {
@@ -31,6 +55,14 @@ namespace
             if (arg == "--large")
             {
                 options.sizes.push_back(2000000);
+            }
+            else if (arg == "--no-cgal")
+            {
+                options.cgal = false;
+            }
+            else if (arg == "--no-verify")
+            {
+                options.verify = false;
             }
             else if (arg == "--timeout" && i + 1 < argc)
             {
@@ -48,57 +80,186 @@ namespace
             }
             else
             {
-                std::fprintf(stderr,
-                             "usage: lscm_bench [--large] [--timeout SECONDS] "
-                             "[--sizes N,N,...]\n");
-                std::exit(2);
+                usage();
             }
         }
         return options;
     }
 
-    // Runs in the child: one surface, one parameterization.
-    std::string measure(SurfaceKind kind, std::size_t nb_triangles)
+    double peak_rss_mb()
     {
-        const auto surface = nodara::bench::make_surface(kind, nb_triangles);
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return usage.ru_maxrss / 1024.0;
+    }
+
+    std::string format(const Fields& fields)
+    {
+        std::string text;
+        for (const auto& field : fields)
+        {
+            char item[96];
+            std::snprintf(item, sizeof item, "%s=%.17g ", field.first.c_str(),
+                          field.second);
+            text += item;
+        }
+        return text;
+    }
+
+    Fields parse_fields(const std::string& text)
+    {
+        Fields fields;
+        std::stringstream stream{text};
+        std::string item;
+        while (stream >> item)
+        {
+            const auto equals = item.find('=');
+            if (equals != std::string::npos)
+            {
+                fields[item.substr(0, equals)] =
+                    std::atof(item.c_str() + equals + 1);
+            }
+        }
+        return fields;
+    }
+
+    std::vector<nodara::Point<2>> read_map(
+        const nodara::TriangulatedSurface<3>& surface)
+    {
+        const auto uv = nodara::find_attribute<nodara::Point<2>>(
+            surface.vertex_attribute_manager(), "uv");
+        std::vector<nodara::Point<2>> map;
+        for (nodara::index_t v = 0; v < surface.nb_vertices(); ++v)
+        {
+            map.push_back(uv->value(v));
+        }
+        return map;
+    }
+
+    // Child: this library's parameterization.
+    std::string measure_ours(SurfaceKind kind, std::size_t size, bool verify)
+    {
+        const auto surface = nodara::bench::make_surface(kind, size);
+        const auto start = std::chrono::steady_clock::now();
         nodara::LSCM lscm{*surface, "uv"};
         lscm.solve();
+        Fields fields;
+        fields["seconds"] = std::chrono::duration<double>(
+                                std::chrono::steady_clock::now() - start)
+                                .count();
+        fields["peak_mb"] = peak_rss_mb();
         const auto& s = lscm.statistics();
-        char line[256];
-        std::snprintf(line, sizeof line, "%9u %9u %8.3f %8.3f %9.3f %7lld %9.2e",
-                      surface->nb_polygons(), surface->nb_vertices(),
-                      s.pin_seconds, s.assembly_seconds, s.solve_seconds,
-                      static_cast<long long>(s.iterations), s.relative_error);
-        return line;
+        fields["triangles"] = surface->nb_polygons();
+        fields["pin"] = s.pin_seconds;
+        fields["assembly"] = s.assembly_seconds;
+        fields["solve"] = s.solve_seconds;
+        fields["direct"] = s.direct_seconds;
+        fields["iterations"] = static_cast<double>(s.iterations);
+        fields["error"] = s.relative_error;
+        const auto energy =
+            nodara::bench::conformal_energy(lscm, read_map(*surface));
+        fields["energy"] = energy;
+        if (verify)
+        {
+            const auto minimum = nodara::bench::direct_minimum_energy(lscm);
+            fields["energy_vs_direct"] = (energy - minimum) / minimum;
+        }
+        return format(fields);
+    }
+
+#ifdef TESSAPLAN_BENCH_WITH_CGAL
+    // Child: CGAL's parameterization, then its energy in this library's
+    // system once moved onto the same pinned positions.
+    std::string measure_cgal(SurfaceKind kind, std::size_t size)
+    {
+        const auto surface = nodara::bench::make_surface(kind, size);
+        const auto cgal = nodara::bench::cgal_lscm(*surface);
+        Fields fields;
+        fields["seconds"] = cgal.seconds;
+        fields["peak_mb"] = peak_rss_mb();
+        nodara::LSCM lscm{*surface, "uv"};
+        lscm.solve();
+        const auto ours = read_map(*surface);
+        const auto pins = nodara::LSCMInspector{lscm}.pinned_vertices();
+        const auto aligned = nodara::bench::align_to_pins(
+            lscm, {ours[pins[0]], ours[pins[1]]}, cgal.uv);
+        const auto energy = nodara::bench::conformal_energy(lscm, aligned);
+        const auto own = nodara::bench::conformal_energy(lscm, ours);
+        fields["energy_excess"] = (energy - own) / own;
+        return format(fields);
+    }
+#endif
+
+    // Runs one child; prints a failure and returns empty fields on error.
+    Fields run(const std::function<std::string()>& work, double timeout,
+               const char* who)
+    {
+        const auto result = nodara::bench::run_in_child(work, timeout);
+        if (!result.finished)
+        {
+            std::printf("  %s: %s (peak %.0f MB)\n", who,
+                        result.timed_out ? "timed out" : result.output.c_str(),
+                        result.peak_rss_kb / 1024.0);
+            return {};
+        }
+        return parse_fields(result.output);
+    }
+
+    void report(const std::string& label, const Fields& ours,
+                const Fields& cgal)
+    {
+        std::printf(
+            "%-18s %9.0f | %7.3f s (pin %.3f, build %.3f, solve %.3f of "
+            "which direct %.3f) %6.0f MB, %4.0f iterations, rel. error "
+            "%.1e, energy vs direct minimiser %+.1e\n",
+            label.c_str(), ours.at("triangles"), ours.at("seconds"),
+            ours.at("pin"), ours.at("assembly"), ours.at("solve"),
+            ours.at("direct"), ours.at("peak_mb"), ours.at("iterations"),
+            ours.at("error"),
+            ours.count("energy_vs_direct") ? ours.at("energy_vs_direct") :
+                                             std::nan(""));
+        if (!cgal.empty())
+        {
+            std::printf("%-18s %9s | CGAL %7.3f s %6.0f MB: %.1fx the time, "
+                        "%.2fx the memory; CGAL's energy on the same pins "
+                        "%+.1e relative\n",
+                        "", "", cgal.at("seconds"), cgal.at("peak_mb"),
+                        cgal.at("seconds") / ours.at("seconds"),
+                        cgal.at("peak_mb") / ours.at("peak_mb"),
+                        cgal.at("energy_excess"));
+        }
     }
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const auto options = parse(argc, argv);
-    std::printf("%-18s %9s %9s %8s %8s %9s %7s %9s %9s\n", "surface",
-                "triangles", "vertices", "pin s", "build s", "solve s", "iters",
-                "rel.err", "peak MB");
+#ifndef TESSAPLAN_BENCH_WITH_CGAL
+    if (options.cgal)
+    {
+        std::printf("CGAL not found at build time: its LSCM is skipped.\n");
+    }
+#endif
     for (const auto size : options.sizes)
     {
         for (const auto kind :
              {SurfaceKind::wavy_height_field, SurfaceKind::spherical_cap})
         {
-            const auto result = nodara::bench::run_in_child(
-                [&] { return measure(kind, size); }, options.timeout);
             const auto label = nodara::bench::name(kind);
-            if (result.finished)
+            const auto ours = run(
+                [&] { return measure_ours(kind, size, options.verify); },
+                options.timeout, "Tessaplan");
+            Fields cgal;
+#ifdef TESSAPLAN_BENCH_WITH_CGAL
+            if (options.cgal)
             {
-                std::printf("%-18s %s %9.1f\n", label.c_str(),
-                            result.output.c_str(), result.peak_rss_kb / 1024.0);
+                cgal = run([&] { return measure_cgal(kind, size); },
+                           options.timeout, "CGAL");
             }
-            else
+#endif
+            if (!ours.empty())
             {
-                std::printf("%-18s %9zu %s (peak %.1f MB)\n", label.c_str(),
-                            size,
-                            result.timed_out ? "timed out" :
-                                               result.output.c_str(),
-                            result.peak_rss_kb / 1024.0);
+                report(label, ours, cgal);
             }
             std::fflush(stdout);
         }

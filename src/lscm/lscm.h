@@ -69,6 +69,7 @@ namespace nodara
 
         // Solve and write-back.
         void solve_system();
+        void start_from_direct_solution();
         void write_back();
 
         const TriangulatedSurface<3>& surface;

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <Eigen/SparseCore>
+
+namespace nodara
+{
+    /// Solves min |F x - b| through a sparse Cholesky factorisation of the
+    /// normal equations. F must be the real form of a complex matrix W: every
+    /// 2 x 2 block of rows (2i, 2i + 1) and columns (2j, 2j + 1) reads
+    /// [[a, -c], [c, a]] for the entry a + i c of W, and b pairs likewise into
+    /// a complex vector. The factorisation is then done on the Hermitian
+    /// matrix W^H W, a quarter of the size of F^T F. Only the columns that
+    /// hold entries take part; the entries of x of empty columns are left as
+    /// they are. Returns false, with x unchanged, when F is not of that form,
+    /// when the factorisation meets a pivot that is not positive or when the
+    /// solution is not finite. A matrix that is singular only up to rounding
+    /// may still be factored: the caller makes sure the system is well posed.
+    /// Throws std::bad_alloc when memory runs out.
+    bool solve_normal_equations(const Eigen::SparseMatrix<double>& F,
+                                const Eigen::VectorXd& b,
+                                Eigen::VectorXd& x);
+}  // namespace nodara
