@@ -78,6 +78,12 @@ namespace nodara
             {
                 return;
             }
+            if (&source == this)
+            {
+                // assign() from a range of the vector itself is undefined.
+                values_.resize(nb_elements);
+                return;
+            }
             values_.assign(source.values_.begin(),
                            source.values_.begin() + nb_elements);
         }
@@ -205,7 +211,7 @@ namespace nodara
         std::fill(visited.begin(), visited.end(), false);
         for (std::size_t start = 0; start < size; ++start)
         {
-            if (visited[start])
+            if (visited[start] || order[start] == start)
             {
                 continue;
             }

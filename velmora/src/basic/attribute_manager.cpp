@@ -105,6 +105,20 @@ namespace nodara
                 "[AttributeManager::reorder_elements] Expected one entry per "
                 "element"};
         }
+        // Checked here rather than left to each attribute: an attribute kind
+        // that trusts its input would write out of bounds, and a check that
+        // fails in the second attribute would leave the first one permuted.
+        std::vector<bool> seen(nb_elements_, false);
+        for (const auto index : order)
+        {
+            if (index >= nb_elements_ || seen[index])
+            {
+                throw VelmoraException{
+                    "[AttributeManager::reorder_elements] The order is not a "
+                    "permutation of the elements"};
+            }
+            seen[index] = true;
+        }
         for (auto& entry : attributes_)
         {
             entry.second->reorder_elements(order);

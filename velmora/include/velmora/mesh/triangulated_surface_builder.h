@@ -2,6 +2,9 @@
 
 #include <array>
 #include <memory>
+#include <vector>
+
+#include <absl/types/span.h>
 
 #include <velmora/mesh/triangulated_surface.h>
 
@@ -57,10 +60,60 @@ namespace nodara
         /// attributes cloned.
         void copy(const TriangulatedSurface<D>& from);
 
+        /// Deletes every vertex whose flag is set and every triangle that
+        /// uses one. The remaining vertices and triangles keep their relative
+        /// order and are renumbered from 0; triangle corners follow, and an
+        /// edge whose neighbour is deleted goes on the border. Every vertex
+        /// attribute drops the deleted vertices. Returns, for each old
+        /// vertex, its new id or NO_ID when deleted. Throws VelmoraException,
+        /// changing nothing, when there is not one flag per vertex.
+        std::vector<index_t> delete_vertices(
+            const std::vector<bool>& to_delete);
+
+        /// Renumbers the vertices: new vertex k is old vertex order[k]. Its
+        /// point, the triangle corners that name it and its values in every
+        /// vertex attribute follow it; triangles and adjacencies keep their
+        /// ids. Throws VelmoraException, changing nothing, when `order` is
+        /// not a permutation of the vertex ids.
+        void permute_vertices(absl::Span<const index_t> order);
+
+        /// Inserts a vertex at the midpoint of `edge` and splits the triangle
+        /// and the one recorded across the edge, if any, in two. Triangle t
+        /// keeps the half at corner edge_id and the half at the next corner
+        /// becomes triangle nb_polygons(); the triangle across is split the
+        /// same way into itself and the triangle after that. Adjacencies of
+        /// the new and changed triangles and of their neighbours are updated.
+        /// The new vertex gets, in every vertex attribute, the mean of the
+        /// edge ends' values. Returns the new vertex id. Throws
+        /// VelmoraException, changing nothing, for an unknown polygon or
+        /// edge index, when the triangle recorded across the edge does not
+        /// have that edge, or when the counts would overflow. An edge used by
+        /// more than two triangles has no neighbour recorded: only this
+        /// triangle is split then.
+        index_t split_edge(const PolygonEdge& edge);
+
+        /// Inserts a vertex at the centroid of triangle t and splits t into
+        /// three: t keeps edge 0 and the triangles nb_polygons() and
+        /// nb_polygons() + 1 take edges 1 and 2, each with that edge as its
+        /// edge 0 and the new vertex as its corner 2. Adjacencies are updated
+        /// as for split_edge. The new vertex gets, in every vertex attribute,
+        /// the mean of the three corners' values. Returns the new vertex id.
+        /// Throws VelmoraException, changing nothing, for an unknown
+        /// triangle or when the counts would overflow.
+        index_t split_triangle(index_t t);
+
+        /// Copies the values of vertex `from` onto vertex `to` in every vertex
+        /// attribute; points are not moved. Throws VelmoraException for an
+        /// unknown vertex.
+        void copy_vertex_attributes(index_t from, index_t to);
+
     private:
         void check_vertex(index_t v, const char* operation) const;
-        void check_polygon_edge(
-            const PolygonEdge& edge, const char* operation) const;
+        void check_polygon_edge(const PolygonEdge& edge,
+                                const char* operation) const;
+        index_t add_interpolated_vertex(const std::array<index_t, 3>& corners,
+                                        local_index_t nb_corners,
+                                        const char* operation);
 
         TriangulatedSurface<D>& surface_;
     };
