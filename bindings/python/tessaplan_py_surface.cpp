@@ -1,0 +1,16 @@
+// Python module exposing the two functions of Tessaplan_surface. The
+// surface and name classes come from velmora_py_mesh, found through
+// pybind11's shared registry; the arguments go to the library unchanged and
+// its exceptions reach Python through pybind11's default translation.
+
+#include <pybind11/pybind11.h>
+
+#include <tessaplan/surface.h>
+
+PYBIND11_MODULE(tessaplan_py_surface, m)
+{
+    m.doc() = "Tessaplan Python binding for surface";
+    m.def("convert_surface3d_into_2d", &nodara::convert_surface3d_into_2d);
+    m.def("compute_LSCM_parameterization",
+          &nodara::compute_LSCM_parameterization);
+}
