@@ -1,0 +1,223 @@
+#include <tessaplan/distortion.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include <Eigen/Core>
+#include <Eigen/LU>
+
+#include <velmora/basic/velmora_exception.h>
+#include <velmora/geometry/vector.h>
+
+#include "attribute/attribute_lookup.h"
+
+namespace nodara
+{
+    namespace
+    {
+        constexpr double infinity = std::numeric_limits<double>::infinity();
+        constexpr double not_a_number =
+            std::numeric_limits<double>::quiet_NaN();
+
+        // sigma1 / sigma2 of a 2x2 map, from its split into a similarity
+        // part [[e, -h], [h, e]] and an anti-similarity part [[f, g], [g,
+        // -f]]: the singular values are |q| + |r| and ||q| - |r||. The
+        // smaller one is taken as |det| / sigma1, which keeps its precision
+        // when the map is nearly singular.
+        double singular_value_ratio(const Eigen::Matrix2d& map)
+        {
+            const double e = 0.5 * (map(0, 0) + map(1, 1));
+            const double f = 0.5 * (map(0, 0) - map(1, 1));
+            const double g = 0.5 * (map(1, 0) + map(0, 1));
+            const double h = 0.5 * (map(1, 0) - map(0, 1));
+            const double largest = std::hypot(e, h) + std::hypot(f, g);
+            const double determinant = std::abs(map.determinant());
+            if (!(determinant > 0.0) || !std::isfinite(determinant) ||
+                !std::isfinite(largest))
+            {
+                return infinity;
+            }
+            // Rounding may put a similarity a hair below 1.
+            return std::max(1.0, largest * (largest / determinant));
+        }
+
+        struct TriangleMeasure
+        {
+            double area{0.0};
+            double signed_image_area{not_a_number};
+            double conformal{not_a_number};
+            bool degenerate{true};
+        };
+
+        TriangleMeasure measure_triangle(
+            const std::array<const Point<3>*, 3>& corners,
+            const std::array<Point<2>, 3>& image)
+        {
+            TriangleMeasure measure;
+            const Vector<3> edge1{*corners[0], *corners[1]};
+            const Vector<3> edge2{*corners[0], *corners[2]};
+            const double length1 = edge1.length();
+            const double twice_area = cross(edge1, edge2).length();
+            const Eigen::Matrix2d image_edges{
+                {image[1][0] - image[0][0], image[2][0] - image[0][0]},
+                {image[1][1] - image[0][1], image[2][1] - image[0][1]}};
+            measure.signed_image_area = 0.5 * image_edges.determinant();
+            if (!(twice_area > 0.0) || !std::isfinite(twice_area))
+            {
+                return measure;
+            }
+            measure.degenerate = false;
+            measure.area = 0.5 * twice_area;
+            // The triangle in an orthonormal frame of its own plane: corner 0
+            // at the origin, corner 1 on the first axis, corner 2 on the
+            // positive side of it, so that the frame turns like the image
+            // does when orientation is kept.
+            const Eigen::Matrix2d frame_edges{
+                {length1, edge1.dot(edge2) / length1},
+                {0.0, twice_area / length1}};
+            measure.conformal =
+                singular_value_ratio(image_edges * frame_edges.inverse());
+            return measure;
+        }
+
+        DistortionStatistics statistics_of(std::vector<double> values)
+        {
+            const auto undefined = [](double value)
+            { return std::isnan(value); };
+            if (values.empty() ||
+                std::any_of(values.begin(), values.end(), undefined))
+            {
+                return {not_a_number, not_a_number, not_a_number};
+            }
+            double sum = 0.0;
+            for (const double value : values)
+            {
+                sum += value;
+            }
+            const auto count = static_cast<std::uint64_t>(values.size());
+            // Nearest rank, ceil(0.95 n), in integers to avoid 0.95 * n
+            // rounding across a whole number.
+            const auto rank = (95 * count + 99) / 100;
+            const auto nth = values.begin() + static_cast<long>(rank - 1);
+            std::nth_element(values.begin(), nth, values.end());
+            DistortionStatistics statistics{};
+            statistics.mean = sum / static_cast<double>(count);
+            statistics.p95 = *nth;
+            statistics.max = *std::max_element(nth, values.end());
+            return statistics;
+        }
+    }  // namespace
+
+    TriangleDistortions compute_triangle_distortions(
+        const TriangulatedSurface<3>& surface, absl::string_view attribute_name)
+    {
+        const auto attribute = find_attribute<Point<2>>(
+            surface.vertex_attribute_manager(), attribute_name);
+        const auto nb_triangles = surface.nb_polygons();
+        TriangleDistortions result;
+        result.conformal.resize(nb_triangles, not_a_number);
+        result.area.resize(nb_triangles, not_a_number);
+        result.signed_image_area.resize(nb_triangles, not_a_number);
+        result.flipped.resize(nb_triangles, false);
+        result.degenerate.resize(nb_triangles, true);
+
+        std::vector<double> areas(nb_triangles, 0.0);
+        double total_area = 0.0;
+        double total_image_area = 0.0;
+        index_t nb_counter_clockwise = 0;
+        index_t nb_clockwise = 0;
+        for (index_t t = 0; t < nb_triangles; ++t)
+        {
+            const auto& vertices = surface.polygon_vertices(t);
+            const auto measure = measure_triangle(
+                {&surface.point(vertices[0]), &surface.point(vertices[1]),
+                 &surface.point(vertices[2])},
+                {attribute->value(vertices[0]), attribute->value(vertices[1]),
+                 attribute->value(vertices[2])});
+            result.signed_image_area[t] = measure.signed_image_area;
+            if (measure.degenerate)
+            {
+                continue;
+            }
+            result.degenerate[t] = false;
+            result.conformal[t] = measure.conformal;
+            areas[t] = measure.area;
+            total_area += measure.area;
+            total_image_area += std::abs(measure.signed_image_area);
+            if (measure.signed_image_area > 0.0)
+            {
+                ++nb_counter_clockwise;
+            }
+            else if (measure.signed_image_area < 0.0)
+            {
+                ++nb_clockwise;
+            }
+        }
+
+        const double majority = nb_clockwise > nb_counter_clockwise ? -1 : 1;
+        const bool shares_defined =
+            total_image_area > 0.0 && std::isfinite(total_image_area);
+        for (index_t t = 0; t < nb_triangles; ++t)
+        {
+            if (result.degenerate[t])
+            {
+                continue;
+            }
+            result.flipped[t] = !(majority * result.signed_image_area[t] > 0);
+            if (shares_defined)
+            {
+                const double image_share =
+                    std::abs(result.signed_image_area[t]) / total_image_area;
+                result.area[t] = image_share / (areas[t] / total_area);
+            }
+        }
+        return result;
+    }
+
+    DistortionSummary summarize_distortions(
+        const TriangleDistortions& distortions)
+    {
+        const auto size = distortions.degenerate.size();
+        if (distortions.conformal.size() != size ||
+            distortions.area.size() != size ||
+            distortions.signed_image_area.size() != size ||
+            distortions.flipped.size() != size)
+        {
+            throw VelmoraException{
+                "[summarize_distortions] The per-triangle vectors differ in "
+                "length"};
+        }
+        std::vector<double> conformal;
+        std::vector<double> area;
+        conformal.reserve(size);
+        area.reserve(size);
+        DistortionSummary summary{};
+        for (std::size_t t = 0; t < size; ++t)
+        {
+            if (distortions.degenerate[t])
+            {
+                ++summary.nb_degenerate_triangles;
+                continue;
+            }
+            if (distortions.flipped[t])
+            {
+                ++summary.nb_flipped_triangles;
+            }
+            conformal.push_back(distortions.conformal[t]);
+            area.push_back(distortions.area[t]);
+        }
+        summary.conformal = statistics_of(std::move(conformal));
+        summary.area = statistics_of(std::move(area));
+        return summary;
+    }
+
+    DistortionSummary compute_distortion_summary(
+        const TriangulatedSurface<3>& surface, absl::string_view attribute_name)
+    {
+        return summarize_distortions(
+            compute_triangle_distortions(surface, attribute_name));
+    }
+}  // namespace nodara

@@ -1,0 +1,197 @@
+#include "flatten_command.h"
+
+#include <chrono>
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include <tessaplan/distortion.h>
+#include <tessaplan/surface.h>
+#include <velmora/basic/velmora_exception.h>
+
+#include "attribute/attribute_lookup.h"
+#include "cli_error.h"
+#include "mesh_reader.h"
+#include "mesh_topology.h"
+#include "obj_writer.h"
+#include "output_file.h"
+#include "progress.h"
+#include "report.h"
+#include "svg_writer.h"
+#include "uv_transform.h"
+
+namespace tessaplan
+{
+    namespace
+    {
+        constexpr const char* uv_attribute = "uv";
+
+        using Clock = std::chrono::steady_clock;
+
+        double seconds_since(Clock::time_point start)
+        {
+            return std::chrono::duration<double>(Clock::now() - start).count();
+        }
+
+        std::vector<std::string> mesh_warnings(const MeshReadResult& mesh,
+                                               const Report& report)
+        {
+            std::vector<std::string> warnings;
+            if (mesh.nb_collapsed_faces > 0)
+            {
+                warnings.push_back(
+                    std::to_string(mesh.nb_collapsed_faces) +
+                    " faces with fewer than three distinct vertices were "
+                    "left out");
+            }
+            if (mesh.nb_points_and_lines > 0)
+            {
+                warnings.push_back(std::to_string(mesh.nb_points_and_lines) +
+                                   " points and line segments were left out");
+            }
+            if (report.border_edges == 0)
+            {
+                warnings.push_back(
+                    "the surface is closed (it has no border edge): a closed "
+                    "surface cannot be flattened without cuts, expect "
+                    "strong distortion and overlaps");
+            }
+            if (report.components > 1)
+            {
+                warnings.push_back(
+                    "the surface has " + std::to_string(report.components) +
+                    " connected components: they are flattened together, "
+                    "and those without a pinned vertex may overlap the "
+                    "others");
+            }
+            return warnings;
+        }
+
+        // The flattening as computed, one point per vertex. Throws CliError
+        // when a coordinate is not finite.
+        std::vector<nodara::Point<2>> read_flattening(
+            const nodara::TriangulatedSurface<3>& surface,
+            const std::string& input)
+        {
+            const auto attribute = nodara::find_attribute<nodara::Point<2>>(
+                surface.vertex_attribute_manager(), uv_attribute);
+            std::vector<nodara::Point<2>> uv;
+            uv.reserve(surface.nb_vertices());
+            for (nodara::index_t v = 0; v < surface.nb_vertices(); ++v)
+            {
+                uv.push_back(attribute->value(v));
+                if (!uv.back().is_finite())
+                {
+                    throw CliError{ExitCode::flattening_failed,
+                                   "cannot flatten '" + input +
+                                       "': the solution has coordinates "
+                                       "that are not finite numbers"};
+                }
+            }
+            return uv;
+        }
+    }  // namespace
+
+    int run_flatten(const Options& options, std::ostream& out)
+    {
+        Report report;
+        report.input = options.input;
+        report.output = options.output;
+        report.svg = options.svg;
+        {
+            Progress progress{Progress::standard_error_is_terminal()};
+
+            progress.stage("reading " + options.input);
+            auto start = Clock::now();
+            const auto mesh = read_mesh(options.input);
+            const auto& surface = *mesh.surface;
+            report.vertices = surface.nb_vertices();
+            report.triangles = surface.nb_polygons();
+            report.components = count_components(surface);
+            report.border_edges = count_border_edges(surface);
+            report.read_seconds = seconds_since(start);
+            report.warnings = mesh_warnings(mesh, report);
+
+            progress.stage("flattening " + std::to_string(report.triangles) +
+                           " triangles");
+            start = Clock::now();
+            try
+            {
+                nodara::compute_LSCM_parameterization(surface, uv_attribute);
+            }
+            catch (const nodara::VelmoraException& error)
+            {
+                std::string message =
+                    "cannot flatten '" + options.input + "': " + error.what();
+                if (report.border_edges == 0)
+                {
+                    message +=
+                        " (the surface is closed: it cannot be flattened "
+                        "without cuts)";
+                }
+                throw CliError{ExitCode::flattening_failed, message};
+            }
+            const auto uv = read_flattening(surface, options.input);
+            report.parameterize_seconds = seconds_since(start);
+
+            progress.stage("measuring the distortion");
+            start = Clock::now();
+            const auto distortions =
+                nodara::compute_triangle_distortions(surface, uv_attribute);
+            report.distortion = nodara::summarize_distortions(distortions);
+            report.measure_seconds = seconds_since(start);
+
+            progress.stage("writing " + options.output);
+            start = Clock::now();
+            // Both files are opened before either is written, so that an
+            // unwritable SVG path fails before any work is spent.
+            OutputFile obj_file{options.output};
+            std::unique_ptr<OutputFile> svg_file;
+            if (!options.svg.empty())
+            {
+                svg_file = std::make_unique<OutputFile>(options.svg);
+            }
+            const auto transform =
+                options.normalize ? unit_square_transform(uv) : UvTransform{};
+            std::unique_ptr<nodara::TriangulatedSurface<2>> layout;
+            if (options.flat || svg_file)
+            {
+                layout =
+                    nodara::convert_surface3d_into_2d(surface, uv_attribute);
+            }
+            if (options.flat)
+            {
+                write_flat_obj(*layout, transform, obj_file);
+            }
+            else
+            {
+                write_textured_obj(surface, uv, transform, obj_file);
+            }
+            if (svg_file)
+            {
+                write_distortion_svg(*layout, distortions, report.distortion,
+                                     options.input, *svg_file);
+            }
+            obj_file.commit();
+            if (svg_file)
+            {
+                svg_file->commit();
+            }
+            report.write_seconds = seconds_since(start);
+        }
+
+        for (const auto& warning : report.warnings)
+        {
+            std::cerr << "tessaplan: warning: " << warning << '\n';
+        }
+        if (options.json)
+        {
+            print_json_report(report, out);
+        }
+        else
+        {
+            print_text_report(report, out);
+        }
+        return static_cast<int>(ExitCode::success);
+    }
+}  // namespace tessaplan

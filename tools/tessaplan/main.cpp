@@ -1,0 +1,50 @@
+// tessaplan: flattens triangulated surfaces from mesh files.
+
+#include <algorithm>
+#include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cli_error.h"
+#include "flatten_command.h"
+#include "options.h"
+
+namespace
+{
+    int report_error(const std::string& message, tessaplan::ExitCode code)
+    {
+        std::string line = message;
+        std::replace(line.begin(), line.end(), '\n', ' ');
+        std::cerr << "tessaplan: error: " << line << '\n';
+        return static_cast<int>(code);
+    }
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    using tessaplan::ExitCode;
+    try
+    {
+        const std::vector<std::string> arguments(argv + 1, argv + argc);
+        const auto options = tessaplan::parse_options(arguments);
+        if (options.help)
+        {
+            std::cout << tessaplan::help_text();
+            return static_cast<int>(ExitCode::success);
+        }
+        return tessaplan::run_flatten(options, std::cout);
+    }
+    catch (const tessaplan::CliError& error)
+    {
+        return report_error(error.what(), error.code());
+    }
+    catch (const std::bad_alloc&)
+    {
+        return report_error("out of memory", ExitCode::internal_error);
+    }
+    catch (const std::exception& error)
+    {
+        return report_error(error.what(), ExitCode::internal_error);
+    }
+}

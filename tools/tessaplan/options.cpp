@@ -1,0 +1,207 @@
+#include "options.h"
+
+#include <filesystem>
+
+#include "cli_error.h"
+
+namespace tessaplan
+{
+    namespace
+    {
+        CliError usage_error(const std::string& message)
+        {
+            return CliError{ExitCode::usage,
+                            message + " (see tessaplan --help)"};
+        }
+
+        // The value of an option given as "--name VALUE" or "--name=VALUE";
+        // advances `index` past a separate value.
+        std::string option_value(const std::vector<std::string>& arguments,
+                                 std::size_t& index, const std::string& name)
+        {
+            const auto& argument = arguments[index];
+            if (argument.size() > name.size() && argument[name.size()] == '=')
+            {
+                return argument.substr(name.size() + 1);
+            }
+            if (index + 1 >= arguments.size() || arguments[index + 1].empty())
+            {
+                throw usage_error("option " + name + " needs a file name");
+            }
+            return arguments[++index];
+        }
+
+        bool is_option(const std::string& argument, const std::string& name)
+        {
+            return argument == name || argument.rfind(name + "=", 0) == 0;
+        }
+    }  // namespace
+
+    Options parse_options(const std::vector<std::string>& arguments)
+    {
+        Options options;
+        if (arguments.empty())
+        {
+            throw usage_error("no command given");
+        }
+        for (const auto& argument : arguments)
+        {
+            if (argument == "--")
+            {
+                break;
+            }
+            if (argument == "-h" || argument == "--help")
+            {
+                options.help = true;
+                return options;
+            }
+        }
+        if (arguments.front() != "flatten")
+        {
+            throw usage_error("unknown command '" + arguments.front() +
+                              "'; the command is 'flatten'");
+        }
+        bool only_files = false;
+        for (std::size_t i = 1; i < arguments.size(); ++i)
+        {
+            const auto& argument = arguments[i];
+            if (only_files || argument.empty() || argument == "-" ||
+                argument.front() != '-')
+            {
+                if (!options.input.empty())
+                {
+                    throw usage_error("more than one input file given ('" +
+                                      options.input + "' and '" + argument +
+                                      "')");
+                }
+                if (argument.empty())
+                {
+                    throw usage_error("empty input file name");
+                }
+                options.input = argument;
+            }
+            else if (argument == "--")
+            {
+                only_files = true;
+            }
+            else if (argument == "-o" || is_option(argument, "--output"))
+            {
+                options.output = option_value(
+                    arguments, i, argument == "-o" ? "-o" : "--output");
+            }
+            else if (argument.rfind("-o", 0) == 0 && argument.size() > 2 &&
+                     argument[2] != '-')
+            {
+                options.output = argument.substr(2);
+            }
+            else if (is_option(argument, "--svg"))
+            {
+                options.svg = option_value(arguments, i, "--svg");
+            }
+            else if (argument == "--flat")
+            {
+                options.flat = true;
+            }
+            else if (argument == "--normalize")
+            {
+                options.normalize = true;
+            }
+            else if (argument == "--json")
+            {
+                options.json = true;
+            }
+            else
+            {
+                throw usage_error("unknown option '" + argument + "'");
+            }
+        }
+        if (options.input.empty())
+        {
+            throw usage_error("no input file given");
+        }
+        if (options.output.empty())
+        {
+            options.output = default_output_path(options.input);
+        }
+        if (!options.svg.empty() &&
+            std::filesystem::path{options.svg}.lexically_normal() ==
+                std::filesystem::path{options.output}.lexically_normal())
+        {
+            throw usage_error("the SVG file and the output file are the same");
+        }
+        return options;
+    }
+
+    std::string default_output_path(const std::string& input)
+    {
+        const std::filesystem::path path{input};
+        auto name = path.stem().string() + "-flat.obj";
+        return (path.parent_path() / name).string();
+    }
+
+    std::string help_text()
+    {
+        return R"(Usage: tessaplan flatten INPUT [-o OUTPUT.obj] [--flat] [--normalize]
+                          [--svg FILE] [--json]
+
+Flattens a triangulated surface into the plane by least squares conformal
+maps (LSCM), measures how much the flattening distorts every triangle, and
+writes the result.
+
+INPUT is an OBJ, OFF, PLY (ASCII or binary) or STL (ASCII or binary) file,
+chosen by its extension. Polygons are split into triangles, vertices at the
+same position are joined (also between the objects of one file, which are
+merged into one surface), points and lines are ignored. Coordinates are read
+in single precision.
+
+Options:
+  -o, --output FILE  Where to write the result, an OBJ file. Default:
+                     <stem>-flat.obj next to INPUT.
+  --flat             Write the flattened surface itself (z = 0) instead of
+                     the 3D surface with texture coordinates.
+  --normalize        Scale the flattening uniformly, and move it, so that it
+                     fits the unit square [0, 1] x [0, 1]. Without it the
+                     coordinates are written as computed.
+  --svg FILE         Also draw the flattened surface as an SVG picture: every
+                     triangle coloured by its conformal distortion (viridis
+                     scale, with a legend), flipped triangles outlined in red.
+  --json             Print the report as one JSON object instead of text.
+  -h, --help         Print this help and exit.
+
+Output: without --flat, the OBJ file holds the input's vertices (v x y z),
+one texture coordinate per vertex (vt u v, in the same order) and the
+triangles as "f a/a b/b c/c". With --flat it holds the flattened vertices
+(v u v 0) and the triangles as "f a b c". Files are written in full to a
+temporary file next to the destination and renamed into place, so a failed
+run leaves no partial file behind.
+
+Report (on standard output): vertices, triangles, connected components,
+border edges, the time spent reading, flattening and writing, and the
+distortion: mean, 95th percentile and maximum of the conformal distortion
+(sigma1/sigma2 >= 1 of each triangle's map; 1 keeps angles, infinite for a
+collapsed triangle) and of the area distortion (a triangle's share of the
+flat area divided by its share of the 3D area), the number of flipped
+triangles (turned against the majority, or collapsed) and of triangles with
+zero area in 3D (left out of the statistics). With --json the keys are
+vertices, triangles, components, border_edges, seconds {read, parameterize,
+measure, write}, conformal_distortion {mean, p95, max}, area_distortion
+{mean, p95, max}, flipped_triangles, degenerate_triangles, input, output,
+svg and warnings; numbers that are not finite are written as null.
+Warnings (for example for a closed surface, which cannot be flattened
+without cuts) go to standard error, and while standard error is a terminal
+it also shows which stage is running.
+
+Exit status:
+  0  success
+  1  unexpected internal error
+  2  wrong command line
+  3  the input file cannot be opened (missing, unreadable, a folder)
+  4  the input is not a usable surface: unknown or corrupt format, indices
+     out of range, non-finite coordinates, no triangles, fewer than two
+     vertices
+  5  the flattening failed (the library's message is shown)
+  6  an output file cannot be written
+Errors are reported as one line on standard error.
+)";
+    }
+}  // namespace tessaplan

@@ -1,0 +1,122 @@
+#include "report.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+namespace tessaplan
+{
+    namespace
+    {
+        nlohmann::json number_or_null(double value)
+        {
+            if (!std::isfinite(value))
+            {
+                return nullptr;
+            }
+            return value;
+        }
+
+        nlohmann::json statistics_json(
+            const nodara::DistortionStatistics& statistics)
+        {
+            return {{"mean", number_or_null(statistics.mean)},
+                    {"p95", number_or_null(statistics.p95)},
+                    {"max", number_or_null(statistics.max)}};
+        }
+
+        std::string value_text(double value)
+        {
+            if (std::isnan(value))
+            {
+                return "n/a";
+            }
+            if (std::isinf(value))
+            {
+                return value > 0 ? "inf" : "-inf";
+            }
+            // Distortions are mostly a little above 1: show four decimals.
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer,
+                          std::abs(value) < 1e4 ? "%.4f" : "%.4g", value);
+            return buffer;
+        }
+
+        std::string seconds_text(double seconds)
+        {
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "%.3f s", seconds);
+            return buffer;
+        }
+
+        std::string statistics_text(
+            const nodara::DistortionStatistics& statistics)
+        {
+            return "mean " + value_text(statistics.mean) + ", p95 " +
+                   value_text(statistics.p95) + ", max " +
+                   value_text(statistics.max);
+        }
+    }  // namespace
+
+    void print_text_report(const Report& report, std::ostream& out)
+    {
+        const auto line = [&out](const char* label, const std::string& value)
+        {
+            char padded[32];
+            std::snprintf(padded, sizeof padded, "%-22s", label);
+            out << padded << value << '\n';
+        };
+        line("input", report.input);
+        line("output", report.output);
+        if (!report.svg.empty())
+        {
+            line("picture", report.svg);
+        }
+        line("vertices", std::to_string(report.vertices));
+        line("triangles", std::to_string(report.triangles));
+        line("components", std::to_string(report.components));
+        line("border edges", std::to_string(report.border_edges));
+        line("time", "read " + seconds_text(report.read_seconds) +
+                         ", flatten " +
+                         seconds_text(report.parameterize_seconds) +
+                         ", measure " + seconds_text(report.measure_seconds) +
+                         ", write " + seconds_text(report.write_seconds));
+        line("conformal distortion",
+             statistics_text(report.distortion.conformal));
+        line("area distortion", statistics_text(report.distortion.area));
+        line("flipped triangles",
+             std::to_string(report.distortion.nb_flipped_triangles));
+        line("zero-area triangles",
+             std::to_string(report.distortion.nb_degenerate_triangles));
+    }
+
+    void print_json_report(const Report& report, std::ostream& out)
+    {
+        nlohmann::json json{
+            {"input", report.input},
+            {"output", report.output},
+            {"svg", report.svg.empty() ? nlohmann::json(nullptr)
+                                       : nlohmann::json(report.svg)},
+            {"vertices", report.vertices},
+            {"triangles", report.triangles},
+            {"components", report.components},
+            {"border_edges", report.border_edges},
+            {"seconds",
+             {{"read", report.read_seconds},
+              {"parameterize", report.parameterize_seconds},
+              {"measure", report.measure_seconds},
+              {"write", report.write_seconds}}},
+            {"conformal_distortion",
+             statistics_json(report.distortion.conformal)},
+            {"area_distortion", statistics_json(report.distortion.area)},
+            {"flipped_triangles", report.distortion.nb_flipped_triangles},
+            {"degenerate_triangles", report.distortion.nb_degenerate_triangles},
+            {"warnings", report.warnings}};
+        // Replace, rather than fail on, bytes of file names that are not
+        // UTF-8.
+        out << json.dump(-1, ' ', false,
+                         nlohmann::json::error_handler_t::replace)
+            << '\n';
+    }
+}  // namespace tessaplan

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <tessaplan/distortion.h>
+
+namespace tessaplan
+{
+    /// What one flattening did and measured.
+    struct Report
+    {
+        std::string input;
+        std::string output;
+        /// Empty when no picture was asked for.
+        std::string svg;
+        nodara::index_t vertices{0};
+        nodara::index_t triangles{0};
+        nodara::index_t components{0};
+        nodara::index_t border_edges{0};
+        double read_seconds{0.0};
+        double parameterize_seconds{0.0};
+        double measure_seconds{0.0};
+        double write_seconds{0.0};
+        nodara::DistortionSummary distortion{};
+        std::vector<std::string> warnings;
+    };
+
+    /// The report as a few aligned lines of text.
+    void print_text_report(const Report& report, std::ostream& out);
+
+    /// The report as one JSON object on one line; numbers that are not
+    /// finite become null.
+    void print_json_report(const Report& report, std::ostream& out);
+}  // namespace tessaplan

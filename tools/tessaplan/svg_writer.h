@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include <tessaplan/distortion.h>
+#include <velmora/mesh/triangulated_surface.h>
+
+#include "output_file.h"
+
+namespace tessaplan
+{
+    /// Draws a flattened surface as an SVG picture: every triangle filled by
+    /// its conformal distortion on the viridis scale (from 1 up to a round
+    /// number at or above the 99th percentile, at least 1.004; larger values
+    /// take the top colour),
+    /// triangles of zero 3D area in grey, flipped triangles outlined in red,
+    /// with `title` above and a legend beside the drawing. The layout is
+    /// scaled to fit, with its second axis pointing up. Throws CliError as
+    /// OutputFile does.
+    void write_distortion_svg(const nodara::TriangulatedSurface<2>& layout,
+                              const nodara::TriangleDistortions& distortions,
+                              const nodara::DistortionSummary& summary,
+                              const std::string& title, OutputFile& file);
+}  // namespace tessaplan

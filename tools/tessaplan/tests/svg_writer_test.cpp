@@ -1,0 +1,157 @@
+#include "svg_writer.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <velmora/mesh/triangulated_surface_builder.h>
+
+namespace tessaplan
+{
+    namespace
+    {
+        namespace fs = std::filesystem;
+
+        // A 2x1 strip of four triangles in the plane.
+        std::unique_ptr<nodara::TriangulatedSurface<2>> make_strip()
+        {
+            auto surface = nodara::TriangulatedSurface<2>::create();
+            nodara::TriangulatedSurfaceBuilder<2> builder{*surface};
+            for (const auto& p : {std::array<double, 2>{0, 0},
+                                  {1, 0},
+                                  {2, 0},
+                                  {0, 1},
+                                  {1, 1},
+                                  {2, 1}})
+            {
+                builder.create_point(nodara::Point<2>{p});
+            }
+            builder.create_triangle({0, 1, 4});
+            builder.create_triangle({0, 4, 3});
+            builder.create_triangle({1, 2, 5});
+            builder.create_triangle({1, 5, 4});
+            return surface;
+        }
+
+        std::string draw(const nodara::TriangleDistortions& distortions)
+        {
+            const auto path =
+                fs::temp_directory_path() /
+                ("svg_writer_test_" + std::to_string(::getpid()) + ".svg");
+            {
+                OutputFile file{path.string()};
+                write_distortion_svg(*make_strip(), distortions,
+                                     nodara::summarize_distortions(distortions),
+                                     "strip & <title>", file);
+                file.commit();
+            }
+            std::ifstream in{path};
+            std::ostringstream text;
+            text << in.rdbuf();
+            fs::remove(path);
+            return text.str();
+        }
+
+        std::size_t count(const std::string& text, const std::string& part)
+        {
+            std::size_t found = 0;
+            for (auto at = text.find(part); at != std::string::npos;
+                 at = text.find(part, at + 1))
+            {
+                ++found;
+            }
+            return found;
+        }
+
+        // The "d" data of the path stroked in the colour of flipped
+        // triangles, or "" when there is none.
+        std::string flipped_outline(const std::string& svg)
+        {
+            const std::regex outline{
+                "<path fill=\"none\" stroke=\"#e4002b\"[^>]* d=\"([^\"]*)\""};
+            std::smatch match;
+            return std::regex_search(svg, match, outline) ? match[1].str()
+                                                          : std::string{};
+        }
+
+        // The colours of the filled triangle paths, in drawing order.
+        std::vector<std::string> fill_colours(const std::string& svg)
+        {
+            const std::regex filled{"<path fill=\"(#[0-9a-f]{6})\" stroke="};
+            std::vector<std::string> colours;
+            for (std::sregex_iterator it{svg.begin(), svg.end(), filled}, end;
+                 it != end; ++it)
+            {
+                colours.push_back((*it)[1].str());
+            }
+            return colours;
+        }
+
+        // Whether "#rrggbb" is within a few steps of the colour given.
+        bool close_to(const std::string& hex, int red, int green, int blue)
+        {
+            const auto channel = [&hex](int index)
+            { return std::stoi(hex.substr(1 + 2 * index, 2), nullptr, 16); };
+            return std::abs(channel(0) - red) <= 4 &&
+                   std::abs(channel(1) - green) <= 4 &&
+                   std::abs(channel(2) - blue) <= 4;
+        }
+    }  // namespace
+
+    TEST(SvgWriter, FlippedTrianglesAreOutlinedAndEveryTriangleFilled)
+    {
+        const double infinity = std::numeric_limits<double>::infinity();
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        nodara::TriangleDistortions distortions;
+        distortions.conformal = {1.0, 1.5, infinity, nan};
+        distortions.area = {1.0, 1.0, 0.0, nan};
+        distortions.signed_image_area = {0.5, -0.5, 0.0, 0.5};
+        distortions.flipped = {false, true, true, false};
+        distortions.degenerate = {false, false, false, true};
+        const auto svg = draw(distortions);
+
+        // Triangles 1 and 2 outlined, each also ringed.
+        const auto outline = flipped_outline(svg);
+        EXPECT_EQ(count(outline, "M"), 2u);
+        EXPECT_EQ(count(svg, "<circle"), 2u);
+        // One filled path per colour, from the bottom of the scale (1.0)
+        // through 1.5 to the top (infinity), then grey for the triangle of
+        // zero 3D area.
+        const auto fills = fill_colours(svg);
+        ASSERT_EQ(fills.size(), 4u);
+        EXPECT_TRUE(close_to(fills[0], 0x44, 0x01, 0x54)) << fills[0];
+        EXPECT_FALSE(close_to(fills[1], 0x44, 0x01, 0x54)) << fills[1];
+        EXPECT_FALSE(close_to(fills[1], 0xfd, 0xe7, 0x25)) << fills[1];
+        EXPECT_TRUE(close_to(fills[2], 0xfd, 0xe7, 0x25)) << fills[2];
+        EXPECT_EQ(fills[3], "#9e9e9e");
+        EXPECT_NE(svg.find("flipped triangles: 2"), std::string::npos);
+        EXPECT_NE(svg.find("zero area in 3D: 1"), std::string::npos);
+        // The title is escaped.
+        EXPECT_NE(svg.find("strip &amp; &lt;title&gt;"), std::string::npos);
+        EXPECT_EQ(svg.find("<title>"), std::string::npos);
+    }
+
+    TEST(SvgWriter, NoOutlineWithoutFlippedTriangles)
+    {
+        nodara::TriangleDistortions distortions;
+        distortions.conformal = {1.0, 1.1, 1.2, 1.3};
+        distortions.area = {1.0, 1.0, 1.0, 1.0};
+        distortions.signed_image_area = {0.5, 0.5, 0.5, 0.5};
+        distortions.flipped = {false, false, false, false};
+        distortions.degenerate = {false, false, false, false};
+        const auto svg = draw(distortions);
+        EXPECT_EQ(flipped_outline(svg), "");
+        EXPECT_EQ(count(svg, "<circle"), 0u);
+        // The scale reaches 1.3 in round steps of 0.1: the largest value
+        // takes the top colour and the legend tops out at 1.4.
+        EXPECT_NE(svg.find(">1.4</text>"), std::string::npos);
+    }
+}  // namespace tessaplan

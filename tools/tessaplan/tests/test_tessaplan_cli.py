@@ -1,0 +1,388 @@
+"""The tessaplan program run on mesh files written into a scratch folder."""
+
+import json
+import os
+import xml.etree.ElementTree as ElementTree
+
+import numpy as np
+import pytest
+
+import mesh_files
+from mesh_files import WRITERS, face_key, read_obj
+
+REPORT_KEYS = {"vertices", "triangles", "components", "border_edges",
+               "seconds", "conformal_distortion", "area_distortion",
+               "flipped_triangles", "degenerate_triangles"}
+
+
+def flatten(tessaplan, source, *options):
+    """Flattens with --json; returns the parsed report after checking that
+    the run succeeded, printed one JSON object and nothing on stderr."""
+    result = tessaplan("flatten", source, "--json", *options)
+    assert result.returncode == 0, result.stderr
+    assert result.stderr == ""
+    assert result.stdout.count("\n") == 1
+    return json.loads(result.stdout)
+
+
+def write(tmp_path, kind, points, faces, name="surface"):
+    extension, writer = WRITERS[kind]
+    path = tmp_path / (name + extension)
+    writer(path, points, faces)
+    return path
+
+
+@pytest.mark.parametrize("kind", sorted(WRITERS))
+def test_every_format_is_read_joined_and_written_back(tmp_path, tessaplan,
+                                                      kind):
+    points, faces = mesh_files.wavy_grid(6, 5)
+    source = write(tmp_path, kind, points, faces)
+    output = tmp_path / "flat.obj"
+    report = flatten(tessaplan, source, "-o", output)
+
+    # STL repeats every corner: only joining gives back the grid's 42
+    # vertices, its single component and its 22 border edges.
+    assert report["vertices"] == len(points) == 42
+    assert report["triangles"] == len(faces) == 60
+    assert report["components"] == 1
+    assert report["border_edges"] == 22
+
+    vertices, texture, written_faces = read_obj(output)
+    assert len(vertices) == len(points)
+    np.testing.assert_allclose(sorted(vertices),
+                               sorted(map(tuple, points.astype(np.float32))),
+                               rtol=0, atol=1e-6)
+    assert sorted(face_key(vertices, [v for v, _ in face])
+                  for face in written_faces) == \
+        sorted(face_key(points, face) for face in faces)
+    if kind in ("off", "ply-ascii", "ply-binary"):
+        # These readers keep the file's vertex order.
+        assert [[v for v, _ in face] for face in written_faces] == faces
+
+
+@pytest.mark.parametrize("kind", ["obj", "off", "ply-ascii", "ply-binary"])
+def test_quadrilaterals_are_split_into_triangles(tmp_path, tessaplan, kind):
+    points, quads = mesh_files.wavy_grid(6, 5, quads=True)
+    report = flatten(tessaplan, write(tmp_path, kind, points, quads),
+                     "-o", tmp_path / "flat.obj")
+    assert report["triangles"] == 2 * len(quads)
+    assert report["border_edges"] == 22
+    vertices, _, faces = read_obj(tmp_path / "flat.obj")
+    # Each quad becomes two triangles that cover it with its orientation.
+    normals = [np.cross(np.subtract(vertices[f[1][0]], vertices[f[0][0]]),
+                        np.subtract(vertices[f[2][0]], vertices[f[0][0]]))
+               for f in faces]
+    assert all(n[2] > 0 for n in normals)
+
+
+def test_objects_of_one_file_are_merged_into_one_surface(tmp_path,
+                                                         tessaplan):
+    points, faces = mesh_files.wavy_grid(6, 5)
+    half = len(faces) // 2
+    source = tmp_path / "two_objects.obj"
+    mesh_files.write_obj(source, points, faces,
+                         objects=[("lower", range(half)),
+                                  ("upper", range(half, len(faces)))])
+    report = flatten(tessaplan, source, "-o", tmp_path / "flat.obj")
+    assert report["vertices"] == len(points)
+    assert report["components"] == 1
+    assert report["border_edges"] == 22
+
+
+def test_written_obj_holds_one_texture_coordinate_per_vertex(tmp_path,
+                                                             tessaplan):
+    points, faces = mesh_files.wavy_grid(8, 7)
+    source = write(tmp_path, "ply-binary", points, faces)
+    flatten(tessaplan, source, "-o", tmp_path / "raw.obj")
+    vertices, texture, written = read_obj(tmp_path / "raw.obj")
+    assert len(texture) == len(vertices) == len(points)
+    assert all(v == t for face in written for v, t in face)
+    assert [[v for v, _ in face] for face in written] == faces
+    uv = np.array(texture)
+    assert np.isfinite(uv).all()
+    # A real flattening, not the input's x and y.
+    assert not np.allclose(uv, points[:, :2])
+
+    # --normalize: the same layout moved and scaled uniformly into the
+    # unit square.
+    flatten(tessaplan, source, "-o", tmp_path / "unit.obj", "--normalize")
+    unit = np.array(read_obj(tmp_path / "unit.obj")[1])
+    assert unit.min() == 0.0 and unit.max() == 1.0
+    assert unit[:, 0].min() == 0.0 and unit[:, 1].min() == 0.0
+    extent = (uv.max(axis=0) - uv.min(axis=0)).max()
+    np.testing.assert_allclose(unit, (uv - uv.min(axis=0)) / extent,
+                               rtol=0, atol=1e-12)
+
+    # --flat: the layout itself as the vertices, z = 0, plain faces.
+    flatten(tessaplan, source, "-o", tmp_path / "flat.obj", "--flat")
+    flat_vertices, flat_texture, flat_faces = read_obj(tmp_path / "flat.obj")
+    assert flat_texture == []
+    flat = np.array(flat_vertices)
+    assert (flat[:, 2] == 0).all()
+    np.testing.assert_allclose(flat[:, :2], uv, rtol=0, atol=1e-12)
+    assert [[v for v, t in face] for face in flat_faces] == faces
+    assert all(t is None for face in flat_faces for _, t in face)
+
+
+def test_default_output_lies_next_to_the_input(tmp_path, tessaplan):
+    points, faces = mesh_files.wavy_grid()
+    source = write(tmp_path, "stl-binary", points, faces, name="part")
+    report = flatten(tessaplan, source)
+    assert report["output"] == str(tmp_path / "part-flat.obj")
+    assert sorted(os.listdir(tmp_path)) == ["part-flat.obj", "part.stl"]
+
+
+def test_developable_patch_keeps_angles_and_areas(tmp_path, tessaplan):
+    report = flatten(tessaplan,
+                     write(tmp_path, "obj", *mesh_files.cylinder_patch()),
+                     "-o", tmp_path / "flat.obj")
+    assert report["conformal_distortion"]["max"] == pytest.approx(1, abs=1e-4)
+    assert report["area_distortion"]["max"] == pytest.approx(1, abs=1e-4)
+    assert report["area_distortion"]["mean"] == pytest.approx(1, abs=1e-4)
+    assert report["flipped_triangles"] == 0
+
+
+def test_hemisphere_cannot_keep_areas(tmp_path, tessaplan):
+    report = flatten(tessaplan,
+                     write(tmp_path, "ply-ascii", *mesh_files.hemisphere()),
+                     "-o", tmp_path / "flat.obj")
+    # Conformal maps of a curved disk must stretch areas: towards the rim
+    # of a hemisphere by about a factor two.
+    assert report["area_distortion"]["max"] > 1.5
+    assert report["area_distortion"]["p95"] > 1.2
+    assert 1 <= report["conformal_distortion"]["mean"] < 1.2
+    assert report["border_edges"] == 32
+
+
+def test_json_report_is_one_object_with_every_key(tmp_path, tessaplan):
+    points, faces = mesh_files.wavy_grid()
+    # One face whose corners lie on a line: zero area in 3D.
+    points = np.vstack([points, [[2.0, 0, 0], [3.0, 0, 0]]])
+    faces = faces + [[0, 42, 43]]
+    report = flatten(tessaplan, write(tmp_path, "obj", points, faces),
+                     "-o", tmp_path / "flat.obj")
+    assert REPORT_KEYS <= set(report)
+    assert set(report["seconds"]) >= {"read", "parameterize", "write"}
+    assert all(value >= 0 for value in report["seconds"].values())
+    for key in ("conformal_distortion", "area_distortion"):
+        statistics = report[key]
+        assert set(statistics) == {"mean", "p95", "max"}
+        assert statistics["mean"] <= statistics["max"]
+        assert statistics["p95"] <= statistics["max"]
+    assert report["conformal_distortion"]["mean"] >= 1
+    assert report["degenerate_triangles"] == 1
+    assert report["triangles"] == 61
+    # The extra face touches the grid at one vertex only.
+    assert report["components"] == 1
+    assert report["border_edges"] == 22 + 3
+
+
+def test_text_report_names_every_figure(tmp_path, tessaplan):
+    points, faces = mesh_files.wavy_grid()
+    result = tessaplan("flatten", write(tmp_path, "obj", points, faces),
+                       "-o", tmp_path / "flat.obj")
+    assert result.returncode == 0 and result.stderr == ""
+    for label in ("vertices", "triangles", "components", "border edges",
+                  "time", "conformal distortion", "area distortion",
+                  "flipped triangles"):
+        assert label in result.stdout
+
+
+def test_svg_is_well_formed_with_colours_and_legend(tmp_path, tessaplan):
+    points, faces = mesh_files.hemisphere()
+    svg = tmp_path / "picture.svg"
+    flatten(tessaplan, write(tmp_path, "obj", points, faces),
+            "-o", tmp_path / "flat.obj", "--svg", svg)
+    root = ElementTree.parse(svg).getroot()
+    namespace = "{http://www.w3.org/2000/svg}"
+    assert root.tag == namespace + "svg"
+    assert float(root.get("width")) > 0 and float(root.get("height")) > 0
+    fills = {path.get("fill") for path in root.iter(namespace + "path")}
+    assert len(fills - {"none"}) >= 5  # several colours of the scale
+    # Every triangle drawn once in the coloured paths.
+    coloured = [path for path in root.iter(namespace + "path")
+                if path.get("fill") not in (None, "none")]
+    assert sum(path.get("d").count("M") for path in coloured) == len(faces)
+    text = " ".join(element.text or "" for element in root.iter())
+    assert "conformal distortion" in text
+    assert "flipped triangles: 0" in text
+    assert root.find(".//%slinearGradient" % namespace) is not None
+
+
+def test_closed_surface_is_named_as_the_cause(tmp_path, tessaplan):
+    points, faces = mesh_files.octahedron()
+    result = tessaplan("flatten", write(tmp_path, "obj", points, faces),
+                       "-o", tmp_path / "flat.obj")
+    # Either flattened with a warning or refused: both say why.
+    message = result.stderr.lower()
+    assert "closed" in message and "cut" in message
+    if result.returncode != 0:
+        assert result.returncode == 5
+        assert len(result.stderr.splitlines()) == 1
+
+
+def test_help_explains_every_option_and_exit_status(tessaplan):
+    result = tessaplan("--help")
+    assert result.returncode == 0
+    for option in ("-o", "--flat", "--normalize", "--svg", "--json",
+                   "--help"):
+        assert option in result.stdout
+    for status in range(7):
+        assert "\n  %d  " % status in result.stdout
+    assert tessaplan("flatten", "--help").stdout == result.stdout
+
+
+@pytest.mark.parametrize("arguments", [
+    [], ["unflatten", "x.obj"], ["flatten"], ["flatten", "a.obj", "b.obj"],
+    ["flatten", "a.obj", "--bogus"], ["flatten", "a.obj", "-o"],
+    ["flatten", "a.obj", "--svg"],
+    ["flatten", "a.obj", "-o", "same.svg", "--svg", "same.svg"]])
+def test_wrong_command_lines_are_usage_errors(tmp_path, monkeypatch,
+                                              tessaplan, arguments):
+    monkeypatch.chdir(tmp_path)
+    result = tessaplan(*arguments)
+    assert result.returncode == 2
+    assert len(result.stderr.splitlines()) == 1
+    assert result.stderr.startswith("tessaplan: error: ")
+    assert os.listdir(tmp_path) == []
+
+
+# Bad inputs: (file name, content as text or bytes, exit status, part of
+# the message).
+def _good_grid_ply_binary():
+    import tempfile
+    points, faces = mesh_files.wavy_grid()
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "x.ply")
+        mesh_files.write_ply_binary(path, points, faces)
+        with open(path, "rb") as data:
+            return data.read()
+
+
+def _good_stl_binary():
+    import tempfile
+    points, faces = mesh_files.wavy_grid()
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "x.stl")
+        mesh_files.write_stl_binary(path, points, faces)
+        with open(path, "rb") as data:
+            return data.read()
+
+
+PLY_HEADER = ("ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+              "property float y\nproperty float z\nelement face 1\n"
+              "property list uchar int vertex_indices\nend_header\n")
+
+BAD_INPUTS = {
+    "unknown-format": ("surface.xyz", "0 0 0\n1 0 0\n0 1 0\n", 4,
+                       "unknown format"),
+    "corrupt-ply": ("surface.ply", "this is not a ply file\n", 4,
+                    "cannot read"),
+    "corrupt-off": ("surface.off", "OFF\nthree vertices\n", 4,
+                    "cannot read"),
+    "truncated-binary-stl": ("surface.stl", _good_stl_binary()[:150], 4,
+                             "cannot read"),
+    "off-with-missing-vertices": ("surface.off",
+                                  "OFF\n4 1 0\n0 0 0\n1 0 0\n0 1 0\n", 4,
+                                  "cannot read"),
+    "no-triangles": ("surface.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\n",
+                     4, "no triangles"),
+    "vertices-only": ("surface.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\n", 4,
+                      "no triangles"),
+    "empty-file": ("surface.stl", "", 4, "cannot read"),
+    "nan-coordinate": ("surface.obj",
+                       "v 0 0 0\nv 1 0 nan\nv 0 1 0\nv 1 1 0\n"
+                       "f 1 2 3\nf 2 4 3\n", 4, "not a finite number"),
+    "infinite-coordinate": ("surface.ply",
+                            PLY_HEADER + "0 0 0\n1 0 0\n0 1e999 0\n3 0 1 2\n",
+                            4, "not a finite number"),
+    "index-out-of-range-obj": ("surface.obj",
+                               "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 7\n", 4,
+                               "out of range"),
+    "index-out-of-range-off": ("surface.off",
+                               "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 9\n",
+                               4, "out of range"),
+    "index-out-of-range-ply": ("surface.ply",
+                               PLY_HEADER + "0 0 0\n1 0 0\n0 1 0\n3 0 1 9\n",
+                               4, "out of range"),
+    "index-out-of-range-binary-ply": (
+        "surface.ply",
+        _good_grid_ply_binary()[:-4] + (1000).to_bytes(4, "little"), 4,
+        "out of range"),
+    "fewer-than-two-vertices": ("surface.obj", "v 0 0 0\nf 1 1 1\n", 4,
+                                "fewer than two vertices"),
+    # Every triangle on one line: no plane to flatten onto.
+    "flattening-fails": ("surface.obj",
+                         "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 3 0 0\n"
+                         "f 1 2 3\nf 2 3 4\n", 5, "cannot flatten"),
+}
+
+
+@pytest.mark.parametrize("case", sorted(BAD_INPUTS))
+def test_bad_input_fails_cleanly(tmp_path, tessaplan, case):
+    name, content, status, message = BAD_INPUTS[case]
+    source = tmp_path / name
+    if isinstance(content, bytes):
+        source.write_bytes(content)
+    else:
+        source.write_text(content)
+    out = tmp_path / "out"
+    out.mkdir()
+    result = tessaplan("flatten", source, "-o", out / "flat.obj",
+                       "--svg", out / "flat.svg", "--json")
+    assert result.returncode == status, result.stderr
+    lines = result.stderr.splitlines()
+    assert len(lines) == 1, result.stderr
+    assert lines[0].startswith("tessaplan: error: ")
+    assert message in lines[0]
+    assert result.stdout == ""
+    assert os.listdir(out) == []
+
+
+@pytest.mark.parametrize("case", ["missing", "folder", "unreadable"])
+def test_input_that_cannot_be_opened(tmp_path, tessaplan, case):
+    source = tmp_path / "surface.obj"
+    if case == "folder":
+        source.mkdir()
+    elif case == "unreadable":
+        points, faces = mesh_files.wavy_grid()
+        mesh_files.write_obj(source, points, faces)
+        source.chmod(0)
+        if os.access(source, os.R_OK):
+            pytest.skip("permissions do not apply to this user (root)")
+    out = tmp_path / "out"
+    out.mkdir()
+    result = tessaplan("flatten", source, "-o", out / "flat.obj")
+    assert result.returncode == 3
+    assert len(result.stderr.splitlines()) == 1
+    assert "cannot open" in result.stderr
+    assert os.listdir(out) == []
+
+
+def test_unwritable_outputs_leave_nothing_behind(tmp_path, tessaplan):
+    points, faces = mesh_files.wavy_grid()
+    source = write(tmp_path, "obj", points, faces)
+    out = tmp_path / "out"
+    out.mkdir()
+    # The OBJ folder exists, the SVG folder does not: neither file may
+    # appear.
+    result = tessaplan("flatten", source, "-o", out / "flat.obj",
+                       "--svg", tmp_path / "missing" / "flat.svg")
+    assert result.returncode == 6
+    assert len(result.stderr.splitlines()) == 1
+    assert "cannot write" in result.stderr
+    assert os.listdir(out) == []
+
+    result = tessaplan("flatten", source, "-o", tmp_path / "missing" / "x.obj")
+    assert result.returncode == 6
+    assert sorted(os.listdir(tmp_path)) == ["out", "surface.obj"]
+
+
+def test_existing_output_is_replaced_whole(tmp_path, tessaplan):
+    points, faces = mesh_files.wavy_grid()
+    source = write(tmp_path, "obj", points, faces)
+    output = tmp_path / "flat.obj"
+    output.write_text("old content\n" * 100000)
+    flatten(tessaplan, source, "-o", output)
+    assert "old content" not in output.read_text()
+    assert sorted(os.listdir(tmp_path)) == ["flat.obj", "surface.obj"]
