@@ -43,8 +43,8 @@ namespace nodara
             }
         }  // namespace
 
-        ChildResult run_in_child(
-            const std::function<std::string()>& work, double seconds)
+        ChildResult run_in_child(const std::function<std::string()>& work,
+                                 double seconds)
         {
             int fds[2];
             if (::pipe(fds) != 0)
@@ -71,9 +71,8 @@ namespace nodara
             ::close(fds[1]);
             ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
             ChildResult result;
-            const auto deadline =
-                std::chrono::steady_clock::now() +
-                std::chrono::duration<double>(seconds);
+            const auto deadline = std::chrono::steady_clock::now() +
+                                  std::chrono::duration<double>(seconds);
             int status = 0;
             rusage usage{};
             while (::wait4(pid, &status, WNOHANG, &usage) == 0)

@@ -18,7 +18,7 @@ namespace nodara
 
         /// Runs `work` in a forked child, which writes its result text to
         /// the given file descriptor; kills it after `seconds`.
-        ChildResult run_in_child(
-            const std::function<std::string()>& work, double seconds);
+        ChildResult run_in_child(const std::function<std::string()>& work,
+                                 double seconds);
     }  // namespace bench
 }  // namespace nodara

@@ -15,8 +15,7 @@ namespace nodara
             double energy_of(LSCM& lscm, const Eigen::VectorXd& x)
             {
                 const LSCMInspector inspector{lscm};
-                return (inspector.free_matrix() * x -
-                        inspector.pinned_values())
+                return (inspector.free_matrix() * x - inspector.pinned_values())
                     .squaredNorm();
             }
         }  // namespace

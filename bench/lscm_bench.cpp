@@ -216,17 +216,18 @@ namespace
             ours.at("pin"), ours.at("assembly"), ours.at("solve"),
             ours.at("direct"), ours.at("peak_mb"), ours.at("iterations"),
             ours.at("error"),
-            ours.count("energy_vs_direct") ? ours.at("energy_vs_direct") :
-                                             std::nan(""));
+            ours.count("energy_vs_direct") ? ours.at("energy_vs_direct")
+                                           : std::nan(""));
         if (!cgal.empty())
         {
-            std::printf("%-18s %9s | CGAL %7.3f s %6.0f MB: %.1fx the time, "
-                        "%.2fx the memory; CGAL's energy on the same pins "
-                        "%+.1e relative\n",
-                        "", "", cgal.at("seconds"), cgal.at("peak_mb"),
-                        cgal.at("seconds") / ours.at("seconds"),
-                        cgal.at("peak_mb") / ours.at("peak_mb"),
-                        cgal.at("energy_excess"));
+            std::printf(
+                "%-18s %9s | CGAL %7.3f s %6.0f MB: %.1fx the time, "
+                "%.2fx the memory; CGAL's energy on the same pins "
+                "%+.1e relative\n",
+                "", "", cgal.at("seconds"), cgal.at("peak_mb"),
+                cgal.at("seconds") / ours.at("seconds"),
+                cgal.at("peak_mb") / ours.at("peak_mb"),
+                cgal.at("energy_excess"));
         }
     }
 }  // namespace
@@ -246,9 +247,9 @@ int main(int argc, char** argv)
              {SurfaceKind::wavy_height_field, SurfaceKind::spherical_cap})
         {
             const auto label = nodara::bench::name(kind);
-            const auto ours = run(
-                [&] { return measure_ours(kind, size, options.verify); },
-                options.timeout, "Tessaplan");
+            const auto ours =
+                run([&] { return measure_ours(kind, size, options.verify); },
+                    options.timeout, "Tessaplan");
             Fields cgal;
 #ifdef TESSAPLAN_BENCH_WITH_CGAL
             if (options.cgal)

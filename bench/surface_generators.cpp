@@ -17,9 +17,9 @@ namespace nodara
             {
                 if (kind == SurfaceKind::wavy_height_field)
                 {
-                    const double z = 0.15 * std::sin(4.0 * x) *
-                                         std::cos(3.0 * y) +
-                                     0.05 * std::sin(9.0 * x * y);
+                    const double z =
+                        0.15 * std::sin(4.0 * x) * std::cos(3.0 * y) +
+                        0.05 * std::sin(9.0 * x * y);
                     return Point<3>{{x, y, z}};
                 }
                 // The square onto the unit disk, then the disk onto a cap of
@@ -53,9 +53,9 @@ namespace nodara
             {
                 for (index_t i = 0; i <= n; ++i)
                 {
-                    builder.set_point(j * (n + 1) + i,
-                                      place(kind, -1.0 + 2.0 * i / n,
-                                            -1.0 + 2.0 * j / n));
+                    builder.set_point(
+                        j * (n + 1) + i,
+                        place(kind, -1.0 + 2.0 * i / n, -1.0 + 2.0 * j / n));
                 }
             }
             builder.reserve_triangles(2 * n * n);

@@ -57,8 +57,7 @@ namespace nodara
         const double s = std::sqrt(1 * y2);
         expect_weight(collinear[0], (x2 - 1) / s, y2 / s);
 
-        const auto coincident =
-            weights_of({{0, 0, 0}, {0, 0, 0}, {0, 1, 0}});
+        const auto coincident = weights_of({{0, 0, 0}, {0, 0, 0}, {0, 1, 0}});
         for (const auto& weight : coincident)
         {
             EXPECT_TRUE(std::isnan(weight.real));

@@ -1,7 +1,7 @@
 #include <cmath>
 
-#include <Eigen/IterativeLinearSolvers>
 #include <gtest/gtest.h>
+#include <Eigen/IterativeLinearSolvers>
 
 #include "attribute/attribute_lookup.h"
 #include "lscm/normal_equations_solver.h"
@@ -96,15 +96,14 @@ namespace nodara
         library_map(*surface, direct);
         EXPECT_TRUE(direct);
         const auto lone = static_cast<index_t>(points.size() - 1);
-        const auto uv = find_attribute<Point<2>>(
-            surface->vertex_attribute_manager(), "uv");
+        const auto uv =
+            find_attribute<Point<2>>(surface->vertex_attribute_manager(), "uv");
         const auto copy = surface->clone();
         LSCM projection{*copy, "uv"};
         LSCMInspector{projection}.pin_vertices();
-        EXPECT_EQ(uv->value(lone),
-                  find_attribute<Point<2>>(copy->vertex_attribute_manager(),
-                                           "uv")
-                      ->value(lone));
+        EXPECT_EQ(uv->value(lone), find_attribute<Point<2>>(
+                                       copy->vertex_attribute_manager(), "uv")
+                                       ->value(lone));
     }
 
     TEST(LSCMDirectStart, PieceWithoutPinsKeepsThePlainIterativePath)
@@ -128,7 +127,8 @@ namespace nodara
         // F is the real form of W = [[1, i], [0, 2], [1, 1]] with a third,
         // empty complex column; b of c = (1, 2i, 1 + i).
         std::vector<Eigen::Triplet<double>> entries;
-        const auto add = [&](int t, int s, double a, double c) {
+        const auto add = [&](int t, int s, double a, double c)
+        {
             entries.emplace_back(2 * t, 2 * s, a);
             entries.emplace_back(2 * t, 2 * s + 1, -c);
             entries.emplace_back(2 * t + 1, 2 * s, c);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tessaplan/surface.h>
+
 #include "attribute/attribute_lookup.h"
 #include "lscm_inspector.h"
 #include "surface_factory.h"
@@ -40,9 +42,8 @@ namespace nodara
 
     TEST(LSCMPinVertices, WideTrianglePinsAlongTheFirstAxis)
     {
-        const auto triangle =
-            testing::make_surface({{0, 0, 0}, {3, 3, 0}, {0, 1, 0}},
-                                  {{0, 1, 2}});
+        const auto triangle = testing::make_surface(
+            {{0, 0, 0}, {3, 3, 0}, {0, 1, 0}}, {{0, 1, 2}});
         LSCM lscm{*triangle, "uv"};
         LSCMInspector inspector{lscm};
         inspector.pin_vertices();
@@ -65,6 +66,22 @@ namespace nodara
         const auto axes = LSCMInspector{lscm}.projection_axes();
         EXPECT_EQ(axes.first, (Point<3>{{r, 0, r}}));
         EXPECT_EQ(axes.second, (Point<3>{{-r, 0, r}}));
+    }
+
+    TEST(LSCMPinVertices, OriginAtTheReferencePointTakesAnotherAxis)
+    {
+        // Vertex 0 at (1, 1, 0) is the plane's point whose x and y are 1:
+        // the axis is taken towards (2, 1, 0) instead, and a flat
+        // counter-clockwise square comes out as itself.
+        const auto square =
+            testing::make_surface({{1, 1, 0}, {2, 1, 0}, {2, 2, 0}, {1, 2, 0}},
+                                  {{0, 1, 2}, {0, 2, 3}});
+        compute_LSCM_parameterization(*square, "uv");
+        for (index_t v = 0; v < 4; ++v)
+        {
+            const auto& p = square->point(v);
+            EXPECT_EQ(uv(*square, v), (Point<2>{{p[0], p[1]}})) << v;
+        }
     }
 
     TEST(LSCMPinVertices, TiesKeepTheLowestVertexId)

@@ -64,7 +64,10 @@ namespace nodara
             return std::acos(u.dot(v) / (u.length() * v.length()));
         }
 
-        Vector<3> lift(const Point<2>& p) { return Vector<3>{{p[0], p[1], 0}}; }
+        Vector<3> lift(const Point<2>& p)
+        {
+            return Vector<3>{{p[0], p[1], 0}};
+        }
     }  // namespace
 
     TEST(ComputeLSCMParameterization, UnitSquareComesOutAsItsProjection)
@@ -101,10 +104,10 @@ namespace nodara
         const auto scalars =
             find_or_create_attribute<VariableAttribute, double>(
                 square->vertex_attribute_manager(), "uv", 4.0, {});
-        EXPECT_EQ(message_of([&] {
-                      compute_LSCM_parameterization(*square, "uv");
-                  }).rfind("[AttributeManager::find_or_create_attribute]", 0),
-                  0u);
+        EXPECT_EQ(
+            message_of([&] { compute_LSCM_parameterization(*square, "uv"); })
+                .rfind("[AttributeManager::find_or_create_attribute]", 0),
+            0u);
         EXPECT_EQ(scalars->value(3), 4.0);
     }
 
@@ -158,21 +161,20 @@ namespace nodara
                 triangles.push_back({v, v + n + 1, v + 1});
             }
         }
-        for (const double bad :
-             {0.0, std::numeric_limits<double>::quiet_NaN(),
-              std::numeric_limits<double>::infinity()})
+        for (const double bad : {0.0, std::numeric_limits<double>::quiet_NaN(),
+                                 std::numeric_limits<double>::infinity()})
         {
             auto corrupted = points;
-            corrupted[n + 1] = std::isfinite(bad) ? points[n] :
-                                                    std::array<double, 3>{
-                                                        bad, 1.0, 0.0};
+            corrupted[n + 1] = std::isfinite(bad)
+                                   ? points[n]
+                                   : std::array<double, 3>{bad, 1.0, 0.0};
             const auto surface = testing::make_surface(corrupted, triangles);
             const auto projected = projections(*surface);
             const auto start = std::chrono::steady_clock::now();
-            EXPECT_EQ(message_of([&] {
-                          compute_LSCM_parameterization(*surface, "uv");
-                      }),
-                      "[LSCM::solve] Solving failed");
+            EXPECT_EQ(
+                message_of([&]
+                           { compute_LSCM_parameterization(*surface, "uv"); }),
+                "[LSCM::solve] Solving failed");
             // Tens of seconds if the solver iterated 100 x nb_vertices times.
             EXPECT_LT(std::chrono::steady_clock::now() - start,
                       std::chrono::seconds(5));
@@ -193,11 +195,11 @@ namespace nodara
         const auto empty = TriangulatedSurface<3>::create();
         for (const auto* surface : {single.get(), empty.get()})
         {
-            EXPECT_EQ(message_of([&] {
-                          compute_LSCM_parameterization(*surface, "uv");
-                      }).rfind("[LSCM::LSCM] The surface has fewer than two",
-                               0),
-                      0u);
+            EXPECT_EQ(
+                message_of([&]
+                           { compute_LSCM_parameterization(*surface, "uv"); })
+                    .rfind("[LSCM::LSCM] The surface has fewer than two", 0),
+                0u);
             EXPECT_FALSE(
                 surface->vertex_attribute_manager().attribute_exists("uv"));
         }
@@ -223,8 +225,7 @@ namespace nodara
                 const double jitter = 0.02 * std::sin(3.0 * i + 7.0 * j);
                 const double theta = (i + jitter) * 1.5 / (nu - 1);
                 const double z = 3.0 * (j + jitter) / (nv - 1);
-                points.push_back(
-                    {2 * std::cos(theta), 2 * std::sin(theta), z});
+                points.push_back({2 * std::cos(theta), 2 * std::sin(theta), z});
             }
         }
         for (index_t j = 0; j + 1 < nv; ++j)

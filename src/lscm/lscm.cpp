@@ -53,9 +53,7 @@ namespace nodara
                absl::string_view attribute_name)
         : surface(checked(surface_in)),
           attribute(find_or_create_attribute<VariableAttribute, Point<2>>(
-              surface.vertex_attribute_manager(),
-              attribute_name,
-              Point<2>{},
+              surface.vertex_attribute_manager(), attribute_name, Point<2>{},
               AttributeFlags{true, false})),
           pinned_vertices{NO_ID, NO_ID},
           free_matrix(static_cast<int>(2 * surface.nb_polygons()),
@@ -125,7 +123,8 @@ namespace nodara
         const Eigen::VectorXd normal_rhs =
             free_matrix.transpose() * pinned_values;
         const double rhs_norm2 = normal_rhs.squaredNorm();
-        const auto residual_norm2 = [this](const Eigen::VectorXd& x) {
+        const auto residual_norm2 = [this](const Eigen::VectorXd& x)
+        {
             const Eigen::VectorXd residual = pinned_values - free_matrix * x;
             return (free_matrix.transpose() * residual).squaredNorm();
         };
@@ -162,8 +161,8 @@ namespace nodara
         }
     }
 
-    void compute_LSCM_parameterization(
-        const TriangulatedSurface<3>& surface, absl::string_view attribute_name)
+    void compute_LSCM_parameterization(const TriangulatedSurface<3>& surface,
+                                       absl::string_view attribute_name)
     {
         LSCM lscm{surface, attribute_name};
         lscm.solve();

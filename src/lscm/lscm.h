@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include <Eigen/SparseCore>
 #include <absl/container/fixed_array.h>
 #include <absl/strings/string_view.h>
+#include <Eigen/SparseCore>
 
 #include <velmora/geometry/vector.h>
 #include <velmora/mesh/triangulated_surface.h>
@@ -64,8 +64,8 @@ namespace nodara
         void build_system();
         std::array<CornerWeight, 3> triangle_weights(index_t t) const;
         void add_corner(const CornerWeight& corner);
-        static void add_corner_triplets(
-            Triplets& triplets, index_t slot, const CornerWeight& corner);
+        static void add_corner_triplets(Triplets& triplets, index_t slot,
+                                        const CornerWeight& corner);
 
         // Solve and write-back.
         void solve_system();

@@ -59,8 +59,8 @@ namespace nodara
         }
     }
 
-    void LSCM::add_corner_triplets(
-        Triplets& triplets, index_t slot, const CornerWeight& corner)
+    void LSCM::add_corner_triplets(Triplets& triplets, index_t slot,
+                                   const CornerWeight& corner)
     {
         const auto row = static_cast<int>(2 * corner.polygon_vertex.polygon_id);
         const auto column = static_cast<int>(2 * slot);
@@ -82,8 +82,8 @@ namespace nodara
             }
         }
         free_matrix.setFromTriplets(free_triplets.begin(), free_triplets.end());
-        pinned_matrix.setFromTriplets(
-            pinned_triplets.begin(), pinned_triplets.end());
+        pinned_matrix.setFromTriplets(pinned_triplets.begin(),
+                                      pinned_triplets.end());
         Eigen::VectorXd rhs = Eigen::VectorXd::Zero(pinned_matrix.rows());
         rhs -= pinned_matrix * pinned_values;
         pinned_values = rhs;

@@ -69,21 +69,32 @@ namespace nodara
         const auto& n = plane.normal();
         const auto c = plane.plane_constant();
 
-        // The point of the plane whose two other coordinates are 1.
-        Point<3> reference;
-        for (local_index_t i = 0; i < 3; ++i)
+        // The point of the plane whose two other coordinates are (1, 1); when
+        // that is the origin itself, the axis would have no direction, so
+        // take the one whose two other coordinates are (2, 1) instead.
+        const auto reference = [&](double first)
         {
-            if (std::fabs(n[i]) > 1e-6)
+            Point<3> q;
+            for (local_index_t i = 0; i < 3; ++i)
             {
-                const auto j = (i + 1) % 3;
-                const auto k = (i + 2) % 3;
-                reference[j] = 1.0;
-                reference[k] = 1.0;
-                reference[i] = -((c + n[j]) + n[k]) / n[i];
-                break;
+                if (std::fabs(n[i]) > 1e-6)
+                {
+                    const auto j = (i + 1) % 3;
+                    const auto k = (i + 2) % 3;
+                    q[j] = first;
+                    q[k] = 1.0;
+                    q[i] = -((c + first * n[j]) + n[k]) / n[i];
+                    break;
+                }
             }
+            return Vector<3>{plane.origin(), q};
+        };
+        auto direction = reference(1.0);
+        if (!(direction.length() > 1e-30) && std::isfinite(c))
+        {
+            direction = reference(2.0);
         }
-        const Vector<3> a{Vector<3>{plane.origin(), reference}.normalize()};
+        const Vector<3> a{direction.normalize()};
         const Vector<3> b{{n[1] * a[2] - n[2] * a[1], n[2] * a[0] - n[0] * a[2],
                            n[0] * a[1] - n[1] * a[0]}};
         return {a, b};

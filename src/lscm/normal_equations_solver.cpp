@@ -61,8 +61,7 @@ namespace nodara
             return !second;
         }
 
-        bool complex_form(const RealMatrix& F,
-                          const std::vector<int>& columns,
+        bool complex_form(const RealMatrix& F, const std::vector<int>& columns,
                           ComplexMatrix& W)
         {
             W.resize(F.rows() / 2, static_cast<int>(columns.size()));
@@ -89,8 +88,7 @@ namespace nodara
         }
     }  // namespace
 
-    bool solve_normal_equations(const RealMatrix& F,
-                                const Eigen::VectorXd& b,
+    bool solve_normal_equations(const RealMatrix& F, const Eigen::VectorXd& b,
                                 Eigen::VectorXd& x)
     {
         if (F.rows() % 2 != 0 || F.cols() % 2 != 0 || b.size() != F.rows())

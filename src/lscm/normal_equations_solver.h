@@ -17,6 +17,5 @@ namespace nodara
     /// may still be factored: the caller makes sure the system is well posed.
     /// Throws std::bad_alloc when memory runs out.
     bool solve_normal_equations(const Eigen::SparseMatrix<double>& F,
-                                const Eigen::VectorXd& b,
-                                Eigen::VectorXd& x);
+                                const Eigen::VectorXd& b, Eigen::VectorXd& x);
 }  // namespace nodara
