@@ -4,7 +4,7 @@
 // memory is the child's peak resident set when the parameterization ends.
 //
 //   lscm_bench [--large] [--no-cgal] [--no-verify] [--timeout SECONDS]
-//              [--sizes N,N,...]
+//              [--sizes N,N,...] [--kinds wavy,cap,pieces]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -34,6 +34,8 @@ namespace
     {
         std::vector<std::size_t> sizes{2000, 20000, 200000};
         double timeout{1800};
+        std::vector<SurfaceKind> kinds{SurfaceKind::wavy_height_field,
+                                       SurfaceKind::spherical_cap};
         bool cgal{true};
         bool verify{true};
     };
@@ -42,8 +44,30 @@ namespace
     {
         std::fprintf(stderr,
                      "usage: lscm_bench [--large] [--no-cgal] [--no-verify] "
-                     "[--timeout SECONDS] [--sizes N,N,...]\n");
+                     "[--timeout SECONDS] [--sizes N,N,...] "
+                     "[--kinds wavy,cap,pieces]\n");
         std::exit(2);
+    }
+
+    std::vector<SurfaceKind> parse_kinds(const std::string& list)
+    {
+        const std::map<std::string, SurfaceKind> names{
+            {"wavy", SurfaceKind::wavy_height_field},
+            {"cap", SurfaceKind::spherical_cap},
+            {"pieces", SurfaceKind::two_pieces}};
+        std::vector<SurfaceKind> kinds;
+        std::stringstream stream{list};
+        std::string item;
+        while (std::getline(stream, item, ','))
+        {
+            const auto found = names.find(item);
+            if (found == names.end())
+            {
+                usage();
+            }
+            kinds.push_back(found->second);
+        }
+        return kinds;
     }
 
     Options parse(int argc, char** argv)
@@ -67,6 +91,10 @@ namespace
             else if (arg == "--timeout" && i + 1 < argc)
             {
                 options.timeout = std::atof(argv[++i]);
+            }
+            else if (arg == "--kinds" && i + 1 < argc)
+            {
+                options.kinds = parse_kinds(argv[++i]);
             }
             else if (arg == "--sizes" && i + 1 < argc)
             {
@@ -243,8 +271,7 @@ int main(int argc, char** argv)
 #endif
     for (const auto size : options.sizes)
     {
-        for (const auto kind :
-             {SurfaceKind::wavy_height_field, SurfaceKind::spherical_cap})
+        for (const auto kind : options.kinds)
         {
             const auto label = nodara::bench::name(kind);
             const auto ours =

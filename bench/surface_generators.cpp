@@ -15,7 +15,7 @@ namespace nodara
             // (x, y) in [-1, 1]^2 to a point of the surface.
             Point<3> place(SurfaceKind kind, double x, double y)
             {
-                if (kind == SurfaceKind::wavy_height_field)
+                if (kind != SurfaceKind::spherical_cap)
                 {
                     const double z =
                         0.15 * std::sin(4.0 * x) * std::cos(3.0 * y) +
@@ -37,8 +37,16 @@ namespace nodara
 
         std::string name(SurfaceKind kind)
         {
-            return kind == SurfaceKind::wavy_height_field ? "wavy height field"
-                                                          : "spherical cap";
+            switch (kind)
+            {
+                case SurfaceKind::wavy_height_field:
+                    return "wavy height field";
+                case SurfaceKind::spherical_cap:
+                    return "spherical cap";
+                case SurfaceKind::two_pieces:
+                    return "two pieces";
+            }
+            return "";
         }
 
         std::unique_ptr<TriangulatedSurface<3>> make_surface(
@@ -61,6 +69,10 @@ namespace nodara
             builder.reserve_triangles(2 * n * n);
             for (index_t j = 0; j < n; ++j)
             {
+                if (kind == SurfaceKind::two_pieces && j == n / 2)
+                {
+                    continue;
+                }
                 for (index_t i = 0; i < n; ++i)
                 {
                     const index_t v = j * (n + 1) + i;

@@ -13,7 +13,11 @@ namespace nodara
         enum class SurfaceKind
         {
             wavy_height_field,
-            spherical_cap
+            spherical_cap,
+            // The wavy height field with its middle row of cells left out:
+            // two pieces, which the direct start does not handle, so the
+            // iterative solver runs from the projection.
+            two_pieces
         };
 
         std::string name(SurfaceKind kind);
