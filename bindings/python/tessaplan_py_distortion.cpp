@@ -1,14 +1,22 @@
-// Python module measuring the distortion of a parameterization held by a
-// surface of velmora_py_mesh (found through pybind11's shared registry):
-// per-triangle numpy arrays and the summary statistics.
+// Python module measuring the distortion of a parameterization of a surface
+// of velmora_py_mesh (found through pybind11's shared registry): per-triangle
+// numpy arrays and the summary statistics, for a parameterization stored on
+// the surface as a vertex attribute or given as an array.
 
+#include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include <absl/strings/string_view.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include <tessaplan/distortion.h>
+#include <velmora/geometry/point.h>
+
+#include "attribute/attribute_lookup.h"
+#include "attribute/variable_attribute.h"
 
 namespace py = pybind11;
 
@@ -50,8 +58,9 @@ namespace
         return result;
     }
 
-    py::dict triangle_distortions(const nodara::TriangulatedSurface<3>& surface,
-                                  const std::string& attribute_name)
+    py::dict distortions_of_attribute(
+        const nodara::TriangulatedSurface<3>& surface,
+        absl::string_view attribute_name)
     {
         const auto distortions =
             nodara::compute_triangle_distortions(surface, attribute_name);
@@ -65,17 +74,143 @@ namespace
             summary_dict(nodara::summarize_distortions(distortions));
         return result;
     }
+
+    /// `uv` as a C-ordered float64 array of shape (nb_vertices, 2) with
+    /// finite values. Throws TypeError when it does not hold real numbers and
+    /// ValueError for another shape or for a value that is not finite (the
+    /// message names the first bad row).
+    py::array_t<double, py::array::c_style> checked_uv(
+        const py::object& uv, nodara::index_t nb_vertices)
+    {
+        const auto array =
+            py::module_::import("numpy").attr("asarray")(uv).cast<py::array>();
+        const std::string kind(1, array.dtype().kind());
+        if (std::string("fiu").find(kind) == std::string::npos)
+        {
+            throw py::type_error("uv must hold real numbers, got dtype " +
+                                 std::string(py::str(array.dtype())));
+        }
+        if (array.ndim() != 2 ||
+            array.shape(0) != static_cast<py::ssize_t>(nb_vertices) ||
+            array.shape(1) != 2)
+        {
+            throw py::value_error("uv must have shape (" +
+                                  std::to_string(nb_vertices) +
+                                  ", 2), one row per vertex, got " +
+                                  std::string(py::str(array.attr("shape"))));
+        }
+        py::array_t<double, py::array::c_style> converted(array);
+        const auto rows = converted.unchecked<2>();
+        for (py::ssize_t row = 0; row < rows.shape(0); ++row)
+        {
+            if (!std::isfinite(rows(row, 0)) || !std::isfinite(rows(row, 1)))
+            {
+                throw py::value_error("uv row " + std::to_string(row) +
+                                      " has a coordinate that is not finite");
+            }
+        }
+        return converted;
+    }
+
+    /// Deletes the named vertex attribute when it goes out of scope, on every
+    /// path out of the measurement.
+    class TemporaryAttributeGuard
+    {
+    public:
+        TemporaryAttributeGuard(nodara::AttributeManager& manager,
+                                std::string name)
+            : manager_(manager), name_(std::move(name))
+        {
+        }
+        TemporaryAttributeGuard(const TemporaryAttributeGuard&) = delete;
+        TemporaryAttributeGuard& operator=(const TemporaryAttributeGuard&) =
+            delete;
+        ~TemporaryAttributeGuard() { manager_.delete_attribute(name_); }
+
+        const std::string& name() const { return name_; }
+
+    private:
+        nodara::AttributeManager& manager_;
+        std::string name_;
+    };
+
+    /// A vertex attribute name that `manager` does not use.
+    std::string free_attribute_name(const nodara::AttributeManager& manager)
+    {
+        const std::string prefix = "tessaplan_py_distortion_uv";
+        std::string name = prefix;
+        for (unsigned long k = 1; manager.attribute_exists(name); ++k)
+        {
+            name = prefix + "_" + std::to_string(k);
+        }
+        return name;
+    }
+
+    py::dict distortions_of_uv(const nodara::TriangulatedSurface<3>& surface,
+                               const py::object& uv)
+    {
+        const auto nb_vertices = surface.nb_vertices();
+        const auto values = checked_uv(uv, nb_vertices);
+        const auto rows = values.unchecked<2>();
+        // The library reads a parameterization from a vertex attribute: store
+        // the array under a name nobody else uses, only for this call.
+        auto& manager = surface.vertex_attribute_manager();
+        const TemporaryAttributeGuard guard(manager,
+                                            free_attribute_name(manager));
+        const auto attribute =
+            nodara::find_or_create_attribute<nodara::VariableAttribute,
+                                             nodara::Point<2>>(
+                manager, guard.name(), nodara::Point<2>{},
+                nodara::AttributeFlags{});
+        for (nodara::index_t v = 0; v < nb_vertices; ++v)
+        {
+            attribute->set_value(v, nodara::Point<2>{{rows(v, 0), rows(v, 1)}});
+        }
+        return distortions_of_attribute(surface, guard.name());
+    }
 }  // namespace
 
 PYBIND11_MODULE(tessaplan_py_distortion, m)
 {
-    m.doc() = "Distortion of a parameterization stored on a surface";
-    m.def("compute_triangle_distortions", &triangle_distortions,
-          py::arg("surface"), py::arg("attribute_name"),
-          "Per-triangle distortion of the Point<2> vertex attribute "
-          "`attribute_name` of a TriangulatedSurface3D, as a dict of numpy "
-          "arrays indexed by triangle (conformal, area, signed_image_area, "
-          "flipped, degenerate) and 'summary': mean, p95 and max of both "
-          "measures with the counts of flipped and degenerate triangles. "
-          "Raises RuntimeError when the attribute is missing.");
+    m.doc() =
+        "Distortion of a parameterization of a TriangulatedSurface3D: "
+        "per-triangle measures as numpy arrays and their summary.";
+
+    const char* const result_doc =
+        "Returns a dict of float64 and bool numpy arrays indexed by triangle: "
+        "'conformal' (sigma1 / sigma2 >= 1 of the map from the triangle to "
+        "its image; inf when the image has zero area), 'area' (the "
+        "triangle's share of the image area over its share of the 3D area; "
+        "NaN everywhere when the image area is zero), 'signed_image_area' "
+        "(positive when the image turns counter-clockwise), 'flipped' (turns "
+        "against the majority, or zero image area) and 'degenerate' (zero 3D "
+        "area: its measures are NaN and it is never flipped); and 'summary': "
+        "{'conformal': {'mean', 'p95', 'max'}, 'area': {...}, "
+        "'flipped_triangles', 'degenerate_triangles'}, the statistics over "
+        "the non-degenerate triangles, p95 by nearest rank (the smallest "
+        "value that at least 95 % of the values do not exceed); NaN when no "
+        "triangle counts.";
+
+    const std::string attribute_doc =
+        std::string(
+            "Distortion of the parameterization stored on `surface` as "
+            "its Point<2> vertex attribute `attribute_name` (a str or "
+            "StringView). ") +
+        result_doc +
+        " Raises RuntimeError with the library's message when the attribute "
+        "is missing or holds another value type.";
+    m.def("compute_triangle_distortions", &distortions_of_attribute,
+          py::arg("surface"), py::arg("attribute_name"), attribute_doc.c_str());
+
+    const std::string uv_doc =
+        std::string(
+            "Distortion of the parameterization `uv`, an (n, 2) "
+            "array-like of real numbers whose row v is the image of "
+            "vertex v; the surface is left as it was. ") +
+        result_doc +
+        " Raises TypeError when `uv` does not hold real numbers, and "
+        "ValueError for another shape or a value that is not finite (the "
+        "message names the first bad row).";
+    m.def("compute_uv_distortions", &distortions_of_uv, py::arg("surface"),
+          py::arg("uv"), uv_doc.c_str());
 }

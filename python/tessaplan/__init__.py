@@ -1,25 +1,32 @@
 """Flattening of triangulated surfaces by least squares conformal maps.
 
 ``flatten(points, triangles)`` maps a triangulated surface in 3D into the
-plane and returns the 2D position of every vertex. It is built on two
-extension modules that it imports:
+plane and returns the 2D position of every vertex;
+``measure_distortion(points, triangles, uv=None)`` measures how much such a
+map distorts every triangle. Both are built on extension modules that they
+import:
 
 - ``velmora_py_mesh``: the surface classes (``TriangulatedSurface3D``,
   ``TriangulatedSurface2D``) with numpy arrays in and out;
 - ``tessaplan_py_surface``: ``compute_LSCM_parameterization(surface, name)``,
   which stores the map on the surface as the vertex attribute ``name``, and
   ``convert_surface3d_into_2d(surface, name)``, which builds the flat surface
-  from that attribute.
+  from that attribute;
+- ``tessaplan_py_distortion``: ``compute_triangle_distortions(surface,
+  name)`` for a map stored as the vertex attribute ``name``, and
+  ``compute_uv_distortions(surface, uv)`` for a map given as an array.
 
 Use those modules directly to keep the surfaces or the attribute.
 """
 
 import velmora_py_mesh
 import tessaplan_py_surface
+import tessaplan_py_distortion
 
-__all__ = ["flatten"]
+__all__ = ["flatten", "measure_distortion"]
 
-# The attribute lives only on the temporary surface that flatten builds.
+# The attribute lives only on the temporary surface that flatten and
+# measure_distortion build.
 _ATTRIBUTE_NAME = "tessaplan_flatten_uv"
 
 
@@ -58,3 +65,56 @@ def flatten(points, triangles):
     flat = tessaplan_py_surface.convert_surface3d_into_2d(
         surface, _ATTRIBUTE_NAME)
     return flat.points()
+
+
+def measure_distortion(points, triangles, uv=None):
+    """Return how much a flattening distorts each triangle of a surface.
+
+    Args:
+        points: (n, 3) array-like of real numbers, the vertex coordinates.
+        triangles: (m, 3) array-like of integers, the vertex indices of each
+            triangle, counting from 0.
+        uv: (n, 2) array-like of real numbers, the flattening to measure
+            (row v is the image of vertex v); None measures the one that
+            ``flatten(points, triangles)`` returns.
+
+    Returns:
+        dict: per-triangle numpy arrays of length m, row t for triangle t:
+
+        - ``"conformal"`` (float64): sigma1 / sigma2 >= 1, the ratio of the
+          singular values of the map from the triangle to its image; 1 when
+          angles are kept, inf when the image has zero area;
+        - ``"area"`` (float64): the triangle's share of the total image area
+          divided by its share of the total 3D area; 1 when its relative size
+          is kept. NaN for every triangle when the image has zero area;
+        - ``"signed_image_area"`` (float64): positive when the image of
+          corners 0, 1, 2 turns counter-clockwise;
+        - ``"flipped"`` (bool): the image turns against the majority of the
+          triangles, or has zero area;
+        - ``"degenerate"`` (bool): the triangle has zero area in 3D; its
+          conformal and area values are NaN and it is never flipped;
+
+        and ``"summary"``: ``{"conformal": {"mean", "p95", "max"}, "area":
+        {"mean", "p95", "max"}, "flipped_triangles": int,
+        "degenerate_triangles": int}``. The statistics leave the degenerate
+        triangles out; p95 is the nearest rank, the smallest value that at
+        least 95 % of the values do not exceed. A collapsed triangle makes the
+        conformal mean and max inf; all three are NaN when no triangle is left.
+
+    Raises:
+        TypeError: ``points`` or ``uv`` does not hold real numbers, or
+            ``triangles`` does not hold integers.
+        ValueError: as for ``flatten``, and when ``uv`` is not of shape
+            (n, 2) or holds a value that is not finite (the message names the
+            first bad row).
+        RuntimeError: the parameterization failed (only when ``uv`` is None);
+            the message comes from the library.
+    """
+    surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
+        points, triangles)
+    if uv is not None:
+        return tessaplan_py_distortion.compute_uv_distortions(surface, uv)
+    tessaplan_py_surface.compute_LSCM_parameterization(
+        surface, _ATTRIBUTE_NAME)
+    return tessaplan_py_distortion.compute_triangle_distortions(
+        surface, _ATTRIBUTE_NAME)
