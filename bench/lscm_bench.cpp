@@ -184,6 +184,7 @@ namespace
         fields["direct"] = s.direct_seconds;
         fields["iterations"] = static_cast<double>(s.iterations);
         fields["error"] = s.relative_error;
+        fields["single_threaded"] = s.single_threaded ? 1 : 0;
         const auto energy =
             nodara::bench::conformal_energy(lscm, read_map(*surface));
         fields["energy"] = energy;
@@ -233,19 +234,32 @@ namespace
         return parse_fields(result.output);
     }
 
+    std::string energy_text(const Fields& ours)
+    {
+        const auto found = ours.find("energy_vs_direct");
+        if (found == ours.end())
+        {
+            return "";
+        }
+        char text[64];
+        std::snprintf(text, sizeof text, ", energy vs direct minimiser %+.1e",
+                      found->second);
+        return text;
+    }
+
     void report(const std::string& label, const Fields& ours,
                 const Fields& cgal)
     {
         std::printf(
             "%-18s %9.0f | %7.3f s (pin %.3f, build %.3f, solve %.3f of "
-            "which direct %.3f) %6.0f MB, %4.0f iterations, rel. error "
-            "%.1e, energy vs direct minimiser %+.1e\n",
+            "which direct %.3f, %s) %6.0f MB, %4.0f iterations, rel. "
+            "error %.1e%s\n",
             label.c_str(), ours.at("triangles"), ours.at("seconds"),
             ours.at("pin"), ours.at("assembly"), ours.at("solve"),
-            ours.at("direct"), ours.at("peak_mb"), ours.at("iterations"),
-            ours.at("error"),
-            ours.count("energy_vs_direct") ? ours.at("energy_vs_direct")
-                                           : std::nan(""));
+            ours.at("direct"),
+            ours.at("single_threaded") != 0 ? "1 thread" : "threads",
+            ours.at("peak_mb"), ours.at("iterations"), ours.at("error"),
+            energy_text(ours).c_str());
         if (!cgal.empty())
         {
             std::printf(

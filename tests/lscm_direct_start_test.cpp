@@ -85,6 +85,21 @@ namespace nodara
         EXPECT_LT((map - plain).norm(), 1e-8 * plain.norm());
     }
 
+    TEST(LSCMDirectStart, LeavesTheCallersThreadSettingsAsTheyWere)
+    {
+        Points points;
+        Triangles triangles;
+        add_patch(points, triangles, 8, 0.0);
+        const auto surface = testing::make_surface(points, triangles);
+        for (const int threads : {1, 3})
+        {
+            omp_set_num_threads(threads);
+            bool direct = false;
+            library_map(*surface, direct);
+            EXPECT_EQ(omp_get_max_threads(), threads);
+        }
+    }
+
     TEST(LSCMDirectStart, LoneFreeVertexKeepsItsProjection)
     {
         Points points;

@@ -12,6 +12,7 @@
 #include "lscm_limits.h"
 #include "normal_equations_solver.h"
 #include "pinned_component.h"
+#include "solver_threads.h"
 
 namespace nodara
 {
@@ -82,6 +83,8 @@ namespace nodara
 
     void LSCM::solve_system()
     {
+        const SolverThreads threads;
+        statistics_.single_threaded = threads.single_threaded();
         Eigen::LeastSquaresConjugateGradient<Eigen::SparseMatrix<double>>
             solver;
         solver.setMaxIterations(100 * surface.nb_vertices());

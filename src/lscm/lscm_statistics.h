@@ -17,6 +17,9 @@ namespace nodara
         /// Whether the iterative solver started from the direct solution
         /// rather than from the projection.
         bool started_from_direct_solution{false};
+        /// Whether the solve ran on the calling thread alone because no core
+        /// was spare.
+        bool single_threaded{false};
         /// Iterations of the iterative solver.
         std::int64_t iterations{0};
         /// Final relative error of the normal equations reported by the
