@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <regex>
 #include <sstream>
 #include <vector>
 
@@ -75,22 +74,35 @@ namespace tessaplan
         // triangles, or "" when there is none.
         std::string flipped_outline(const std::string& svg)
         {
-            const std::regex outline{
-                "<path fill=\"none\" stroke=\"#e4002b\"[^>]* d=\"([^\"]*)\""};
-            std::smatch match;
-            return std::regex_search(svg, match, outline) ? match[1].str()
-                                                          : std::string{};
+            const auto start =
+                svg.find("<path fill=\"none\" stroke=\"#e4002b\"");
+            if (start == std::string::npos)
+            {
+                return {};
+            }
+            const auto end = svg.find('>', start);
+            const auto data = svg.find(" d=\"", start);
+            if (data == std::string::npos || data > end)
+            {
+                return {};
+            }
+            const auto first = data + 4;
+            return svg.substr(first, svg.find('"', first) - first);
         }
 
         // The colours of the filled triangle paths, in drawing order.
         std::vector<std::string> fill_colours(const std::string& svg)
         {
-            const std::regex filled{"<path fill=\"(#[0-9a-f]{6})\" stroke="};
+            const std::string prefix = "<path fill=\"#";
             std::vector<std::string> colours;
-            for (std::sregex_iterator it{svg.begin(), svg.end(), filled}, end;
-                 it != end; ++it)
+            for (auto at = svg.find(prefix); at != std::string::npos;
+                 at = svg.find(prefix, at + 1))
             {
-                colours.push_back((*it)[1].str());
+                const auto colour = svg.substr(at + prefix.size() - 1, 7);
+                if (svg.compare(at + prefix.size() + 6, 9, "\" stroke=") == 0)
+                {
+                    colours.push_back(colour);
+                }
             }
             return colours;
         }
