@@ -18,6 +18,9 @@ namespace nodara
 {
     namespace
     {
+        // The iterative solver's relative tolerance on the normal equations.
+        constexpr double solver_tolerance = 1e-10;
+
         const TriangulatedSurface<3>& checked(
             const TriangulatedSurface<3>& surface)
         {
@@ -88,7 +91,7 @@ namespace nodara
         Eigen::LeastSquaresConjugateGradient<Eigen::SparseMatrix<double>>
             solver;
         solver.setMaxIterations(100 * surface.nb_vertices());
-        solver.setTolerance(1e-10);
+        solver.setTolerance(solver_tolerance);
         solver.compute(free_matrix);
         if (solver.info() != Eigen::Success)
         {
@@ -131,10 +134,10 @@ namespace nodara
             const Eigen::VectorXd residual = pinned_values - free_matrix * x;
             return (free_matrix.transpose() * residual).squaredNorm();
         };
-        const double tolerance = 1e-10;
         const double projection_norm2 = residual_norm2(free_values);
         if (rhs_norm2 == 0 ||
-            projection_norm2 < tolerance * tolerance * rhs_norm2 ||
+            projection_norm2 <
+                solver_tolerance * solver_tolerance * rhs_norm2 ||
             !triangles_form_one_pinned_component(surface, pinned_vertices))
         {
             return;
