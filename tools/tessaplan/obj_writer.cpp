@@ -75,6 +75,32 @@ namespace tessaplan
             text += std::to_string(surface.nb_polygons());
             text += " triangles\n";
         }
+
+        // One "f" line per triangle: "f a b c", or "f a/a b/b c/c" when every
+        // vertex has the texture coordinate of the same number.
+        template <nodara::index_t D>
+        void write_faces(std::string& text,
+                         const nodara::TriangulatedSurface<D>& surface,
+                         bool textured, OutputFile& file)
+        {
+            for (index_t t = 0; t < surface.nb_polygons(); ++t)
+            {
+                text += 'f';
+                for (const auto vertex : surface.polygon_vertices(t))
+                {
+                    text += ' ';
+                    append_index(text, vertex);
+                    if (textured)
+                    {
+                        text += '/';
+                        append_index(text, vertex);
+                    }
+                }
+                text += '\n';
+                pass_on(text, file);
+            }
+            pass_on(text, file, true);
+        }
     }  // namespace
 
     void write_textured_obj(const nodara::TriangulatedSurface<3>& surface,
@@ -108,20 +134,7 @@ namespace tessaplan
             text += '\n';
             pass_on(text, file);
         }
-        for (index_t t = 0; t < surface.nb_polygons(); ++t)
-        {
-            text += 'f';
-            for (const auto vertex : surface.polygon_vertices(t))
-            {
-                text += ' ';
-                append_index(text, vertex);
-                text += '/';
-                append_index(text, vertex);
-            }
-            text += '\n';
-            pass_on(text, file);
-        }
-        pass_on(text, file, true);
+        write_faces(text, surface, true, file);
     }
 
     void write_flat_obj(const nodara::TriangulatedSurface<2>& surface,
@@ -140,17 +153,6 @@ namespace tessaplan
             text += " 0\n";
             pass_on(text, file);
         }
-        for (index_t t = 0; t < surface.nb_polygons(); ++t)
-        {
-            text += 'f';
-            for (const auto vertex : surface.polygon_vertices(t))
-            {
-                text += ' ';
-                append_index(text, vertex);
-            }
-            text += '\n';
-            pass_on(text, file);
-        }
-        pass_on(text, file, true);
+        write_faces(text, surface, false, file);
     }
 }  // namespace tessaplan
