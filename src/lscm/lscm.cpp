@@ -28,18 +28,6 @@ namespace nodara
             return surface;
         }
 
-        bool all_finite(const double* values, Eigen::Index count)
-        {
-            for (Eigen::Index i = 0; i < count; ++i)
-            {
-                if (!std::isfinite(values[i]))
-                {
-                    return false;
-                }
-            }
-            return true;
-        }
-
         double seconds_since(std::chrono::steady_clock::time_point start)
         {
             return std::chrono::duration<double>(
@@ -100,9 +88,10 @@ namespace nodara
         // A non-finite coefficient (a triangle with two corners at one
         // position, or non-finite coordinates) can never pass the stopping
         // test: fail now instead of running every iteration.
-        if (!all_finite(free_matrix.valuePtr(), free_matrix.nonZeros()) ||
-            !all_finite(pinned_values.data(), pinned_values.size()) ||
-            !all_finite(free_values.data(), free_values.size()))
+        const Eigen::Map<const Eigen::VectorXd> coefficients{
+            free_matrix.valuePtr(), free_matrix.nonZeros()};
+        if (!coefficients.allFinite() || !pinned_values.allFinite() ||
+            !free_values.allFinite())
         {
             solving_failed();
         }

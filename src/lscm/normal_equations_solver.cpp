@@ -76,16 +76,6 @@ namespace nodara
             W.finalize();
             return true;
         }
-
-        Eigen::VectorXcd complex_vector(const Eigen::VectorXd& b)
-        {
-            Eigen::VectorXcd c(b.size() / 2);
-            for (Eigen::Index t = 0; t < c.size(); ++t)
-            {
-                c[t] = Complex{b[2 * t], b[2 * t + 1]};
-            }
-            return c;
-        }
     }  // namespace
 
     bool solve_normal_equations(const RealMatrix& F, const Eigen::VectorXd& b,
@@ -101,7 +91,11 @@ namespace nodara
         {
             return false;
         }
-        const Eigen::VectorXcd rhs = W.adjoint() * complex_vector(b);
+        // std::complex<double> is laid out as two doubles, so b reads in place
+        // as the complex vector whose parts are its pairs.
+        const Eigen::Map<const Eigen::VectorXcd> c{
+            reinterpret_cast<const Complex*>(b.data()), b.size() / 2};
+        const Eigen::VectorXcd rhs = W.adjoint() * c;
         Eigen::CholmodSupernodalLLT<ComplexMatrix> cholesky;
         {
             const ComplexMatrix normal = W.adjoint() * W;

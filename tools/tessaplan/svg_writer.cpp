@@ -46,6 +46,23 @@ namespace tessaplan
             return text;
         }
 
+        // <text x=".." y=".."ATTRIBUTES>CONTENT</text>, coordinates to 0.1.
+        std::string text_element(double x, double y, const std::string& content,
+                                 const std::string& attributes = "")
+        {
+            return "<text x=\"" + fixed_text(x, 1) + "\" y=\"" +
+                   fixed_text(y, 1) + "\"" + attributes + ">" + content +
+                   "</text>\n";
+        }
+
+        // The 14-pixel legend square whose text baseline is at y.
+        std::string legend_swatch(double x, double y, const std::string& paint)
+        {
+            return "<rect x=\"" + fixed_text(x, 1) + "\" y=\"" +
+                   fixed_text(y - 11.0, 1) + "\" width=\"14\" height=\"14\" " +
+                   paint + "/>\n";
+        }
+
         // A distortion value for people: "inf" and "n/a" for the values
         // that are not numbers.
         std::string value_text(double value)
@@ -247,10 +264,10 @@ namespace tessaplan
             text +=
                 "<g font-family=\"sans-serif\" font-size=\"13\" "
                 "fill=\"#222\">\n";
-            text += "<text x=\"" + fixed_text(left, 1) + "\" y=\"" +
-                    fixed_text(bar_top - 12.0, 1) +
-                    "\" font-weight=\"bold\">conformal distortion "
-                    "\u03c3\u2081/\u03c3\u2082</text>\n";
+            text +=
+                text_element(left, bar_top - 12.0,
+                             "conformal distortion \u03c3\u2081/\u03c3\u2082",
+                             " font-weight=\"bold\"");
             text += "<rect x=\"" + fixed_text(left, 1) + "\" y=\"" +
                     fixed_text(bar_top, 1) + "\" width=\"" +
                     fixed_text(bar_width, 1) + "\" height=\"" +
@@ -272,45 +289,40 @@ namespace tessaplan
                         fixed_text(left + bar_width + 5.0, 1) + "\" y2=\"" +
                         fixed_text(y, 1) +
                         "\" stroke=\"#444\" stroke-width=\"1\"/>\n";
-                text += "<text x=\"" + fixed_text(left + bar_width + 9.0, 1) +
-                        "\" y=\"" + fixed_text(y + 4.5, 1) + "\">" + label +
-                        "</text>\n";
+                text += text_element(left + bar_width + 9.0, y + 4.5, label);
             }
 
             double y = bar_top + legend_bar_height + 34.0;
-            text += "<text x=\"" + fixed_text(left, 1) + "\" y=\"" +
-                    fixed_text(y, 1) + "\">mean " +
-                    value_text(summary.conformal.mean) + ", p95 " +
-                    value_text(summary.conformal.p95) + "</text>\n";
+            text +=
+                text_element(left, y,
+                             "mean " + value_text(summary.conformal.mean) +
+                                 ", p95 " + value_text(summary.conformal.p95));
             y += 18.0;
-            text += "<text x=\"" + fixed_text(left, 1) + "\" y=\"" +
-                    fixed_text(y, 1) + "\">max " +
-                    value_text(summary.conformal.max) + "</text>\n";
+            text += text_element(left, y,
+                                 "max " + value_text(summary.conformal.max));
             y += 30.0;
-            text += "<rect x=\"" + fixed_text(left, 1) + "\" y=\"" +
-                    fixed_text(y - 11.0, 1) +
-                    "\" width=\"14\" height=\"14\" fill=\"none\" stroke=\"" +
-                    flipped_colour + "\" stroke-width=\"2\"/>\n";
-            text += "<text x=\"" + fixed_text(left + 22.0, 1) + "\" y=\"" +
-                    fixed_text(y, 1) + "\">flipped triangles: " +
-                    std::to_string(summary.nb_flipped_triangles) + "</text>\n";
+            text += legend_swatch(left, y,
+                                  std::string{"fill=\"none\" stroke=\""} +
+                                      flipped_colour + "\" stroke-width=\"2\"");
+            text +=
+                text_element(left + 22.0, y,
+                             "flipped triangles: " +
+                                 std::to_string(summary.nb_flipped_triangles));
             if (summary.nb_degenerate_triangles > 0)
             {
                 y += 24.0;
-                text += "<rect x=\"" + fixed_text(left, 1) + "\" y=\"" +
-                        fixed_text(y - 11.0, 1) +
-                        "\" width=\"14\" height=\"14\" fill=\"" +
-                        degenerate_colour + "\"/>\n";
-                text += "<text x=\"" + fixed_text(left + 22.0, 1) + "\" y=\"" +
-                        fixed_text(y, 1) + "\">zero area in 3D: " +
-                        std::to_string(summary.nb_degenerate_triangles) +
-                        "</text>\n";
+                text += legend_swatch(
+                    left, y, std::string{"fill=\""} + degenerate_colour + "\"");
+                text += text_element(
+                    left + 22.0, y,
+                    "zero area in 3D: " +
+                        std::to_string(summary.nb_degenerate_triangles));
             }
             y += 24.0;
-            text += "<text x=\"" + fixed_text(left, 1) + "\" y=\"" +
-                    fixed_text(y, 1) + "\" fill=\"#666\">" +
-                    std::to_string(distortions.conformal.size()) +
-                    " triangles</text>\n";
+            text += text_element(
+                left, y,
+                std::to_string(distortions.conformal.size()) + " triangles",
+                " fill=\"#666\"");
             text += "</g>\n";
         }
     }  // namespace
@@ -337,11 +349,9 @@ namespace tessaplan
                 "\" viewBox=\"0 0 " + fixed_text(width, 0) + " " +
                 fixed_text(height, 0) + "\">\n";
         text += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-        text += "<text x=\"" + fixed_text(margin, 1) + "\" y=\"" +
-                fixed_text(margin + 14.0, 1) +
-                "\" font-family=\"sans-serif\" font-size=\"16\" "
-                "fill=\"#222\">" +
-                escape_xml(title) + "</text>\n";
+        text += text_element(
+            margin, margin + 14.0, escape_xml(title),
+            " font-family=\"sans-serif\" font-size=\"16\" fill=\"#222\"");
 
         // Triangles grouped by colour: one path per colour keeps the file
         // small and quick to draw. The stroke in the fill colour closes the
