@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include <velmora/basic/attribute_base.h>
 #include <velmora/basic/velmora_exception.h>
+#include <velmora/mesh/manifold_adjacency.h>
 
 namespace nodara
 {
@@ -18,15 +18,6 @@ namespace nodara
                 std::string{"[TriangulatedSurfaceBuilder::"} + operation +
                 "] " + message};
         }
-
-        // One triangle side, keyed by its two vertices in increasing order.
-        struct EdgeRecord
-        {
-            index_t low;
-            index_t high;
-            index_t polygon;
-            local_index_t edge;
-        };
 
         using Corners = std::array<index_t, 3>;
 
@@ -281,48 +272,7 @@ namespace nodara
     template <index_t D>
     void TriangulatedSurfaceBuilder<D>::compute_polygon_adjacencies()
     {
-        // Sorting the sides by their vertex pair groups the sides of each
-        // edge together; this scales to millions of triangles with one flat
-        // array.
-        std::vector<EdgeRecord> sides;
-        sides.reserve(std::size_t{surface_.nb_polygons()} * 3);
-        for (index_t p = 0; p < surface_.nb_polygons(); ++p)
-        {
-            const auto& corners = surface_.polygon_vertices_[p];
-            for (local_index_t e = 0; e < 3; ++e)
-            {
-                const auto a = corners[e];
-                const auto b = corners[(e + 1) % 3];
-                sides.push_back({std::min(a, b), std::max(a, b), p, e});
-            }
-        }
-        std::sort(sides.begin(), sides.end(),
-                  [](const EdgeRecord& x, const EdgeRecord& y)
-                  {
-                      return std::tie(x.low, x.high, x.polygon, x.edge) <
-                             std::tie(y.low, y.high, y.polygon, y.edge);
-                  });
-        for (auto& adjacent : surface_.adjacents_)
-        {
-            adjacent = {NO_ID, NO_ID, NO_ID};
-        }
-        for (std::size_t first = 0; first < sides.size();)
-        {
-            auto last = first + 1;
-            while (last < sides.size() && sides[last].low == sides[first].low &&
-                   sides[last].high == sides[first].high)
-            {
-                ++last;
-            }
-            if (last - first == 2)
-            {
-                const auto& s0 = sides[first];
-                const auto& s1 = sides[first + 1];
-                surface_.adjacents_[s0.polygon][s0.edge] = s1.polygon;
-                surface_.adjacents_[s1.polygon][s1.edge] = s0.polygon;
-            }
-            first = last;
-        }
+        surface_.adjacents_ = compute_manifold_adjacencies(surface_);
     }
 
     template <index_t D>

@@ -77,8 +77,8 @@ namespace nodara
             {
                 return Vector<3>{};
             }
-            return Vector<3>{{normal[0] / length, normal[1] / length,
-                              normal[2] / length}};
+            return Vector<3>{
+                {normal[0] / length, normal[1] / length, normal[2] / length}};
         }
 
     protected:
