@@ -25,10 +25,15 @@ namespace nodara
             const LSCMInspector inspector{lscm};
             const auto unknown = inspector.vertex_unknown();
             const auto& pins = inspector.pinned_vertices();
+            std::vector<bool> pinned(map.size(), false);
+            for (const auto v : pins)
+            {
+                pinned[v] = true;
+            }
             Eigen::VectorXd x(inspector.free_matrix().cols());
             for (index_t v = 0; v < map.size(); ++v)
             {
-                if (v != pins[0] && v != pins[1])
+                if (!pinned[v])
                 {
                     x[2 * unknown[v]] = map[v][0];
                     x[2 * unknown[v] + 1] = map[v][1];

@@ -27,7 +27,7 @@ namespace nodara
             return lscm_.triangle_weights(t);
         }
 
-        const std::array<index_t, 2>& pinned_vertices() const
+        const std::vector<index_t>& pinned_vertices() const
         {
             return lscm_.pinned_vertices;
         }

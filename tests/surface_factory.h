@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -10,10 +11,39 @@ namespace nodara
 {
     namespace testing
     {
+        using Points = std::vector<std::array<double, 3>>;
+        using Triangles = std::vector<std::array<index_t, 3>>;
+
+        // Appends a curved grid patch of n x n cells over [0, 1]^2, moved
+        // by `shift` along x, after the points already there.
+        inline void add_patch(Points& points, Triangles& triangles, index_t n,
+                              double shift)
+        {
+            const auto first = static_cast<index_t>(points.size());
+            for (index_t j = 0; j <= n; ++j)
+            {
+                for (index_t i = 0; i <= n; ++i)
+                {
+                    const double x = 1.0 * i / n;
+                    const double y = 1.0 * j / n;
+                    points.push_back({x + shift, y,
+                                      0.3 * std::sin(3 * x) * std::cos(2 * y)});
+                }
+            }
+            for (index_t j = 0; j < n; ++j)
+            {
+                for (index_t i = 0; i < n; ++i)
+                {
+                    const index_t v = first + j * (n + 1) + i;
+                    triangles.push_back({v, v + 1, v + n + 2});
+                    triangles.push_back({v, v + n + 2, v + n + 1});
+                }
+            }
+        }
+
         // A 3D surface from points and triangles, with its adjacencies.
         inline std::unique_ptr<TriangulatedSurface<3>> make_surface(
-            const std::vector<std::array<double, 3>>& points,
-            const std::vector<std::array<index_t, 3>>& triangles)
+            const Points& points, const Triangles& triangles)
         {
             auto surface = TriangulatedSurface<3>::create();
             TriangulatedSurfaceBuilder<3> builder{*surface};
@@ -32,9 +62,8 @@ namespace nodara
         // The unit square split along its diagonal 0-2.
         inline std::unique_ptr<TriangulatedSurface<3>> make_unit_square()
         {
-            return make_surface(
-                {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}},
-                {{0, 1, 2}, {0, 2, 3}});
+            return make_surface({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}},
+                                {{0, 1, 2}, {0, 2, 3}});
         }
     }  // namespace testing
 }  // namespace nodara

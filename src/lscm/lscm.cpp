@@ -7,11 +7,12 @@
 
 #include <tessaplan/surface.h>
 #include <velmora/basic/velmora_exception.h>
+#include <velmora/mesh/manifold_adjacency.h>
 
 #include "attribute/attribute_lookup.h"
 #include "lscm_limits.h"
 #include "normal_equations_solver.h"
-#include "pinned_component.h"
+#include "piece_orientation.h"
 #include "solver_threads.h"
 
 namespace nodara
@@ -56,6 +57,9 @@ namespace nodara
           vertex_unknown(surface.nb_vertices())
     {
         free_triplets.reserve(12 * surface.nb_polygons());
+        const auto adjacencies = compute_manifold_adjacencies(surface);
+        pieces = compute_polygon_components(adjacencies);
+        reversed_polygons = orient_pieces(surface, adjacencies, pieces);
     }
 
     void LSCM::solve()
@@ -107,11 +111,11 @@ namespace nodara
 
     // The iterative solver creeps towards the exact least-squares solution
     // over thousands of iterations on large surfaces; a sparse Cholesky
-    // factorisation of the normal equations gets there at once. The solver
-    // then only confirms it. The projection stays the guess when it already
-    // passes the solver's test, when the right-hand side vanishes (the
-    // solver returns zero then), and when the normal matrix is singular
-    // because some triangles are not tied to both pins.
+    // factorisation of the normal equations gets there at once. Every piece
+    // holds two pins, so the normal matrix is nonsingular and the solver
+    // only confirms the result. The projection stays the guess when it
+    // already passes the solver's test and when the right-hand side
+    // vanishes (the solver returns zero then).
     void LSCM::start_from_direct_solution()
     {
         const auto start = std::chrono::steady_clock::now();
@@ -125,9 +129,7 @@ namespace nodara
         };
         const double projection_norm2 = residual_norm2(free_values);
         if (rhs_norm2 == 0 ||
-            projection_norm2 <
-                solver_tolerance * solver_tolerance * rhs_norm2 ||
-            !triangles_form_one_pinned_component(surface, pinned_vertices))
+            projection_norm2 < solver_tolerance * solver_tolerance * rhs_norm2)
         {
             return;
         }
@@ -146,7 +148,7 @@ namespace nodara
         const auto nb_vertices = surface.nb_vertices();
         for (index_t v = 0; v < nb_vertices; ++v)
         {
-            if (v == pinned_vertices[0] || v == pinned_vertices[1])
+            if (vertex_pinned[v])
             {
                 continue;
             }

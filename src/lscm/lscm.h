@@ -10,6 +10,7 @@
 #include <Eigen/SparseCore>
 
 #include <velmora/geometry/vector.h>
+#include <velmora/mesh/polygon_components.h>
 #include <velmora/mesh/triangulated_surface.h>
 
 #include "attribute/variable_attribute.h"
@@ -26,20 +27,22 @@ namespace nodara
         double imaginary;
     };
 
-    /// One least squares conformal map computation: pins two vertices at
-    /// their projections onto the surface's mean plane, assembles two
-    /// equations per triangle and solves for the other vertices in the
-    /// least-squares sense. Lives for one call of
+    /// One least squares conformal map computation: pins two vertices of
+    /// every piece of the surface at their projections onto the surface's
+    /// mean plane, assembles two equations per triangle and solves for the
+    /// other vertices in the least-squares sense. Lives for one call of
     /// compute_LSCM_parameterization.
     class LSCM
     {
         friend class LSCMInspector;
 
     public:
-        /// Gets or creates the Point<2> vertex attribute `attribute_name` and
-        /// sizes every buffer. Throws VelmoraException when the surface has
-        /// fewer than two vertices or counts too large for the system's index
-        /// types, or when the name holds an attribute of another type.
+        /// Gets or creates the Point<2> vertex attribute `attribute_name`,
+        /// sizes every buffer for one piece and finds the pieces and their
+        /// orientation. Throws VelmoraException when the surface has fewer
+        /// than two vertices or counts too large for the system's index
+        /// types, when the name holds an attribute of another type, or when
+        /// a piece cannot be oriented.
         LSCM(const TriangulatedSurface<3>& surface,
              absl::string_view attribute_name);
 
@@ -59,6 +62,7 @@ namespace nodara
         std::pair<Vector<3>, Vector<3>> projection_axes() const;
         void project_vertices(const Vector<3>& a, const Vector<3>& b);
         void number_unknowns();
+        void size_for_pins(index_t nb_pinned);
 
         // Assembly.
         void build_system();
@@ -74,7 +78,9 @@ namespace nodara
 
         const TriangulatedSurface<3>& surface;
         std::shared_ptr<VariableAttribute<Point<2>>> attribute;
-        std::array<index_t, 2> pinned_vertices;
+        // Two per piece, in piece order; a vertex shared by pieces is named
+        // once. Slot k is pinned_vertices[k].
+        std::vector<index_t> pinned_vertices;
         Eigen::SparseMatrix<double> free_matrix;
         Triplets free_triplets;
         Eigen::SparseMatrix<double> pinned_matrix;
@@ -82,6 +88,11 @@ namespace nodara
         Eigen::VectorXd pinned_values;
         Eigen::VectorXd free_values;
         absl::FixedArray<index_t> vertex_unknown;
+        // The pieces, whether each triangle is read in corner order 0, 2, 1
+        // to turn like the rest of its piece, and which vertices are pinned.
+        PolygonComponents pieces;
+        std::vector<bool> reversed_polygons;
+        std::vector<bool> vertex_pinned;
         LSCMStatistics statistics_;
     };
 }  // namespace nodara

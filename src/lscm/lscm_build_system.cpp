@@ -8,10 +8,15 @@ namespace nodara
 {
     std::array<CornerWeight, 3> LSCM::triangle_weights(index_t t) const
     {
+        // A reversed triangle is read in corner order 0, 2, 1, so that its
+        // local frame turns like its neighbours'.
         const auto triangle = surface.triangle(t);
-        const auto& corners = triangle.vertices();
-        const Vector<3> e1{corners[0].get(), corners[1].get()};
-        const Vector<3> e2{corners[0].get(), corners[2].get()};
+        const auto& points = triangle.vertices();
+        const std::array<local_index_t, 3> corner{
+            {0, static_cast<local_index_t>(reversed_polygons[t] ? 2 : 1),
+             static_cast<local_index_t>(reversed_polygons[t] ? 1 : 2)}};
+        const Vector<3> e1{points[0].get(), points[corner[1]].get()};
+        const Vector<3> e2{points[0].get(), points[corner[2]].get()};
         const auto l1 = e1.length();
         const auto l2 = e2.length();
         auto cosine = e2.dot(e1) / (l2 * l1);
@@ -37,16 +42,16 @@ namespace nodara
         const double s = std::sqrt(d);
 
         // Each corner weighs the opposite edge of the local triangle.
-        return {{{PolygonVertex{t, 0}, (x2 - x1) / s, (y2 - y1) / s},
-                 {PolygonVertex{t, 1}, (x0 - x2) / s, (y0 - y2) / s},
-                 {PolygonVertex{t, 2}, (x1 - x0) / s, (y1 - y0) / s}}};
+        return {{{PolygonVertex{t, corner[0]}, (x2 - x1) / s, (y2 - y1) / s},
+                 {PolygonVertex{t, corner[1]}, (x0 - x2) / s, (y0 - y2) / s},
+                 {PolygonVertex{t, corner[2]}, (x1 - x0) / s, (y1 - y0) / s}}};
     }
 
     void LSCM::add_corner(const CornerWeight& corner)
     {
         const auto vertex = surface.polygon_vertex(corner.polygon_vertex);
         const auto s = vertex_unknown[vertex];
-        if (vertex == pinned_vertices[0] || vertex == pinned_vertices[1])
+        if (vertex_pinned[vertex])
         {
             const auto& position = attribute->value(vertex);
             pinned_values[2 * s] = position.value(0);

@@ -1,69 +1,24 @@
-// The pin step of LSCM: projection onto the mean plane, the two pinned
-// vertices and the numbering of the free ones.
+// The pin step of LSCM: projection onto the mean plane, two pinned vertices
+// per piece and the numbering of the free ones.
 #include <cmath>
-#include <limits>
 
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/plane.h>
 
 #include "lscm.h"
+#include "piece_pins.h"
 
 namespace nodara
 {
-    namespace
-    {
-        // Running extreme values along the two axes with the vertices that
-        // hold them. Ties keep the lowest vertex id; NaN replaces nothing.
-        struct Extremes
-        {
-            double min_x{std::numeric_limits<double>::max()};
-            double max_x{-std::numeric_limits<double>::max()};
-            double min_y{std::numeric_limits<double>::max()};
-            double max_y{-std::numeric_limits<double>::max()};
-            std::array<index_t, 4> ids{{0, 0, 0, 0}};
-
-            void update(index_t v, double x, double y)
-            {
-                if (x < min_x)
-                {
-                    min_x = x;
-                    ids[0] = v;
-                }
-                if (x > max_x)
-                {
-                    max_x = x;
-                    ids[1] = v;
-                }
-                if (y < min_y)
-                {
-                    min_y = y;
-                    ids[2] = v;
-                }
-                if (y > max_y)
-                {
-                    max_y = y;
-                    ids[3] = v;
-                }
-            }
-
-            // The two extreme vertices along the axis of larger extent.
-            std::array<index_t, 2> pins() const
-            {
-                if (max_x - min_x > max_y - min_y)
-                {
-                    return {ids[0], ids[1]};
-                }
-                return {ids[2], ids[3]};
-            }
-        };
-    }  // namespace
-
     std::pair<Vector<3>, Vector<3>> LSCM::projection_axes() const
     {
         Vector<3> mean_normal;
         for (index_t t = 0; t < surface.nb_polygons(); ++t)
         {
-            mean_normal = Vector<3>{mean_normal + surface.polygon_normal(t)};
+            const auto normal = surface.polygon_normal(t);
+            mean_normal =
+                Vector<3>{reversed_polygons[t] ? mean_normal - normal
+                                               : mean_normal + normal};
         }
         const Plane plane{mean_normal, surface.point(0)};
         const auto& n = plane.normal();
@@ -109,46 +64,56 @@ namespace nodara
 
     void LSCM::project_vertices(const Vector<3>& a, const Vector<3>& b)
     {
-        Extremes extremes;
+        PiecePins pins{surface, pieces};
         for (index_t v = 0; v < surface.nb_vertices(); ++v)
         {
             const Vector<3> p{surface.point(v)};
             const auto x = a.dot(p);
             const auto y = b.dot(p);
             attribute->set_value(v, Point<2>{{x, y}});
-            extremes.update(v, x, y);
+            pins.update(v, x, y);
         }
-        pinned_vertices = extremes.pins();
-        if (pinned_vertices[0] == pinned_vertices[1])
+        pinned_vertices = pins.pins(*attribute);
+    }
+
+    // One piece has two pins and the buffers sized by the constructor; more
+    // pieces have more pinned and fewer free columns.
+    void LSCM::size_for_pins(index_t nb_pinned)
+    {
+        if (nb_pinned == 2)
         {
-            throw VelmoraException{
-                "[LSCM::pin_vertices] Cannot pin two distinct vertices: all "
-                "vertices project onto one point or have non-finite "
-                "coordinates"};
+            return;
         }
+        const auto rows = static_cast<int>(2 * surface.nb_polygons());
+        const auto nb_free = 2 * (surface.nb_vertices() - nb_pinned);
+        free_matrix.resize(rows, static_cast<int>(nb_free));
+        pinned_matrix.resize(rows, static_cast<int>(2 * nb_pinned));
+        pinned_values = Eigen::VectorXd::Zero(2 * nb_pinned);
+        free_values.resize(nb_free);
     }
 
     void LSCM::number_unknowns()
     {
+        const auto nb_pinned = static_cast<index_t>(pinned_vertices.size());
+        size_for_pins(nb_pinned);
+        vertex_pinned.assign(surface.nb_vertices(), false);
+        for (index_t k = 0; k < nb_pinned; ++k)
+        {
+            vertex_pinned[pinned_vertices[k]] = true;
+            vertex_unknown[pinned_vertices[k]] = k;
+        }
         index_t s = 0;
         for (index_t v = 0; v < surface.nb_vertices(); ++v)
         {
-            if (v == pinned_vertices[0])
+            if (vertex_pinned[v])
             {
-                vertex_unknown[v] = 0;
+                continue;
             }
-            else if (v == pinned_vertices[1])
-            {
-                vertex_unknown[v] = 1;
-            }
-            else
-            {
-                const auto& projection = attribute->value(v);
-                free_values[2 * s] = projection.value(0);
-                free_values[2 * s + 1] = projection.value(1);
-                vertex_unknown[v] = s;
-                ++s;
-            }
+            const auto& projection = attribute->value(v);
+            free_values[2 * s] = projection.value(0);
+            free_values[2 * s + 1] = projection.value(1);
+            vertex_unknown[v] = s;
+            ++s;
         }
     }
 }  // namespace nodara

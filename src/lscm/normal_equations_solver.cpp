@@ -97,6 +97,9 @@ namespace nodara
             reinterpret_cast<const Complex*>(b.data()), b.size() / 2};
         const Eigen::VectorXcd rhs = W.adjoint() * c;
         Eigen::CholmodSupernodalLLT<ComplexMatrix> cholesky;
+        // CHOLMOD prints its warnings (a matrix that is not positive
+        // definite) on standard output; the library must never write there.
+        cholesky.cholmod().print = 0;
         {
             const ComplexMatrix normal = W.adjoint() * W;
             W.resize(0, 0);

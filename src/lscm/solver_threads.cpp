@@ -1,6 +1,7 @@
 #include "solver_threads.h"
 
 #include <fstream>
+#include <mutex>
 #include <string>
 
 #include <dlfcn.h>
@@ -57,6 +58,57 @@ namespace nodara
             return CPU_COUNT(&cores);
         }
 
+        // OpenBLAS's thread count is one setting for the whole process, so
+        // concurrent solves share one limit: the first to enter saves the
+        // caller's count, the last to leave restores it. (OpenMP's limit
+        // belongs to each thread and is saved by each scope.)
+        class SharedBlasLimit
+        {
+        public:
+            static void enter()
+            {
+                const std::lock_guard<std::mutex> lock{mutex()};
+                const auto get = openblas_get();
+                const auto set = openblas_set();
+                if (get == nullptr || set == nullptr)
+                {
+                    return;
+                }
+                if (users()++ == 0)
+                {
+                    saved() = get();
+                    set(1);
+                }
+            }
+
+            static void leave()
+            {
+                const std::lock_guard<std::mutex> lock{mutex()};
+                const auto set = openblas_set();
+                if (set != nullptr && --users() == 0)
+                {
+                    set(saved());
+                }
+            }
+
+        private:
+            static std::mutex& mutex()
+            {
+                static std::mutex shared;
+                return shared;
+            }
+            static int& users()
+            {
+                static int count = 0;
+                return count;
+            }
+            static int& saved()
+            {
+                static int threads = 0;
+                return threads;
+            }
+        };
+
         bool no_spare_core()
         {
             const auto cores = usable_cores();
@@ -69,7 +121,10 @@ namespace nodara
         }
     }  // namespace
 
-    SolverThreads::SolverThreads() : single_threaded_(no_spare_core())
+    SolverThreads::SolverThreads() : SolverThreads(no_spare_core()) {}
+
+    SolverThreads::SolverThreads(bool single_threaded)
+        : single_threaded_(single_threaded)
     {
         if (!single_threaded_)
         {
@@ -77,13 +132,7 @@ namespace nodara
         }
         openmp_threads_ = omp_get_max_threads();
         omp_set_num_threads(1);
-        const auto get = openblas_get();
-        const auto set = openblas_set();
-        if (get != nullptr && set != nullptr)
-        {
-            openblas_threads_ = get();
-            set(1);
-        }
+        SharedBlasLimit::enter();
     }
 
     SolverThreads::~SolverThreads()
@@ -93,9 +142,6 @@ namespace nodara
             return;
         }
         omp_set_num_threads(openmp_threads_);
-        if (openblas_threads_ > 0)
-        {
-            openblas_set()(openblas_threads_);
-        }
+        SharedBlasLimit::leave();
     }
 }  // namespace nodara

@@ -6,7 +6,9 @@ namespace nodara
     /// task already runs on every core but the caller's, OpenMP regions
     /// (Eigen's products, CHOLMOD) and OpenBLAS's own threads are limited to
     /// one thread, and the previous limits are restored on exit; otherwise
-    /// nothing is changed.
+    /// nothing is changed. Scopes may run on several threads at once: each
+    /// restores its own thread's OpenMP limit, and the process-wide OpenBLAS
+    /// limit comes back when the last scope ends.
     ///
     /// On a 2-core machine where another process held a core, the parallel
     /// sparse products and BLAS calls of the solve were measured 1.4 to 6
@@ -15,7 +17,10 @@ namespace nodara
     class SolverThreads
     {
     public:
+        /// Limits the threads when no core is spare right now.
         SolverThreads();
+        /// Limits the threads when `single_threaded` is true.
+        explicit SolverThreads(bool single_threaded);
         ~SolverThreads();
         SolverThreads(const SolverThreads&) = delete;
         SolverThreads& operator=(const SolverThreads&) = delete;
@@ -26,6 +31,5 @@ namespace nodara
     private:
         bool single_threaded_;
         int openmp_threads_{0};
-        int openblas_threads_{0};
     };
 }  // namespace nodara

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <array>
+#include <utility>
+#include <vector>
+
+#include <velmora/mesh/polygon_components.h>
+
+#include "attribute/variable_attribute.h"
+
+namespace nodara
+{
+    /// Chooses two pinned vertices per piece: the extreme vertices of the
+    /// piece's projections along the axis on which they spread more (the
+    /// second axis on equal spreads), the lowest vertex id among ties. A
+    /// vertex that no triangle uses belongs to no piece.
+    ///
+    /// Pieces that share vertices (meeting at a vertex, or across an edge of
+    /// three triangles or more) are taken in order, and a vertex shared with
+    /// an earlier piece counts as a pin: the earlier piece places it, and a
+    /// separate pair of pins would pull the shared vertex two ways and
+    /// distort both pieces. So a piece that holds such vertices at two
+    /// distinct positions gets no pin of its own, one that holds them at one
+    /// position gets one, the farther of its own extremes from it, and the
+    /// others get two, chosen among the vertices no earlier piece holds.
+    /// Pieces that share no vertex get exactly the rule above.
+    class PiecePins
+    {
+    public:
+        /// Prepares the extremes of every piece of `surface`; `pieces` must
+        /// outlive this object.
+        PiecePins(const SurfaceMesh<3>& surface,
+                  const PolygonComponents& pieces);
+
+        /// Takes the projection (x, y) of vertex v into the extremes of the
+        /// pieces that hold it. Vertices must come in increasing id order.
+        void update(index_t v, double x, double y);
+
+        /// The pinned vertices, piece after piece, each named once;
+        /// `projections` holds the projection of every vertex given to
+        /// update. Throws VelmoraException when all vertices of a piece
+        /// project onto one point or have non-finite coordinates.
+        std::vector<index_t> pins(
+            const VariableAttribute<Point<2>>& projections) const;
+
+        /// Running extreme values along the two axes with the vertices that
+        /// hold them. Ties keep the lowest vertex id; NaN replaces nothing.
+        struct Extremes
+        {
+            void update(index_t v, double x, double y);
+            /// 0 when the projections spread more along x, 1 otherwise.
+            int axis() const;
+            /// The extreme vertices along `axis`, lowest then highest.
+            std::array<index_t, 2> along(int axis) const;
+            /// The extreme values along `axis`, lowest then highest.
+            std::array<double, 2> values(int axis) const;
+
+            std::array<double, 4> extreme{};  // min x, max x, min y, max y
+            std::array<index_t, 4> ids{};
+        };
+
+    private:
+        // Per piece, in piece order, the vertices it shares with earlier
+        // pieces.
+        std::vector<std::pair<index_t, index_t>> shared_vertices() const;
+        [[noreturn]] void fail(index_t piece) const;
+
+        const PolygonComponents& pieces_;
+        // Per vertex, the lowest piece that holds it (NO_ID for none), and
+        // the (vertex, piece) pairs of every other piece that holds it.
+        std::vector<index_t> lowest_piece_;
+        std::vector<std::pair<index_t, index_t>> other_pieces_;
+        std::size_t next_other_{0};
+        // Per piece, the extremes of all its vertices and of those that no
+        // earlier piece holds.
+        std::vector<Extremes> all_;
+        std::vector<Extremes> own_;
+    };
+}  // namespace nodara
