@@ -68,7 +68,17 @@ namespace nodara
         {
             const LSCMInspector inspector{lscm};
             const auto& F = inspector.free_matrix();
-            const Eigen::SparseMatrix<double> normal = F.transpose() * F;
+            // Vertices in no triangle have empty columns; a unit diagonal
+            // there keeps the matrix nonsingular without changing the
+            // energy.
+            Eigen::SparseMatrix<double> normal = F.transpose() * F;
+            for (int k = 0; k < normal.cols(); ++k)
+            {
+                if (normal.col(k).nonZeros() == 0)
+                {
+                    normal.insert(k, k) = 1.0;
+                }
+            }
             Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>> solver{normal};
             const Eigen::VectorXd x =
                 solver.solve(F.transpose() * inspector.pinned_values());

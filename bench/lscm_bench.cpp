@@ -1,10 +1,12 @@
 // Times compute_LSCM_parameterization step by step on generated disk-shaped
-// surfaces and, where CGAL is available, CGAL's LSCM on the same surfaces.
-// Every measurement runs in its own child process under a time limit; peak
-// memory is the child's peak resident set when the parameterization ends.
+// surfaces, whole or cut into pieces, and, where CGAL is available, CGAL's
+// LSCM on the whole surfaces. Every measurement runs in its own child
+// process under a time limit; peak memory is the child's peak resident set
+// when the parameterization ends. A surface in pieces is reported with its
+// time as a multiple of the whole surface's of the same size.
 //
 //   lscm_bench [--large] [--no-cgal] [--no-verify] [--timeout SECONDS]
-//              [--sizes N,N,...] [--kinds wavy,cap,pieces]
+//              [--sizes N,N,...] [--kinds wavy,cap] [--pieces N,N,...]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -36,6 +38,7 @@ namespace
         double timeout{1800};
         std::vector<SurfaceKind> kinds{SurfaceKind::wavy_height_field,
                                        SurfaceKind::spherical_cap};
+        std::vector<nodara::index_t> pieces{1};
         bool cgal{true};
         bool verify{true};
     };
@@ -45,7 +48,7 @@ namespace
         std::fprintf(stderr,
                      "usage: lscm_bench [--large] [--no-cgal] [--no-verify] "
                      "[--timeout SECONDS] [--sizes N,N,...] "
-                     "[--kinds wavy,cap,pieces]\n");
+                     "[--kinds wavy,cap] [--pieces N,N,...]\n");
         std::exit(2);
     }
 
@@ -53,8 +56,7 @@ namespace
     {
         const std::map<std::string, SurfaceKind> names{
             {"wavy", SurfaceKind::wavy_height_field},
-            {"cap", SurfaceKind::spherical_cap},
-            {"pieces", SurfaceKind::two_pieces}};
+            {"cap", SurfaceKind::spherical_cap}};
         std::vector<SurfaceKind> kinds;
         std::stringstream stream{list};
         std::string item;
@@ -68,6 +70,24 @@ namespace
             kinds.push_back(found->second);
         }
         return kinds;
+    }
+
+    template <typename Number>
+    std::vector<Number> parse_numbers(const std::string& list)
+    {
+        std::vector<Number> numbers;
+        std::stringstream stream{list};
+        std::string item;
+        while (std::getline(stream, item, ','))
+        {
+            const auto value = std::strtoul(item.c_str(), nullptr, 10);
+            if (value == 0)
+            {
+                usage();
+            }
+            numbers.push_back(static_cast<Number>(value));
+        }
+        return numbers;
     }
 
     Options parse(int argc, char** argv)
@@ -98,13 +118,11 @@ namespace
             }
             else if (arg == "--sizes" && i + 1 < argc)
             {
-                options.sizes.clear();
-                std::stringstream list{argv[++i]};
-                std::string item;
-                while (std::getline(list, item, ','))
-                {
-                    options.sizes.push_back(std::stoul(item));
-                }
+                options.sizes = parse_numbers<std::size_t>(argv[++i]);
+            }
+            else if (arg == "--pieces" && i + 1 < argc)
+            {
+                options.pieces = parse_numbers<nodara::index_t>(argv[++i]);
             }
             else
             {
@@ -165,9 +183,10 @@ namespace
     }
 
     // Child: this library's parameterization.
-    std::string measure_ours(SurfaceKind kind, std::size_t size, bool verify)
+    std::string measure_ours(SurfaceKind kind, std::size_t size,
+                             nodara::index_t pieces, bool verify)
     {
-        const auto surface = nodara::bench::make_surface(kind, size);
+        const auto surface = nodara::bench::make_surface(kind, size, pieces);
         const auto start = std::chrono::steady_clock::now();
         nodara::LSCM lscm{*surface, "uv"};
         lscm.solve();
@@ -247,23 +266,37 @@ namespace
         return text;
     }
 
+    // The time as a multiple of the whole surface's, for a surface in
+    // pieces.
+    std::string ratio_text(const Fields& ours, const Fields& whole)
+    {
+        if (whole.empty())
+        {
+            return "";
+        }
+        char text[48];
+        std::snprintf(text, sizeof text, ", %.2fx the one-piece time",
+                      ours.at("seconds") / whole.at("seconds"));
+        return text;
+    }
+
     void report(const std::string& label, const Fields& ours,
-                const Fields& cgal)
+                const Fields& whole, const Fields& cgal)
     {
         std::printf(
-            "%-18s %9.0f | %7.3f s (pin %.3f, build %.3f, solve %.3f of "
+            "%-28s %9.0f | %7.3f s (pin %.3f, build %.3f, solve %.3f of "
             "which direct %.3f, %s) %6.0f MB, %4.0f iterations, rel. "
-            "error %.1e%s\n",
+            "error %.1e%s%s\n",
             label.c_str(), ours.at("triangles"), ours.at("seconds"),
             ours.at("pin"), ours.at("assembly"), ours.at("solve"),
             ours.at("direct"),
             ours.at("single_threaded") != 0 ? "1 thread" : "threads",
             ours.at("peak_mb"), ours.at("iterations"), ours.at("error"),
-            energy_text(ours).c_str());
+            energy_text(ours).c_str(), ratio_text(ours, whole).c_str());
         if (!cgal.empty())
         {
             std::printf(
-                "%-18s %9s | CGAL %7.3f s %6.0f MB: %.1fx the time, "
+                "%-28s %9s | CGAL %7.3f s %6.0f MB: %.1fx the time, "
                 "%.2fx the memory; CGAL's energy on the same pins "
                 "%+.1e relative\n",
                 "", "", cgal.at("seconds"), cgal.at("peak_mb"),
@@ -287,23 +320,37 @@ int main(int argc, char** argv)
     {
         for (const auto kind : options.kinds)
         {
-            const auto label = nodara::bench::name(kind);
-            const auto ours =
-                run([&] { return measure_ours(kind, size, options.verify); },
+            Fields whole;
+            for (const auto pieces : options.pieces)
+            {
+                auto label = nodara::bench::name(kind);
+                if (pieces > 1)
+                {
+                    label += ", " + std::to_string(pieces) + " pieces";
+                }
+                const auto ours = run(
+                    [&] {
+                        return measure_ours(kind, size, pieces, options.verify);
+                    },
                     options.timeout, "Tessaplan");
-            Fields cgal;
+                Fields cgal;
 #ifdef TESSAPLAN_BENCH_WITH_CGAL
-            if (options.cgal)
-            {
-                cgal = run([&] { return measure_cgal(kind, size); },
-                           options.timeout, "CGAL");
-            }
+                if (options.cgal && pieces == 1)
+                {
+                    cgal = run([&] { return measure_cgal(kind, size); },
+                               options.timeout, "CGAL");
+                }
 #endif
-            if (!ours.empty())
-            {
-                report(label, ours, cgal);
+                if (!ours.empty())
+                {
+                    report(label, ours, pieces > 1 ? whole : Fields{}, cgal);
+                }
+                if (pieces == 1)
+                {
+                    whole = ours;
+                }
+                std::fflush(stdout);
             }
-            std::fflush(stdout);
         }
     }
     return 0;

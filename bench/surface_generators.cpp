@@ -1,6 +1,8 @@
 #include "surface_generators.h"
 
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include <velmora/mesh/triangulated_surface_builder.h>
 
@@ -43,14 +45,49 @@ namespace nodara
                     return "wavy height field";
                 case SurfaceKind::spherical_cap:
                     return "spherical cap";
-                case SurfaceKind::two_pieces:
-                    return "two pieces";
             }
             return "";
         }
 
+        namespace
+        {
+            // Cuts n cells into `blocks` runs: the block of each cell, or
+            // NO_ID for the cell left out before each block but the first.
+            std::vector<index_t> cut(index_t n, index_t blocks)
+            {
+                std::vector<index_t> block(n);
+                for (index_t i = 0; i < n; ++i)
+                {
+                    const auto b =
+                        static_cast<index_t>(std::uint64_t{i} * blocks / n);
+                    const bool first_of_block =
+                        i > 0 && std::uint64_t{i - 1} * blocks / n != b;
+                    block[i] = first_of_block ? NO_ID : b;
+                }
+                return block;
+            }
+
+            void add_cell(TriangulatedSurfaceBuilder<3>& builder, index_t n,
+                          index_t i, index_t j)
+            {
+                const index_t v = j * (n + 1) + i;
+                // Alternate the diagonals so that the mesh has no preferred
+                // direction.
+                if ((i + j) % 2 == 0)
+                {
+                    builder.create_triangle({v, v + 1, v + n + 2});
+                    builder.create_triangle({v, v + n + 2, v + n + 1});
+                }
+                else
+                {
+                    builder.create_triangle({v, v + 1, v + n + 1});
+                    builder.create_triangle({v + 1, v + n + 2, v + n + 1});
+                }
+            }
+        }  // namespace
+
         std::unique_ptr<TriangulatedSurface<3>> make_surface(
-            SurfaceKind kind, std::size_t nb_triangles)
+            SurfaceKind kind, std::size_t nb_triangles, index_t nb_pieces)
         {
             const auto n = static_cast<index_t>(
                 std::lround(std::sqrt(nb_triangles / 2.0)));
@@ -66,27 +103,21 @@ namespace nodara
                         place(kind, -1.0 + 2.0 * i / n, -1.0 + 2.0 * j / n));
                 }
             }
+            // Blocks in a grid of about square shape, filled row by row.
+            const auto columns = static_cast<index_t>(
+                std::ceil(std::sqrt(static_cast<double>(nb_pieces))));
+            const auto rows = (nb_pieces + columns - 1) / columns;
+            const auto column_of = cut(n, columns);
+            const auto row_of = cut(n, rows);
             builder.reserve_triangles(2 * n * n);
             for (index_t j = 0; j < n; ++j)
             {
-                if (kind == SurfaceKind::two_pieces && j == n / 2)
-                {
-                    continue;
-                }
                 for (index_t i = 0; i < n; ++i)
                 {
-                    const index_t v = j * (n + 1) + i;
-                    // Alternate the diagonals so that the mesh has no
-                    // preferred direction.
-                    if ((i + j) % 2 == 0)
+                    if (column_of[i] != NO_ID && row_of[j] != NO_ID &&
+                        row_of[j] * columns + column_of[i] < nb_pieces)
                     {
-                        builder.create_triangle({v, v + 1, v + n + 2});
-                        builder.create_triangle({v, v + n + 2, v + n + 1});
-                    }
-                    else
-                    {
-                        builder.create_triangle({v, v + 1, v + n + 1});
-                        builder.create_triangle({v + 1, v + n + 2, v + n + 1});
+                        add_cell(builder, n, i, j);
                     }
                 }
             }

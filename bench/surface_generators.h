@@ -13,18 +13,18 @@ namespace nodara
         enum class SurfaceKind
         {
             wavy_height_field,
-            spherical_cap,
-            // The wavy height field with its middle row of cells left out:
-            // two pieces, which the direct start does not handle, so the
-            // iterative solver runs from the projection.
-            two_pieces
+            spherical_cap
         };
 
         std::string name(SurfaceKind kind);
 
         /// A surface of the given kind with about `nb_triangles` triangles
         /// (a grid of n x n cells, two triangles each), with adjacencies.
+        /// With `nb_pieces` above 1 the grid is cut into that many blocks
+        /// that share no vertex, by leaving out one row or column of cells
+        /// between neighbouring blocks; the vertices of the left-out cells
+        /// stay, in no triangle.
         std::unique_ptr<TriangulatedSurface<3>> make_surface(
-            SurfaceKind kind, std::size_t nb_triangles);
+            SurfaceKind kind, std::size_t nb_triangles, index_t nb_pieces = 1);
     }  // namespace bench
 }  // namespace nodara
