@@ -1,4 +1,5 @@
 #include <cmath>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -134,10 +135,55 @@ namespace nodara
         catch (const VelmoraException& error)
         {
             EXPECT_STREQ(error.what(),
-                         "[Point::operator/] Cannot divide Point by something "
-                         "close to zero");
+                         "[LSCM::pin_vertices] Cannot find a mean plane: the "
+                         "surface has no triangle of non-zero area");
         }
         // Nothing was written before the failure.
         EXPECT_EQ(uv(*surface, 1), Point<2>{});
+    }
+
+    TEST(LSCMPinVertices, ExplainsWhyThereIsNoMeanPlane)
+    {
+        const auto message = [](const testing::Points& points,
+                                const testing::Triangles& triangles)
+        {
+            const auto surface = testing::make_surface(points, triangles);
+            try
+            {
+                compute_LSCM_parameterization(*surface, "uv");
+            }
+            catch (const VelmoraException& error)
+            {
+                return std::string{error.what()};
+            }
+            return std::string{"no exception"};
+        };
+        const std::string no_area =
+            "[LSCM::pin_vertices] Cannot find a mean plane: the surface has "
+            "no triangle of non-zero area";
+        EXPECT_EQ(message({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}, {{0, 1, 2}}),
+                  no_area);
+        EXPECT_EQ(message({{0, 0, 0}, {1, 0, 0}, {1, 0, 0}}, {{0, 1, 2}}),
+                  no_area);
+        EXPECT_EQ(message({{0, 0, 0}, {1, 0, 0}}, {}), no_area);
+        // A closed octahedron: its oriented normals cancel out.
+        EXPECT_EQ(
+            message({{1, 0, 0},
+                     {-1, 0, 0},
+                     {0, 1, 0},
+                     {0, -1, 0},
+                     {0, 0, 1},
+                     {0, 0, -1}},
+                    {{0, 2, 4},
+                     {2, 1, 4},
+                     {1, 3, 4},
+                     {3, 0, 4},
+                     {2, 0, 5},
+                     {1, 2, 5},
+                     {3, 1, 5},
+                     {0, 3, 5}}),
+            "[LSCM::pin_vertices] Cannot find a mean plane: the normals of "
+            "the triangles cancel out, as on a closed surface, which cannot "
+            "be flattened without cuts");
     }
 }  // namespace nodara

@@ -10,16 +10,41 @@
 
 namespace nodara
 {
+    namespace
+    {
+        // A surface whose unit normals add up to nothing has no mean plane
+        // to project onto; say why rather than fail on a zero division.
+        void check_mean_normal(const Vector<3>& sum, index_t nb_normals)
+        {
+            if (nb_normals == 0)
+            {
+                throw VelmoraException{
+                    "[LSCM::pin_vertices] Cannot find a mean plane: the "
+                    "surface has no triangle of non-zero area"};
+            }
+            if (!(sum.length() > 1e-9 * nb_normals))
+            {
+                throw VelmoraException{
+                    "[LSCM::pin_vertices] Cannot find a mean plane: the "
+                    "normals of the triangles cancel out, as on a closed "
+                    "surface, which cannot be flattened without cuts"};
+            }
+        }
+    }  // namespace
+
     std::pair<Vector<3>, Vector<3>> LSCM::projection_axes() const
     {
         Vector<3> mean_normal;
+        index_t nb_normals = 0;
         for (index_t t = 0; t < surface.nb_polygons(); ++t)
         {
             const auto normal = surface.polygon_normal(t);
             mean_normal =
                 Vector<3>{reversed_polygons[t] ? mean_normal - normal
                                                : mean_normal + normal};
+            nb_normals += normal == Vector<3>{} ? 0 : 1;
         }
+        check_mean_normal(mean_normal, nb_normals);
         const Plane plane{mean_normal, surface.point(0)};
         const auto& n = plane.normal();
         const auto c = plane.plane_constant();
