@@ -1,0 +1,210 @@
+#include <tessaplan/atlas.h>
+
+#include <algorithm>
+#include <tuple>
+
+#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
+#include <CGAL/box_intersection_d.h>
+#include <absl/container/flat_hash_map.h>
+
+#include <velmora/basic/velmora_exception.h>
+#include <velmora/mesh/polygon_orientation.h>
+#include <velmora/mesh/triangulated_surface_builder.h>
+
+namespace nodara
+{
+    namespace
+    {
+        using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
+        using Point2 = Kernel::Point_2;
+        using Box =
+            CGAL::Box_intersection_d::Box_with_info_d<double, 2, index_t>;
+
+        Point2 to_cgal(const Point<2>& p)
+        {
+            return {p[0], p[1]};
+        }
+
+        void check_input(const TriangulatedSurface<3>& surface,
+                         absl::Span<const std::array<Point<2>, 3>> corners)
+        {
+            if (corners.size() != surface.nb_polygons())
+            {
+                throw VelmoraException{
+                    "[check_atlas] The map must hold one entry per triangle"};
+            }
+            for (const auto& triangle : corners)
+            {
+                for (const auto& p : triangle)
+                {
+                    if (!std::isfinite(p[0]) || !std::isfinite(p[1]))
+                    {
+                        throw VelmoraException{
+                            "[check_atlas] The map holds a coordinate that "
+                            "is not finite"};
+                    }
+                }
+            }
+        }
+
+        // The surface whose vertices are the distinct (vertex, image) pairs
+        // of the map: its pieces are the charts.
+        std::unique_ptr<TriangulatedSurface<3>> chart_surface(
+            const TriangulatedSurface<3>& surface,
+            absl::Span<const std::array<Point<2>, 3>> corners)
+        {
+            auto charts = TriangulatedSurface<3>::create();
+            TriangulatedSurfaceBuilder<3> builder{*charts};
+            absl::flat_hash_map<std::tuple<index_t, double, double>, index_t>
+                ids;
+            builder.reserve_triangles(surface.nb_polygons());
+            for (index_t t = 0; t < surface.nb_polygons(); ++t)
+            {
+                std::array<index_t, 3> split{};
+                for (local_index_t k = 0; k < 3; ++k)
+                {
+                    const auto v = surface.polygon_vertex({t, k});
+                    const auto key =
+                        std::make_tuple(v, corners[t][k][0], corners[t][k][1]);
+                    const auto found = ids.find(key);
+                    split[k] = found != ids.end()
+                                   ? found->second
+                                   : ids[key] =
+                                         builder.create_point(surface.point(v));
+                }
+                builder.create_triangle(split);
+            }
+            return charts;
+        }
+
+        // Per triangle, whether it is flipped; degenerate ones are counted.
+        std::vector<bool> find_flipped(
+            const TriangulatedSurface<3>& surface,
+            absl::Span<const std::array<Point<2>, 3>> corners,
+            AtlasCheck& check)
+        {
+            const auto charts = chart_surface(surface, corners);
+            const auto adjacencies = compute_manifold_adjacencies(*charts);
+            const auto pieces = compute_polygon_components(adjacencies);
+            const auto orientation =
+                compute_polygon_orientation(*charts, adjacencies, pieces);
+            // Per triangle its turn read in the chart's consistent sense:
+            // +1, -1, or 0 for a zero-area image; then the majority per chart.
+            std::vector<int> turn(surface.nb_polygons(), 0);
+            std::vector<long> balance(pieces.nb_components, 0);
+            for (index_t t = 0; t < surface.nb_polygons(); ++t)
+            {
+                if (surface.polygon_normal(t) == Vector<3>{})
+                {
+                    ++check.nb_degenerate_triangles;
+                    continue;
+                }
+                const auto sign = CGAL::orientation(to_cgal(corners[t][0]),
+                                                    to_cgal(corners[t][1]),
+                                                    to_cgal(corners[t][2]));
+                turn[t] = orientation.reversed[t] ? -sign : sign;
+                balance[pieces.component[t]] += turn[t];
+            }
+            std::vector<bool> flipped(surface.nb_polygons(), false);
+            for (index_t t = 0; t < surface.nb_polygons(); ++t)
+            {
+                if (surface.polygon_normal(t) == Vector<3>{})
+                {
+                    continue;
+                }
+                const auto majority =
+                    balance[pieces.component[t]] >= 0 ? 1 : -1;
+                flipped[t] = turn[t] != majority;
+                check.nb_flipped_triangles += flipped[t] ? 1 : 0;
+            }
+            return flipped;
+        }
+
+        // Whether the interiors of two counter-clockwise triangles meet: no
+        // edge of either has the other wholly on its closed outer side.
+        bool interiors_meet(const std::array<Point2, 3>& a,
+                            const std::array<Point2, 3>& b)
+        {
+            const auto separated_by_edge_of = [](const std::array<Point2, 3>& p,
+                                                 const std::array<Point2, 3>& q)
+            {
+                for (int e = 0; e < 3; ++e)
+                {
+                    const auto& from = p[e];
+                    const auto& to = p[(e + 1) % 3];
+                    if (std::all_of(q.begin(), q.end(),
+                                    [&](const Point2& x) {
+                                        return CGAL::orientation(from, to, x) !=
+                                               CGAL::LEFT_TURN;
+                                    }))
+                    {
+                        return true;
+                    }
+                }
+                return false;
+            };
+            return !separated_by_edge_of(a, b) && !separated_by_edge_of(b, a);
+        }
+
+        std::array<Point2, 3> counter_clockwise(
+            const std::array<Point<2>, 3>& corners)
+        {
+            std::array<Point2, 3> p{{to_cgal(corners[0]), to_cgal(corners[1]),
+                                     to_cgal(corners[2])}};
+            if (CGAL::orientation(p[0], p[1], p[2]) == CGAL::RIGHT_TURN)
+            {
+                std::swap(p[1], p[2]);
+            }
+            return p;
+        }
+
+        void find_overlaps(absl::Span<const std::array<Point<2>, 3>> corners,
+                           const std::vector<bool>& left_out, AtlasCheck& check)
+        {
+            std::vector<Box> boxes;
+            std::vector<std::array<Point2, 3>> images(corners.size());
+            for (index_t t = 0; t < corners.size(); ++t)
+            {
+                if (left_out[t])
+                {
+                    continue;
+                }
+                images[t] = counter_clockwise(corners[t]);
+                boxes.emplace_back(images[t][0].bbox() + images[t][1].bbox() +
+                                       images[t][2].bbox(),
+                                   t);
+            }
+            CGAL::box_self_intersection_d(
+                boxes.begin(), boxes.end(),
+                [&](const Box& a, const Box& b)
+                {
+                    if (!interiors_meet(images[a.info()], images[b.info()]))
+                    {
+                        return;
+                    }
+                    ++check.nb_overlapping_pairs;
+                    if (check.overlapping_pairs.size() < 16)
+                    {
+                        check.overlapping_pairs.emplace_back(
+                            std::min(a.info(), b.info()),
+                            std::max(a.info(), b.info()));
+                    }
+                });
+        }
+    }  // namespace
+
+    AtlasCheck check_atlas(const TriangulatedSurface<3>& surface,
+                           absl::Span<const std::array<Point<2>, 3>> corners)
+    {
+        check_input(surface, corners);
+        AtlasCheck check;
+        auto left_out = find_flipped(surface, corners, check);
+        for (index_t t = 0; t < surface.nb_polygons(); ++t)
+        {
+            left_out[t] =
+                left_out[t] || surface.polygon_normal(t) == Vector<3>{};
+        }
+        find_overlaps(corners, left_out, check);
+        return check;
+    }
+}  // namespace nodara
