@@ -15,6 +15,66 @@ namespace nodara
     /// have a different image in each triangle that uses it (a seam).
     using CornerMap = std::vector<std::array<Point<2>, 3>>;
 
+    /// How compute_atlas cuts and packs.
+    struct AtlasOptions
+    {
+        /// The largest 95th percentile of the conformal distortion (sigma1 /
+        /// sigma2) of a chart's map; the area distortion's stays under 2.
+        double max_distortion{1.15};
+        /// Gap between charts, and between a chart and the square's side,
+        /// in texels.
+        double padding{2};
+        /// Texels along the side of the unit square.
+        index_t resolution{1024};
+    };
+
+    /// Figures of one chart.
+    struct AtlasChart
+    {
+        index_t nb_triangles{0};
+        /// 95th percentiles of the chart map's conformal and area
+        /// distortion (NaN for a chart of zero-area triangles).
+        double conformal_p95{0};
+        double area_p95{0};
+        /// Whether the chart holds only triangles of zero 3D area, laid on
+        /// a segment.
+        bool degenerate{false};
+    };
+
+    /// A texture atlas: the surface cut into charts, each flattened without
+    /// fold and packed into the unit square.
+    struct Atlas
+    {
+        /// Per triangle, its chart.
+        std::vector<index_t> chart;
+        /// Per triangle, the images of its corners in the unit square.
+        CornerMap corners;
+        std::vector<AtlasChart> charts;
+        /// Edges shared by two triangles of different charts.
+        index_t nb_seam_edges{0};
+        /// Triangles of zero (or non-finite) 3D area.
+        index_t nb_degenerate_triangles{0};
+        /// The share of the unit square covered by the charts' triangles.
+        double efficiency{0};
+        /// Texels per unit of 3D length, the same for every chart.
+        double texels_per_unit{0};
+    };
+
+    /// Cuts `surface` into charts that are topological discs, flattens each
+    /// by LSCM so that no triangle of non-zero area is flipped or collapsed,
+    /// no two triangles overlap and each chart keeps the distortion bounds
+    /// of `options`, and packs the charts at one common scale, each turned
+    /// for a tight box, into the unit square. Closed pieces, pieces with
+    /// handles, pieces that meet only at a vertex and folding pieces are all
+    /// cut as needed. A triangle of zero 3D area gets a chart of its own, on
+    /// a segment. The surface is not changed. Throws VelmoraException
+    /// ("[compute_atlas] ...") when the surface has no triangle, a
+    /// coordinate that is not finite, or options out of range (a
+    /// distortion bound below 1, a negative padding, a resolution below 16
+    /// or too small for the padding of every chart).
+    Atlas compute_atlas(const TriangulatedSurface<3>& surface,
+                        const AtlasOptions& options = {});
+
     /// What check_atlas finds wrong with a corner map.
     struct AtlasCheck
     {

@@ -1,0 +1,122 @@
+#include "chart_flattening.h"
+
+#include <cmath>
+
+#include <absl/container/flat_hash_map.h>
+
+#include <tessaplan/atlas.h>
+#include <tessaplan/distortion.h>
+#include <tessaplan/surface.h>
+#include <velmora/basic/velmora_exception.h>
+#include <velmora/mesh/triangulated_surface_builder.h>
+
+#include "attribute/attribute_lookup.h"
+
+namespace nodara
+{
+    namespace
+    {
+        constexpr const char* uv_name = "uv";
+
+        // The chart as a surface of its own, its vertices numbered in the
+        // order the chart's triangles first use them.
+        std::unique_ptr<TriangulatedSurface<3>> chart_surface(
+            const TriangulatedSurface<3>& surface,
+            const std::vector<index_t>& chart)
+        {
+            auto result = TriangulatedSurface<3>::create();
+            TriangulatedSurfaceBuilder<3> builder{*result};
+            absl::flat_hash_map<index_t, index_t> local;
+            builder.reserve_triangles(static_cast<index_t>(chart.size()));
+            for (const auto t : chart)
+            {
+                std::array<index_t, 3> corners{};
+                for (local_index_t k = 0; k < 3; ++k)
+                {
+                    const auto v = surface.polygon_vertex({t, k});
+                    const auto found = local.find(v);
+                    corners[k] =
+                        found != local.end()
+                            ? found->second
+                            : local[v] = builder.create_point(surface.point(v));
+                }
+                builder.create_triangle(corners);
+            }
+            builder.compute_polygon_adjacencies();
+            return result;
+        }
+
+        // The images of the corners, scaled to the 3D area.
+        std::vector<std::array<Point<2>, 3>> scaled_corners(
+            const TriangulatedSurface<3>& flat_source)
+        {
+            const auto uv = find_attribute<Point<2>>(
+                flat_source.vertex_attribute_manager(), uv_name);
+            std::vector<std::array<Point<2>, 3>> corners(
+                flat_source.nb_polygons());
+            double area_2d = 0;
+            double area_3d = 0;
+            for (index_t t = 0; t < flat_source.nb_polygons(); ++t)
+            {
+                for (local_index_t k = 0; k < 3; ++k)
+                {
+                    corners[t][k] =
+                        uv->value(flat_source.polygon_vertex({t, k}));
+                }
+                const Vector<2> e1{corners[t][0], corners[t][1]};
+                const Vector<2> e2{corners[t][0], corners[t][2]};
+                area_2d += std::abs(e1[0] * e2[1] - e1[1] * e2[0]) / 2;
+                const auto triangle = flat_source.triangle(t);
+                const auto& p = triangle.vertices();
+                area_3d += cross(Vector<3>{p[0].get(), p[1].get()},
+                                 Vector<3>{p[0].get(), p[2].get()})
+                               .length() /
+                           2;
+            }
+            const auto scale = std::sqrt(area_3d / area_2d);
+            for (auto& triangle : corners)
+            {
+                for (auto& corner : triangle)
+                {
+                    corner = corner * scale;
+                }
+            }
+            return corners;
+        }
+    }  // namespace
+
+    ChartMap flatten_chart(const TriangulatedSurface<3>& surface,
+                           const std::vector<index_t>& chart,
+                           const ChartBounds& bounds)
+    {
+        ChartMap map;
+        const auto flat_source = chart_surface(surface, chart);
+        try
+        {
+            compute_LSCM_parameterization(*flat_source, uv_name);
+        }
+        catch (const VelmoraException&)
+        {
+            return map;
+        }
+        const auto summary = summarize_distortions(
+            compute_triangle_distortions(*flat_source, uv_name));
+        map.conformal_p95 = summary.conformal.p95;
+        map.area_p95 = summary.area.p95;
+        map.corners = scaled_corners(*flat_source);
+        bool finite =
+            std::isfinite(map.conformal_p95) && std::isfinite(map.area_p95);
+        for (const auto& triangle : map.corners)
+        {
+            for (const auto& corner : triangle)
+            {
+                finite = finite && std::isfinite(corner[0]) &&
+                         std::isfinite(corner[1]);
+            }
+        }
+        map.valid = finite && map.conformal_p95 <= bounds.max_conformal &&
+                    map.area_p95 <= bounds.max_area &&
+                    check_atlas(*flat_source, map.corners).valid();
+        return map;
+    }
+}  // namespace nodara

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include <velmora/mesh/triangulated_surface.h>
+
+namespace nodara
+{
+    /// Bounds that every chart's map must keep.
+    struct ChartBounds
+    {
+        /// 95th percentile of the conformal distortion (sigma1 / sigma2).
+        double max_conformal{1.15};
+        /// 95th percentile of the area distortion.
+        double max_area{2.0};
+    };
+
+    /// The map of one chart, at the scale of its 3D triangles.
+    struct ChartMap
+    {
+        /// Per triangle of the chart, in the chart's order, the images of
+        /// its corners.
+        std::vector<std::array<Point<2>, 3>> corners;
+        double conformal_p95{0};
+        double area_p95{0};
+        /// Whether LSCM gave a map without flip or overlap that keeps the
+        /// bounds.
+        bool valid{false};
+    };
+
+    /// Flattens the triangles `chart` of `surface`, a topological disc of
+    /// non-degenerate triangles, by LSCM on a surface of their own, scales
+    /// the map so that its area is their 3D area and checks it. A failed
+    /// solve gives an invalid map, not an exception. Throws std::bad_alloc
+    /// when memory runs out.
+    ChartMap flatten_chart(const TriangulatedSurface<3>& surface,
+                           const std::vector<index_t>& chart,
+                           const ChartBounds& bounds);
+}  // namespace nodara

@@ -1,0 +1,124 @@
+#include "chart_growth.h"
+
+#include <cmath>
+#include <functional>
+#include <queue>
+#include <utility>
+
+namespace nodara
+{
+    namespace
+    {
+        // The direction of `v`, or the zero vector when it has none.
+        Vector<3> direction(const Vector<3>& v)
+        {
+            const auto length = v.length();
+            if (!(length > 0.0) || !std::isfinite(length))
+            {
+                return Vector<3>{};
+            }
+            return Vector<3>{{v[0] / length, v[1] / length, v[2] / length}};
+        }
+    }  // namespace
+
+    ChartGrowth::ChartGrowth(const TriangulatedSurface<3>& surface,
+                             const PolygonAdjacencies& adjacencies,
+                             const std::vector<Vector<3>>& normals,
+                             const std::vector<double>& areas, double max_angle)
+        : surface_(surface),
+          adjacencies_(adjacencies),
+          normals_(normals),
+          areas_(areas),
+          min_cosine_(std::cos(max_angle)),
+          triangle_stamp_(surface.nb_polygons(), 0),
+          vertex_stamp_(surface.nb_vertices(), 0)
+    {
+    }
+
+    std::vector<index_t> ChartGrowth::grow(index_t seed, index_t max_triangles,
+                                           const std::vector<bool>& taken)
+    {
+        ++current_;
+        normal_sum_ = Vector<3>{};
+        std::vector<index_t> chart;
+        // Candidates by how far their normal turns from the chart's mean
+        // normal when they were queued; a candidate turned away now may
+        // come back when a later neighbour queues it again.
+        using Candidate = std::pair<double, index_t>;
+        std::priority_queue<Candidate, std::vector<Candidate>,
+                            std::greater<Candidate>>
+            queue;
+        const auto queue_neighbours = [&](index_t t)
+        {
+            const auto mean = direction(normal_sum_);
+            for (const auto q : adjacencies_[t])
+            {
+                if (q != NO_ID && !taken[q] && triangle_stamp_[q] != current_ &&
+                    !(normals_[q] == Vector<3>{}))
+                {
+                    queue.emplace(1.0 - normals_[q].dot(mean), q);
+                }
+            }
+        };
+        add(seed, chart);
+        queue_neighbours(seed);
+        while (!queue.empty() && chart.size() < max_triangles)
+        {
+            const auto t = queue.top().second;
+            queue.pop();
+            if (triangle_stamp_[t] == current_)
+            {
+                continue;
+            }
+            const auto mean = direction(normal_sum_);
+            if (normals_[t].dot(mean) < min_cosine_ || joins_across(t) == 3)
+            {
+                continue;
+            }
+            add(t, chart);
+            queue_neighbours(t);
+        }
+        return chart;
+    }
+
+    int ChartGrowth::joins_across(index_t t) const
+    {
+        int shared = 0;
+        local_index_t edge = 0;
+        for (local_index_t e = 0; e < 3; ++e)
+        {
+            const auto q = adjacencies_[t][e];
+            if (q != NO_ID && triangle_stamp_[q] == current_)
+            {
+                ++shared;
+                edge = e;
+            }
+        }
+        if (shared == 1)
+        {
+            // The corner opposite the shared edge must be new to the chart,
+            // or the chart would close a loop around a hole.
+            const auto opposite = surface_.polygon_vertex(
+                {t, static_cast<local_index_t>((edge + 2) % 3)});
+            return vertex_stamp_[opposite] == current_ ? 3 : 1;
+        }
+        return shared == 2 ? 2 : 3;
+    }
+
+    void ChartGrowth::add(index_t t, std::vector<index_t>& chart)
+    {
+        triangle_stamp_[t] = current_;
+        for (const auto v : surface_.polygon_vertices(t))
+        {
+            vertex_stamp_[v] = current_;
+        }
+        // Weighted by area; when the areas are too small to give a
+        // direction, the triangle's own normal stands in.
+        normal_sum_ = Vector<3>{normal_sum_ + normals_[t] * areas_[t]};
+        if (direction(normal_sum_) == Vector<3>{})
+        {
+            normal_sum_ = normals_[t];
+        }
+        chart.push_back(t);
+    }
+}  // namespace nodara

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <vector>
+
+#include <velmora/geometry/vector.h>
+#include <velmora/mesh/manifold_adjacency.h>
+#include <velmora/mesh/triangulated_surface.h>
+
+namespace nodara
+{
+    /// Grows charts over a surface by region growing: from a seed triangle,
+    /// neighbours across edges of two triangles join in the order of how
+    /// closely their normal follows the chart's mean normal, as long as it
+    /// stays within a cone around it. Every chart stays a topological disc
+    /// (one border loop, no handle): a triangle joins only across one edge
+    /// with its third vertex new to the chart, or across two edges. Charts
+    /// that stay within a normal cone are close to height fields over their
+    /// mean plane, which LSCM flattens without folds.
+    class ChartGrowth
+    {
+    public:
+        /// `normals` holds each triangle's unit normal, oriented
+        /// consistently within its piece, and the zero vector for triangles
+        /// that no chart may take (zero area); `areas` their 3D areas.
+        /// Normals within `max_angle` radians of a chart's mean normal may
+        /// join it. The references must outlive this object.
+        ChartGrowth(const TriangulatedSurface<3>& surface,
+                    const PolygonAdjacencies& adjacencies,
+                    const std::vector<Vector<3>>& normals,
+                    const std::vector<double>& areas, double max_angle);
+
+        /// The triangles of a chart grown from `seed` over the triangles
+        /// whose entry of `taken` is false, at most `max_triangles` of them,
+        /// seed first.
+        std::vector<index_t> grow(index_t seed, index_t max_triangles,
+                                  const std::vector<bool>& taken);
+
+    private:
+        // How many edges of t the current chart holds across, or 3 when t
+        // cannot join it without breaking the disc.
+        int joins_across(index_t t) const;
+        void add(index_t t, std::vector<index_t>& chart);
+
+        const TriangulatedSurface<3>& surface_;
+        const PolygonAdjacencies& adjacencies_;
+        const std::vector<Vector<3>>& normals_;
+        const std::vector<double>& areas_;
+        double min_cosine_;
+        // Stamps of the current chart on triangles and vertices.
+        std::vector<unsigned> triangle_stamp_;
+        std::vector<unsigned> vertex_stamp_;
+        unsigned current_{0};
+        Vector<3> normal_sum_;
+    };
+}  // namespace nodara

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <array>
+#include <vector>
+
+namespace nodara
+{
+    /// Places rectangles of whole-number sizes (width, height) without
+    /// overlap in a square of `side` by `side`, with stb's skyline packer
+    /// (bottom-left rule), tallest first. Returns the lower corner of each
+    /// rectangle, in the order given, or an empty vector when they do not
+    /// all fit (or there are none). Throws std::bad_alloc when memory runs
+    /// out.
+    std::vector<std::array<int, 2>> pack_rectangles(
+        const std::vector<std::array<int, 2>>& sizes, int side);
+}  // namespace nodara

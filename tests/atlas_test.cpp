@@ -1,0 +1,233 @@
+#include <cmath>
+#include <map>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include <tessaplan/atlas.h>
+#include <velmora/basic/velmora_exception.h>
+#include <velmora/mesh/polygon_components.h>
+#include <velmora/mesh/triangulated_surface_builder.h>
+
+#include "surface_factory.h"
+
+namespace nodara
+{
+    namespace
+    {
+        const double pi = std::acos(-1.0);
+
+        // A closed surface from an (n x m) grid on a torus-like domain: the
+        // grid wraps in both directions; `place` gives the point of (u, v)
+        // in [0, 1)^2.
+        template <typename Place>
+        std::unique_ptr<TriangulatedSurface<3>> wrapped_grid(index_t n,
+                                                             index_t m,
+                                                             Place place)
+        {
+            testing::Points points;
+            testing::Triangles triangles;
+            for (index_t j = 0; j < m; ++j)
+            {
+                for (index_t i = 0; i < n; ++i)
+                {
+                    points.push_back(place(1.0 * i / n, 1.0 * j / m));
+                }
+            }
+            const auto id = [&](index_t i, index_t j)
+            { return (j % m) * n + (i % n); };
+            for (index_t j = 0; j < m; ++j)
+            {
+                for (index_t i = 0; i < n; ++i)
+                {
+                    triangles.push_back(
+                        {id(i, j), id(i + 1, j), id(i + 1, j + 1)});
+                    triangles.push_back(
+                        {id(i, j), id(i + 1, j + 1), id(i, j + 1)});
+                }
+            }
+            return testing::make_surface(points, triangles);
+        }
+
+        std::unique_ptr<TriangulatedSurface<3>> torus()
+        {
+            return wrapped_grid(40, 20,
+                                [](double u, double v) -> std::array<double, 3>
+                                {
+                                    const double a = 2 * pi * u;
+                                    const double b = 2 * pi * v;
+                                    return {
+                                        (2 + 0.7 * std::cos(b)) * std::cos(a),
+                                        (2 + 0.7 * std::cos(b)) * std::sin(a),
+                                        0.7 * std::sin(b)};
+                                });
+        }
+
+        // A sphere as a subdivided octahedron pushed onto the unit sphere.
+        std::unique_ptr<TriangulatedSurface<3>> sphere(int levels)
+        {
+            testing::Points points{{1, 0, 0},  {-1, 0, 0}, {0, 1, 0},
+                                   {0, -1, 0}, {0, 0, 1},  {0, 0, -1}};
+            testing::Triangles triangles{{0, 2, 4}, {2, 1, 4}, {1, 3, 4},
+                                         {3, 0, 4}, {2, 0, 5}, {1, 2, 5},
+                                         {3, 1, 5}, {0, 3, 5}};
+            for (int level = 0; level < levels; ++level)
+            {
+                std::map<std::pair<index_t, index_t>, index_t> middle;
+                const auto mid = [&](index_t a, index_t b)
+                {
+                    const auto key = std::minmax(a, b);
+                    const auto found = middle.find(key);
+                    if (found != middle.end())
+                    {
+                        return found->second;
+                    }
+                    std::array<double, 3> p{};
+                    for (int i = 0; i < 3; ++i)
+                    {
+                        p[i] = (points[a][i] + points[b][i]) / 2;
+                    }
+                    const double r =
+                        std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+                    points.push_back({p[0] / r, p[1] / r, p[2] / r});
+                    return middle[key] =
+                               static_cast<index_t>(points.size() - 1);
+                };
+                testing::Triangles finer;
+                for (const auto& t : triangles)
+                {
+                    const auto ab = mid(t[0], t[1]);
+                    const auto bc = mid(t[1], t[2]);
+                    const auto ca = mid(t[2], t[0]);
+                    finer.push_back({t[0], ab, ca});
+                    finer.push_back({ab, t[1], bc});
+                    finer.push_back({ca, bc, t[2]});
+                    finer.push_back({ab, bc, ca});
+                }
+                triangles = finer;
+            }
+            return testing::make_surface(points, triangles);
+        }
+
+        // Every chart must be one piece of Euler characteristic 1 (a disc).
+        void expect_disc_charts(const TriangulatedSurface<3>& surface,
+                                const Atlas& atlas)
+        {
+            std::map<index_t, std::vector<index_t>> charts;
+            for (index_t t = 0; t < surface.nb_polygons(); ++t)
+            {
+                ASSERT_NE(atlas.chart[t], NO_ID) << t;
+                charts[atlas.chart[t]].push_back(t);
+            }
+            for (const auto& chart : charts)
+            {
+                std::set<index_t> vertices;
+                std::set<std::pair<index_t, index_t>> edges;
+                testing::Points points;
+                testing::Triangles triangles;
+                std::map<index_t, index_t> local;
+                for (const auto t : chart.second)
+                {
+                    std::array<index_t, 3> corners{};
+                    for (local_index_t k = 0; k < 3; ++k)
+                    {
+                        const auto v = surface.polygon_vertex({t, k});
+                        const auto w = surface.polygon_vertex(
+                            {t, static_cast<local_index_t>((k + 1) % 3)});
+                        vertices.insert(v);
+                        edges.insert(std::minmax(v, w));
+                        if (!local.count(v))
+                        {
+                            local[v] = static_cast<index_t>(points.size());
+                            const auto& p = surface.point(v);
+                            points.push_back({p[0], p[1], p[2]});
+                        }
+                        corners[k] = local[v];
+                    }
+                    triangles.push_back(corners);
+                }
+                const auto euler = static_cast<long>(vertices.size()) -
+                                   static_cast<long>(edges.size()) +
+                                   static_cast<long>(chart.second.size());
+                EXPECT_EQ(euler, 1) << "chart " << chart.first;
+                EXPECT_EQ(compute_polygon_components(
+                              *testing::make_surface(points, triangles))
+                              .nb_components,
+                          1u)
+                    << "chart " << chart.first;
+            }
+        }
+
+        void expect_valid_atlas(const TriangulatedSurface<3>& surface,
+                                const char* name)
+        {
+            SCOPED_TRACE(name);
+            const auto atlas = compute_atlas(surface);
+            const auto check = check_atlas(surface, atlas.corners);
+            EXPECT_TRUE(check.valid())
+                << check.nb_flipped_triangles << " flipped, "
+                << check.nb_overlapping_pairs << " overlapping pairs";
+            for (const auto& triangle : atlas.corners)
+            {
+                for (const auto& corner : triangle)
+                {
+                    EXPECT_GE(corner[0], 0.0);
+                    EXPECT_LE(corner[0], 1.0);
+                    EXPECT_GE(corner[1], 0.0);
+                    EXPECT_LE(corner[1], 1.0);
+                }
+            }
+            for (const auto& chart : atlas.charts)
+            {
+                if (!chart.degenerate)
+                {
+                    EXPECT_LE(chart.conformal_p95, 1.15);
+                    EXPECT_LE(chart.area_p95, 2.0);
+                }
+            }
+            expect_disc_charts(surface, atlas);
+            EXPECT_GT(atlas.efficiency, 0.2);
+        }
+    }  // namespace
+
+    TEST(ComputeAtlas, ClosedSurfacesAndSurfacesWithHandles)
+    {
+        expect_valid_atlas(*sphere(3), "sphere");
+        expect_valid_atlas(*torus(), "torus");
+        // A cube: six flat faces of 2 x 2 cells, sharing their edges.
+        expect_valid_atlas(
+            *wrapped_grid(4, 3,
+                          [](double u, double v) -> std::array<double, 3>
+                          {
+                              // A square tube closed by
+                              // nothing: the wrap makes a
+                              // torus of four flat sides.
+                              const double a = 2 * pi * u;
+                              return {std::cos(a) * 2, std::sin(a) * 2,
+                                      std::sin(2 * pi * v)};
+                          }),
+            "four-sided torus");
+    }
+
+    TEST(ComputeAtlas, PiecesTouchingAtAVertexAndDegenerateTriangles)
+    {
+        const auto surface =
+            testing::make_surface({{0, 0, 0},
+                                   {1, 0, 0.2},
+                                   {0, 1, 0.1},
+                                   {-1, 0, 0.3},
+                                   {0, -1, 0},
+                                   {2, 0, 0},
+                                   {3, 0, 0},
+                                   {4, 0, 0}},
+                                  {{0, 1, 2}, {0, 3, 4}, {5, 6, 7}});
+        expect_valid_atlas(*surface, "bow-tie");
+        const auto atlas = compute_atlas(*surface);
+        EXPECT_EQ(atlas.nb_degenerate_triangles, 1u);
+        EXPECT_THROW(compute_atlas(*TriangulatedSurface<3>::create()),
+                     VelmoraException);
+        AtlasOptions bad;
+        bad.max_distortion = 0.5;
+        EXPECT_THROW(compute_atlas(*surface, bad), VelmoraException);
+    }
+}  // namespace nodara
