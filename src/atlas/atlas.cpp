@@ -13,6 +13,7 @@
 
 #include "chart_flattening.h"
 #include "chart_growth.h"
+#include "chart_merging.h"
 #include "packing/rectangle_packing.h"
 
 namespace nodara
@@ -95,13 +96,6 @@ namespace nodara
             return facts;
         }
 
-        struct Chart
-        {
-            std::vector<index_t> triangles;
-            std::vector<std::array<Point<2>, 3>> corners;
-            AtlasChart figures;
-        };
-
         // Grows a chart from `seed`, and again at half the size each time
         // its map fails a check; a single triangle always passes.
         Chart cut_chart(const TriangulatedSurface<3>& surface,
@@ -116,14 +110,7 @@ namespace nodara
                 auto map = flatten_chart(surface, triangles, bounds);
                 if (map.valid || triangles.size() == 1)
                 {
-                    Chart chart;
-                    chart.figures.nb_triangles =
-                        static_cast<index_t>(triangles.size());
-                    chart.figures.conformal_p95 = map.conformal_p95;
-                    chart.figures.area_p95 = map.area_p95;
-                    chart.triangles = std::move(triangles);
-                    chart.corners = std::move(map.corners);
-                    return chart;
+                    return {std::move(triangles), std::move(map), false};
                 }
                 limit = static_cast<index_t>(triangles.size() / 2);
             }
@@ -140,9 +127,11 @@ namespace nodara
             const double side = e1.dot(e2) < 0 ? -1.0 : 1.0;
             Chart chart;
             chart.triangles = {t};
-            chart.corners = {{Point<2>{}, Point<2>{{e1.length(), 0.0}},
-                              Point<2>{{side * e2.length(), 0.0}}}};
-            chart.figures = {1, std::nan(""), std::nan(""), true};
+            chart.map.corners = {{Point<2>{}, Point<2>{{e1.length(), 0.0}},
+                                  Point<2>{{side * e2.length(), 0.0}}}};
+            chart.map.conformal_p95 = std::nan("");
+            chart.map.area_p95 = std::nan("");
+            chart.degenerate = true;
             return chart;
         }
 
@@ -178,7 +167,7 @@ namespace nodara
         std::array<double, 2> turn_tight(Chart& chart)
         {
             std::vector<Kernel::Point_2> points;
-            for (const auto& triangle : chart.corners)
+            for (const auto& triangle : chart.map.corners)
             {
                 for (const auto& corner : triangle)
                 {
@@ -207,7 +196,7 @@ namespace nodara
             // Rotate by minus the edge's angle, then lay the box down.
             std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
             std::array<double, 2> high{{-HUGE_VAL, -HUGE_VAL}};
-            for (auto& triangle : chart.corners)
+            for (auto& triangle : chart.map.corners)
             {
                 for (auto& corner : triangle)
                 {
@@ -221,7 +210,7 @@ namespace nodara
                 }
             }
             const bool stand = high[1] - low[1] > high[0] - low[0];
-            for (auto& triangle : chart.corners)
+            for (auto& triangle : chart.map.corners)
             {
                 for (auto& corner : triangle)
                 {
@@ -325,7 +314,7 @@ namespace nodara
                     atlas.chart[t] = c;
                     for (local_index_t k = 0; k < 3; ++k)
                     {
-                        const auto& p = chart.corners[i][k];
+                        const auto& p = chart.map.corners[i][k];
                         atlas.corners[t][k] =
                             Point<2>{{(at[0] + padding +
                                        p[0] * packing.texels_per_unit) /
@@ -336,8 +325,12 @@ namespace nodara
                     }
                     atlas.efficiency += image_area(atlas.corners[t]);
                 }
-                atlas.charts.push_back(chart.figures);
-                atlas.nb_degenerate_triangles += chart.figures.degenerate;
+                atlas.charts.push_back(
+                    {static_cast<index_t>(chart.triangles.size()),
+                     chart.map.conformal_p95, chart.map.area_p95,
+                     chart.degenerate});
+                atlas.nb_degenerate_triangles +=
+                    chart.degenerate ? chart.triangles.size() : 0;
             }
             for (index_t t = 0; t < surface.nb_polygons(); ++t)
             {
@@ -356,8 +349,9 @@ namespace nodara
     {
         check_input(surface, options);
         const auto facts = surface_facts(surface);
-        auto charts = cut_charts(surface, facts,
-                                 ChartBounds{options.max_distortion, 2.0});
+        const ChartBounds bounds{options.max_distortion, 2.0};
+        auto charts = cut_charts(surface, facts, bounds);
+        merge_charts(surface, facts.adjacencies, bounds, charts);
         std::vector<std::array<double, 2>> sizes;
         for (auto& chart : charts)
         {

@@ -29,6 +29,15 @@ namespace nodara
         bool valid{false};
     };
 
+    /// A chart: its triangles and their map.
+    struct Chart
+    {
+        std::vector<index_t> triangles;
+        ChartMap map;
+        /// Whether it holds only triangles of zero 3D area (on a segment).
+        bool degenerate{false};
+    };
+
     /// Flattens the triangles `chart` of `surface`, a topological disc of
     /// non-degenerate triangles, by LSCM on a surface of their own, scales
     /// the map so that its area is their 3D area and checks it. A failed

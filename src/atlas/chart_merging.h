@@ -1,0 +1,19 @@
+#pragma once
+
+#include <vector>
+
+#include <velmora/mesh/manifold_adjacency.h>
+
+#include "chart_flattening.h"
+
+namespace nodara
+{
+    /// Merges small charts into the neighbours they share the most seam
+    /// edges with, smallest first, whenever the union is still a disc and
+    /// its map passes the checks: fewer, larger charts mean fewer seams and
+    /// less padding. Charts emptied by a merge are removed. Throws
+    /// std::bad_alloc when memory runs out.
+    void merge_charts(const TriangulatedSurface<3>& surface,
+                      const PolygonAdjacencies& adjacencies,
+                      const ChartBounds& bounds, std::vector<Chart>& charts);
+}  // namespace nodara
