@@ -85,16 +85,6 @@ namespace nodara
                    a.low[1] < b.high[1] && b.low[1] < a.high[1];
         }
 
-        double signed_area(const std::vector<Point<2>>& uv,
-                           const std::array<index_t, 3>& t)
-        {
-            const auto& a = uv[t[0]];
-            const auto& b = uv[t[1]];
-            const auto& c = uv[t[2]];
-            return 0.5 * ((b[0] - a[0]) * (c[1] - a[1]) -
-                          (b[1] - a[1]) * (c[0] - a[0]));
-        }
-
         double distance(const Point<2>& a, const Point<2>& b)
         {
             return std::hypot(a[0] - b[0], a[1] - b[1]);
@@ -115,8 +105,8 @@ namespace nodara
                     ASSERT_NEAR(distance(after[a], after[b]),
                                 distance(before[a], before[b]), 1e-12);
                 }
-                ASSERT_NEAR(signed_area(after, t), signed_area(before, t),
-                            1e-12);
+                ASSERT_NEAR(testing::signed_area(after, t),
+                            testing::signed_area(before, t), 1e-12);
             }
         }
     }  // namespace

@@ -6,6 +6,7 @@ import numpy as np
 import pytest
 
 import tessaplan
+from layout_checks import box_fill, boxes, overlapping_pairs
 
 
 def curved_grid(columns, rows, width=1.0, shift=(0.0, 0.0)):
@@ -47,20 +48,6 @@ def small_pieces(count=47):
         parts.append(curved_grid(columns, rows, width=rng.uniform(0.2, 1.5),
                                  shift=(2.0 * k, 0.0)))
     return merged(parts)
-
-
-def boxes(uv, vertex_ids):
-    return [(uv[ids].min(axis=0), uv[ids].max(axis=0)) for ids in vertex_ids]
-
-
-def overlapping_pairs(part_boxes):
-    pairs = []
-    for i, (low_a, high_a) in enumerate(part_boxes):
-        for j in range(i + 1, len(part_boxes)):
-            low_b, high_b = part_boxes[j]
-            if (low_a < high_b).all() and (low_b < high_a).all():
-                pairs.append((i, j))
-    return pairs
 
 
 def edge_lengths(uv, triangles):
@@ -140,7 +127,7 @@ class TestPack:
         loose = tessaplan.flatten(points, triangles)
         packed = tessaplan.flatten(points, triangles, pack=True)
         assert packed.shape == loose.shape
-        assert overlapping_pairs(boxes(packed, vertex_ids)) == []
+        assert overlapping_pairs(*boxes(packed, vertex_ids)) == []
         assert packed.min() == pytest.approx(0.0, abs=1e-12)
         np.testing.assert_allclose(edge_lengths(packed, triangles),
                                    edge_lengths(loose, triangles),
@@ -151,9 +138,7 @@ class TestPack:
         np.testing.assert_allclose(after["signed_image_area"],
                                    before["signed_image_area"], rtol=1e-9)
         # Tight: the pieces' boxes fill most of the bounding square.
-        box_area = sum(np.prod(high - low)
-                       for low, high in boxes(packed, vertex_ids))
-        assert box_area / packed.max() ** 2 >= 0.6
+        assert box_fill(packed, vertex_ids) >= 0.6
 
     def test_pack_must_be_a_bool(self):
         points, triangles = curved_grid(4, 4)

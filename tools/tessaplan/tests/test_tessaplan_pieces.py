@@ -2,13 +2,13 @@
 --pack, and inputs that used to break the report."""
 
 import json
-import os
 import pathlib
 
 import numpy as np
 import pytest
 
 import mesh_files
+from layout_checks import box_fill, boxes, overlapping_pairs
 from mesh_files import read_obj
 
 DATA = pathlib.Path(__file__).parent / "data"
@@ -21,20 +21,6 @@ def run_json(tessaplan, source, *options):
     assert result.returncode == 0, result.stderr
     assert result.stdout.count("\n") == 1, result.stdout
     return result, json.loads(result.stdout)
-
-
-def boxes(uv, vertex_ids):
-    return [(uv[ids].min(axis=0), uv[ids].max(axis=0)) for ids in vertex_ids]
-
-
-def overlapping_pairs(part_boxes):
-    pairs = []
-    for i, (low_a, high_a) in enumerate(part_boxes):
-        for j in range(i + 1, len(part_boxes)):
-            low_b, high_b = part_boxes[j]
-            if (low_a < high_b).all() and (low_b < high_a).all():
-                pairs.append((i, j))
-    return pairs
 
 
 @pytest.mark.parametrize("name", ["cholmod_stdout.stl",
@@ -102,16 +88,13 @@ def test_pack_lays_the_pieces_apart_in_a_tight_square(tmp_path, tessaplan):
     assert result.stderr == ""
     loose = np.array(read_obj(tmp_path / "loose.obj")[0])[:, :2]
     packed = np.array(read_obj(tmp_path / "packed.obj")[0])[:, :2]
-    assert overlapping_pairs(boxes(packed, vertex_ids)) == []
+    assert overlapping_pairs(*boxes(packed, vertex_ids)) == []
     # Each piece moved rigidly: every edge keeps its length.
     for face in faces:
         for a, b in zip(face, face[1:] + face[:1]):
             assert np.linalg.norm(packed[a] - packed[b]) == pytest.approx(
                 np.linalg.norm(loose[a] - loose[b]), rel=1e-9, abs=1e-12)
-    side = packed.max() - packed.min()
-    box_area = sum(np.prod(high - low)
-                   for low, high in boxes(packed, vertex_ids))
-    assert report["pack_fill"] == pytest.approx(box_area / side ** 2,
+    assert report["pack_fill"] == pytest.approx(box_fill(packed, vertex_ids),
                                                 rel=1e-6)
     assert report["pack_fill"] >= 0.6
 
@@ -120,4 +103,4 @@ def test_pack_lays_the_pieces_apart_in_a_tight_square(tmp_path, tessaplan):
              "--normalize")
     unit = np.array(read_obj(tmp_path / "unit.obj")[1])
     assert unit.min() == 0.0 and unit.max() == 1.0
-    assert overlapping_pairs(boxes(unit, vertex_ids)) == []
+    assert overlapping_pairs(*boxes(unit, vertex_ids)) == []
