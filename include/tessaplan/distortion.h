@@ -22,9 +22,10 @@ namespace nodara
         /// compute_manifold_adjacencies: the border, and also every side of
         /// an edge used by three triangles or more.
         index_t nb_border_edges{0};
-        /// The total image area of the piece over its total 3D area: a
-        /// scale-aware figure, near 1 for a map that keeps sizes. NaN when
-        /// the piece has no 3D area or its image area is not finite.
+        /// The total image area of the piece's non-degenerate triangles
+        /// over their total 3D area: a scale-aware figure, near 1 for a map
+        /// that keeps sizes. NaN when the piece has no 3D area or its image
+        /// area is not finite.
         double area_ratio{0.0};
         index_t nb_collapsed_triangles{0};
         /// Whether the piece has 3D area and its area ratio is not at least

@@ -169,6 +169,45 @@ namespace nodara
             }
         }
 
+        // Each piece's triangles, border edges and collapsed triangles, and
+        // its area ratio over the triangles with 3D area.
+        void add_piece_figures(const PolygonAdjacencies& adjacencies,
+                               const std::vector<double>& areas,
+                               TriangleDistortions& result)
+        {
+            std::vector<double> piece_areas(result.pieces.size(), 0.0);
+            std::vector<double> image_areas(result.pieces.size(), 0.0);
+            for (std::size_t t = 0; t < areas.size(); ++t)
+            {
+                auto& piece = result.pieces[result.piece[t]];
+                ++piece.nb_triangles;
+                for (const auto adjacent : adjacencies[t])
+                {
+                    piece.nb_border_edges += adjacent == NO_ID ? 1 : 0;
+                }
+                if (result.degenerate[t])
+                {
+                    continue;
+                }
+                const double image_area = std::abs(result.signed_image_area[t]);
+                piece_areas[result.piece[t]] += areas[t];
+                image_areas[result.piece[t]] += image_area;
+                result.collapsed[t] =
+                    !(image_area >= collapsed_area_ratio * areas[t]);
+                piece.nb_collapsed_triangles += result.collapsed[t] ? 1 : 0;
+            }
+            for (std::size_t p = 0; p < result.pieces.size(); ++p)
+            {
+                auto& piece = result.pieces[p];
+                const bool has_area = piece_areas[p] > 0.0;
+                piece.area_ratio = has_area && std::isfinite(image_areas[p])
+                                       ? image_areas[p] / piece_areas[p]
+                                       : not_a_number;
+                piece.collapsed =
+                    has_area && !(piece.area_ratio >= collapsed_area_ratio);
+            }
+        }
+
         // The pieces, their figures, and the flags that depend on them:
         // flipped and collapsed.
         void measure_pieces(const TriangulatedSurface<3>& surface,
@@ -182,36 +221,7 @@ namespace nodara
             set_flipped(
                 compute_polygon_orientation(surface, adjacencies, components),
                 result);
-            std::vector<double> piece_areas(components.nb_components, 0.0);
-            std::vector<double> piece_image_areas(components.nb_components,
-                                                  0.0);
-            for (std::size_t t = 0; t < areas.size(); ++t)
-            {
-                auto& piece = result.pieces[result.piece[t]];
-                ++piece.nb_triangles;
-                for (const auto adjacent : adjacencies[t])
-                {
-                    piece.nb_border_edges += adjacent == NO_ID ? 1 : 0;
-                }
-                const double image_area = std::abs(result.signed_image_area[t]);
-                piece_areas[result.piece[t]] += areas[t];
-                piece_image_areas[result.piece[t]] += image_area;
-                result.collapsed[t] =
-                    !result.degenerate[t] &&
-                    !(image_area >= collapsed_area_ratio * areas[t]);
-                piece.nb_collapsed_triangles += result.collapsed[t] ? 1 : 0;
-            }
-            for (std::size_t p = 0; p < result.pieces.size(); ++p)
-            {
-                auto& piece = result.pieces[p];
-                const bool has_area = piece_areas[p] > 0.0;
-                piece.area_ratio =
-                    has_area && std::isfinite(piece_image_areas[p])
-                        ? piece_image_areas[p] / piece_areas[p]
-                        : not_a_number;
-                piece.collapsed =
-                    has_area && !(piece.area_ratio >= collapsed_area_ratio);
-            }
+            add_piece_figures(adjacencies, areas, result);
         }
     }  // namespace
 
