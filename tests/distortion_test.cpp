@@ -247,6 +247,10 @@ namespace nodara
             EXPECT_EQ(distortions.flipped[t], t == 31) << t;
         }
         EXPECT_EQ(distortions.signed_image_area[31], 0.0);
+        for (index_t t = 0; t < surface->nb_polygons(); ++t)
+        {
+            EXPECT_EQ(distortions.collapsed[t], t == 31) << t;
+        }
         // One collapsed triangle in 32 (3 %): mean and maximum infinite,
         // the 95th percentile still finite.
         const auto summary = summarize_distortions(distortions);
@@ -254,6 +258,11 @@ namespace nodara
         EXPECT_TRUE(std::isinf(summary.conformal.max));
         EXPECT_TRUE(std::isfinite(summary.conformal.p95));
         EXPECT_EQ(summary.nb_flipped_triangles, 1u);
+        EXPECT_EQ(summary.nb_collapsed_triangles, 1u);
+        // One collapsed triangle does not collapse its piece.
+        ASSERT_EQ(summary.pieces.size(), 1u);
+        EXPECT_EQ(summary.pieces[0].nb_collapsed_triangles, 1u);
+        EXPECT_FALSE(summary.pieces[0].collapsed);
     }
 
     TEST(Distortion, MirroredImageFlipsOnlyTheMinority)
@@ -324,6 +333,8 @@ namespace nodara
                 distortions.signed_image_area.push_back(1.0);
                 distortions.flipped.push_back(false);
                 distortions.degenerate.push_back(false);
+                distortions.collapsed.push_back(false);
+                distortions.piece.push_back(0);
             }
             const auto rank =
                 static_cast<index_t>(std::ceil(0.95 * count - 1e-9));
@@ -394,5 +405,151 @@ namespace nodara
         EXPECT_LT(summary.area.max, 1.0 + 1e-6);
         EXPECT_GT(summary.area.max, 1.0 - 1e-6);
         EXPECT_EQ(summary.nb_flipped_triangles, 0u);
+    }
+
+    namespace
+    {
+        // Two 2x2 grids of unit squares side by side with a gap: two pieces
+        // of 8 triangles, each with 8 border edges.
+        Grid make_two_grids()
+        {
+            auto grid = make_grid(2);
+            const auto first = static_cast<index_t>(grid.points.size());
+            const auto copy = make_grid(2);
+            for (const auto& p : copy.points)
+            {
+                grid.points.push_back({p[0] + 3.0, p[1], p[2]});
+            }
+            for (const auto& t : copy.triangles)
+            {
+                grid.triangles.push_back(
+                    {t[0] + first, t[1] + first, t[2] + first});
+            }
+            return grid;
+        }
+
+        // The identity map of the first grid, the second shrunk by `scale`.
+        std::vector<std::array<double, 2>> shrink_second(const Grid& grid,
+                                                         double scale)
+        {
+            std::vector<std::array<double, 2>> uv;
+            for (std::size_t v = 0; v < grid.points.size(); ++v)
+            {
+                const double factor = v < grid.points.size() / 2 ? 1.0 : scale;
+                uv.push_back(
+                    {grid.points[v][0] * factor, grid.points[v][1] * factor});
+            }
+            return uv;
+        }
+    }  // namespace
+
+    TEST(DistortionPieces, EachPieceReportsItsSizeBorderAndCollapse)
+    {
+        const auto grid = make_two_grids();
+        const auto surface = testing::make_surface(grid.points, grid.triangles);
+        // Shrunk by 1e-5 the second piece keeps 1e-10 of its area: small,
+        // not collapsed. By 1e-7 it keeps 1e-14: collapsed, while area
+        // shares alone cannot tell it from a tiny piece.
+        set_uv(*surface, shrink_second(grid, 1e-5));
+        auto distortions = compute_triangle_distortions(*surface, "uv");
+        ASSERT_EQ(distortions.pieces.size(), 2u);
+        EXPECT_NEAR(distortions.pieces[1].area_ratio, 1e-10, 1e-20);
+        EXPECT_FALSE(distortions.pieces[1].collapsed);
+
+        set_uv(*surface, shrink_second(grid, 1e-7));
+        distortions = compute_triangle_distortions(*surface, "uv");
+        const auto summary = summarize_distortions(distortions);
+        ASSERT_EQ(summary.pieces.size(), 2u);
+        for (index_t p = 0; p < 2; ++p)
+        {
+            EXPECT_EQ(summary.pieces[p].nb_triangles, 8u);
+            EXPECT_EQ(summary.pieces[p].nb_border_edges, 8u);
+            EXPECT_FALSE(summary.pieces[p].closed());
+        }
+        EXPECT_NEAR(summary.pieces[0].area_ratio, 1.0, 1e-12);
+        EXPECT_FALSE(summary.pieces[0].collapsed);
+        EXPECT_NEAR(summary.pieces[1].area_ratio, 1e-14, 1e-24);
+        EXPECT_TRUE(summary.pieces[1].collapsed);
+        EXPECT_EQ(summary.pieces[1].nb_collapsed_triangles, 8u);
+        EXPECT_EQ(summary.nb_collapsed_triangles, 8u);
+        for (index_t t = 0; t < 16; ++t)
+        {
+            EXPECT_EQ(distortions.piece[t], t < 8 ? 0u : 1u) << t;
+            EXPECT_EQ(distortions.collapsed[t], t >= 8) << t;
+        }
+        // Shrinking keeps angles: nothing flipped, conformal 1 everywhere.
+        EXPECT_EQ(summary.nb_flipped_triangles, 0u);
+        EXPECT_NEAR(summary.conformal.max, 1.0, 1e-6);
+    }
+
+    TEST(DistortionPieces, ClosedAndNonManifoldPiecesCountTheirBorder)
+    {
+        // An octahedron: one closed piece.
+        const auto octahedron = testing::make_surface({{1, 0, 0},
+                                                       {0, 1, 0},
+                                                       {-1, 0, 0},
+                                                       {0, -1, 0},
+                                                       {0, 0, 1},
+                                                       {0, 0, -1}},
+                                                      {{0, 1, 4},
+                                                       {1, 2, 4},
+                                                       {2, 3, 4},
+                                                       {3, 0, 4},
+                                                       {1, 0, 5},
+                                                       {2, 1, 5},
+                                                       {3, 2, 5},
+                                                       {0, 3, 5}});
+        set_uv(*octahedron, {{1, 0}, {0, 1}, {-1, 0}, {0, -1}, {0, 0}, {3, 3}});
+        auto summary = compute_distortion_summary(*octahedron, "uv");
+        ASSERT_EQ(summary.pieces.size(), 1u);
+        EXPECT_TRUE(summary.pieces[0].closed());
+        EXPECT_EQ(summary.pieces[0].nb_triangles, 8u);
+
+        // Three triangles on edge 0-1: three pieces, each side of that edge
+        // a border edge.
+        const auto fin = testing::make_surface(
+            {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}},
+            {{0, 1, 2}, {1, 0, 3}, {0, 1, 4}});
+        set_uv(*fin, {{0, 0}, {1, 0}, {0, 1}, {0, -1}, {0.5, 0.5}});
+        summary = compute_distortion_summary(*fin, "uv");
+        ASSERT_EQ(summary.pieces.size(), 3u);
+        for (const auto& piece : summary.pieces)
+        {
+            EXPECT_EQ(piece.nb_triangles, 1u);
+            EXPECT_EQ(piece.nb_border_edges, 3u);
+        }
+    }
+
+    TEST(DistortionPieces, FlippedFollowsEachPiecesOwnOrientation)
+    {
+        // A flat strip whose third triangle is stored with the opposite
+        // winding: the identity map folds nothing, so nothing is flipped.
+        const std::vector<std::array<double, 3>> points{
+            {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 0}, {2, 1, 0}};
+        const auto surface = testing::make_surface(
+            points, {{0, 1, 2}, {0, 2, 3}, {1, 5, 4}, {1, 5, 2}});
+        set_uv(*surface, {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {2, 0}, {2, 1}});
+        auto distortions = compute_triangle_distortions(*surface, "uv");
+        EXPECT_EQ(summarize_distortions(distortions).nb_flipped_triangles, 0u);
+        // A vertex pulled across the edge 1-2 does fold the map there.
+        set_uv(*surface, {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0.5, 0}, {0.5, 1}});
+        distortions = compute_triangle_distortions(*surface, "uv");
+        EXPECT_FALSE(distortions.flipped[0]);
+        EXPECT_FALSE(distortions.flipped[1]);
+        EXPECT_TRUE(distortions.flipped[2]);
+        EXPECT_TRUE(distortions.flipped[3]);
+
+        // Two pieces, the smaller mirrored as a whole: each piece has its
+        // own majority, so nothing is flipped.
+        const auto grid = make_two_grids();
+        const auto two = testing::make_surface(grid.points, grid.triangles);
+        auto uv = shrink_second(grid, 1.0);
+        for (std::size_t v = grid.points.size() / 2; v < uv.size(); ++v)
+        {
+            uv[v][0] = -uv[v][0];
+        }
+        set_uv(*two, uv);
+        EXPECT_EQ(compute_distortion_summary(*two, "uv").nb_flipped_triangles,
+                  0u);
     }
 }  // namespace nodara

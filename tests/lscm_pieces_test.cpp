@@ -30,16 +30,6 @@ namespace nodara
             return map;
         }
 
-        double signed_area(const std::vector<Point<2>>& map,
-                           const std::array<index_t, 3>& t)
-        {
-            const auto& a = map[t[0]];
-            const auto& b = map[t[1]];
-            const auto& c = map[t[2]];
-            return 0.5 * ((b[0] - a[0]) * (c[1] - a[1]) -
-                          (c[0] - a[0]) * (b[1] - a[1]));
-        }
-
         double area_3d(const Points& points, const std::array<index_t, 3>& t)
         {
             const Vector<3> e1{Point<3>{points[t[0]]}, Point<3>{points[t[1]]}};
@@ -56,7 +46,7 @@ namespace nodara
             double original = 0;
             for (auto t = first; t < last; ++t)
             {
-                flat += std::abs(signed_area(map, triangles[t]));
+                flat += std::abs(testing::signed_area(map, triangles[t]));
                 original += area_3d(points, triangles[t]);
             }
             return flat / original;
@@ -205,7 +195,8 @@ namespace nodara
                                 Point<3>{points[corners[1]]}},
                       Vector<3>{Point<3>{points[corners[0]]},
                                 Point<3>{points[corners[2]]}})[2];
-            const double relative = signed_area(map, corners) * turn_3d;
+            const double relative =
+                testing::signed_area(map, corners) * turn_3d;
             EXPECT_NE(relative, 0.0);
             if (t == 0)
             {
@@ -283,8 +274,8 @@ namespace nodara
         const auto map = flatten(*surface);
         for (std::size_t t = 0; t < half; ++t)
         {
-            const auto a = signed_area(map, triangles[t]);
-            const auto b = signed_area(map, triangles[t + half]);
+            const auto a = testing::signed_area(map, triangles[t]);
+            const auto b = testing::signed_area(map, triangles[t + half]);
             EXPECT_NEAR(a, -b, 1e-9 * std::abs(a)) << t;
         }
     }

@@ -59,6 +59,18 @@ namespace nodara
             return surface;
         }
 
+        // The signed area of triangle `t` in the 2D map `map`, positive when
+        // its corners turn counter-clockwise.
+        inline double signed_area(const std::vector<Point<2>>& map,
+                                  const std::array<index_t, 3>& t)
+        {
+            const auto& a = map[t[0]];
+            const auto& b = map[t[1]];
+            const auto& c = map[t[2]];
+            return 0.5 * ((b[0] - a[0]) * (c[1] - a[1]) -
+                          (c[0] - a[0]) * (b[1] - a[1]));
+        }
+
         // The unit square split along its diagonal 0-2.
         inline std::unique_ptr<TriangulatedSurface<3>> make_unit_square()
         {

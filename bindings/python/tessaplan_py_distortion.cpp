@@ -39,6 +39,42 @@ namespace
         return array;
     }
 
+    py::array_t<nodara::index_t> to_array(
+        const std::vector<nodara::index_t>& values)
+    {
+        return py::array_t<nodara::index_t>(
+            static_cast<py::ssize_t>(values.size()), values.data());
+    }
+
+    /// The figures of every piece as arrays indexed by piece.
+    py::dict pieces_dict(const std::vector<nodara::PieceDistortion>& pieces)
+    {
+        std::vector<nodara::index_t> triangles;
+        std::vector<nodara::index_t> border_edges;
+        std::vector<nodara::index_t> collapsed_triangles;
+        std::vector<double> area_ratio;
+        std::vector<bool> closed;
+        std::vector<bool> collapsed;
+        for (const auto& piece : pieces)
+        {
+            triangles.push_back(piece.nb_triangles);
+            border_edges.push_back(piece.nb_border_edges);
+            collapsed_triangles.push_back(piece.nb_collapsed_triangles);
+            area_ratio.push_back(piece.area_ratio);
+            closed.push_back(piece.closed());
+            collapsed.push_back(piece.collapsed);
+        }
+        py::dict result;
+        result["count"] = pieces.size();
+        result["triangles"] = to_array(triangles);
+        result["border_edges"] = to_array(border_edges);
+        result["closed"] = to_array(closed);
+        result["area_ratio"] = to_array(area_ratio);
+        result["collapsed_triangles"] = to_array(collapsed_triangles);
+        result["collapsed"] = to_array(collapsed);
+        return result;
+    }
+
     py::dict statistics_dict(const nodara::DistortionStatistics& statistics)
     {
         py::dict result;
@@ -55,6 +91,8 @@ namespace
         result["area"] = statistics_dict(summary.area);
         result["flipped_triangles"] = summary.nb_flipped_triangles;
         result["degenerate_triangles"] = summary.nb_degenerate_triangles;
+        result["collapsed_triangles"] = summary.nb_collapsed_triangles;
+        result["pieces"] = pieces_dict(summary.pieces);
         return result;
     }
 
@@ -70,6 +108,8 @@ namespace
         result["signed_image_area"] = to_array(distortions.signed_image_area);
         result["flipped"] = to_array(distortions.flipped);
         result["degenerate"] = to_array(distortions.degenerate);
+        result["collapsed"] = to_array(distortions.collapsed);
+        result["piece"] = to_array(distortions.piece);
         result["summary"] =
             summary_dict(nodara::summarize_distortions(distortions));
         return result;
@@ -177,19 +217,27 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
         "per-triangle measures as numpy arrays and their summary.";
 
     const char* const result_doc =
-        "Returns a dict of float64 and bool numpy arrays indexed by triangle: "
-        "'conformal' (sigma1 / sigma2 >= 1 of the map from the triangle to "
-        "its image; inf when the image has zero area), 'area' (the "
+        "Returns a dict of numpy arrays indexed by triangle: 'conformal' "
+        "(float64, sigma1 / sigma2 >= 1 of the map from the triangle to its "
+        "image; inf when the image has zero area), 'area' (float64, the "
         "triangle's share of the image area over its share of the 3D area; "
         "NaN everywhere when the image area is zero), 'signed_image_area' "
-        "(positive when the image turns counter-clockwise), 'flipped' (turns "
-        "against the majority, or zero image area) and 'degenerate' (zero 3D "
-        "area: its measures are NaN and it is never flipped); and 'summary': "
-        "{'conformal': {'mean', 'p95', 'max'}, 'area': {...}, "
-        "'flipped_triangles', 'degenerate_triangles'}, the statistics over "
-        "the non-degenerate triangles, p95 by nearest rank (the smallest "
-        "value that at least 95 % of the values do not exceed); NaN when no "
-        "triangle counts.";
+        "(float64, positive when the image turns counter-clockwise), "
+        "'flipped' (bool, turns against the majority of its piece, read in "
+        "the piece's consistent orientation, or zero image area), "
+        "'degenerate' (bool, zero 3D area: its measures are NaN and it is "
+        "never flipped or collapsed), 'collapsed' (bool, image area below "
+        "1e-12 of the 3D area) and 'piece' (uint32, its piece: triangles "
+        "joined through edges shared by exactly two triangles); and "
+        "'summary': {'conformal': {'mean', 'p95', 'max'}, 'area': {...}, "
+        "'flipped_triangles', 'degenerate_triangles', "
+        "'collapsed_triangles', 'pieces': {'count', and arrays indexed by "
+        "piece: 'triangles', 'border_edges' (sides with no triangle across, "
+        "or more than one), 'closed', 'area_ratio' (image area over 3D "
+        "area), 'collapsed_triangles', 'collapsed' (area ratio below 1e-12 "
+        "or NaN)}}, the statistics over the non-degenerate triangles, p95 "
+        "by nearest rank (the smallest value that at least 95 % of the "
+        "values do not exceed); NaN when no triangle counts.";
 
     const std::string attribute_doc =
         std::string(

@@ -8,12 +8,41 @@
 
 namespace nodara
 {
+    /// A triangle, or a piece, whose image area is below this fraction of
+    /// its 3D area has collapsed.
+    inline constexpr double collapsed_area_ratio = 1e-12;
+
+    /// What a 2D parameterization does to one piece of a surface: triangles
+    /// joined through edges shared by exactly two triangles (see
+    /// compute_polygon_components).
+    struct PieceDistortion
+    {
+        index_t nb_triangles{0};
+        /// Triangle sides with no triangle across them in
+        /// compute_manifold_adjacencies: the border, and also every side of
+        /// an edge used by three triangles or more.
+        index_t nb_border_edges{0};
+        /// The total image area of the piece's non-degenerate triangles
+        /// over their total 3D area: a scale-aware figure, near 1 for a map
+        /// that keeps sizes. NaN when the piece has no 3D area or its image
+        /// area is not finite.
+        double area_ratio{0.0};
+        index_t nb_collapsed_triangles{0};
+        /// Whether the piece has 3D area and its area ratio is not at least
+        /// collapsed_area_ratio (also when it is NaN).
+        bool collapsed{false};
+
+        /// A piece without border edges cannot be flattened without cuts.
+        bool closed() const { return nb_border_edges == 0; }
+    };
+
     /// How much a 2D parameterization distorts each triangle of a 3D
-    /// surface. Every vector is indexed by polygon id.
+    /// surface. Every per-triangle vector is indexed by polygon id.
     ///
     /// A triangle of zero (or non-finite) area in 3D is "degenerate": it has
     /// no shape to distort, so its conformal and area distortions are NaN,
-    /// it is never counted as flipped and it is left out of every statistic.
+    /// it is never counted as flipped or collapsed and it is left out of
+    /// every statistic.
     struct TriangleDistortions
     {
         /// sigma1 / sigma2 >= 1, the ratio of the singular values of the
@@ -33,13 +62,29 @@ namespace nodara
         std::vector<double> signed_image_area;
 
         /// Whether the image turns against the majority of the
-        /// non-degenerate triangles, or has zero (or NaN) signed area. A tie
-        /// between the two orientations counts counter-clockwise as the
-        /// majority.
+        /// non-degenerate triangles of its piece, or has zero (or NaN)
+        /// signed area. Turning is read relative to the piece's consistent
+        /// orientation (compute_polygon_orientation): a triangle stored
+        /// with the opposite winding counts with its sign inverted, so that
+        /// a map that follows the surface flips nothing whatever the input
+        /// winding. A tie between the two orientations counts the sense of
+        /// the piece's lowest triangle as the majority. On a piece that
+        /// cannot be oriented (a Moebius strip) the count depends on where
+        /// the orientation changes.
         std::vector<bool> flipped;
 
         /// Whether the triangle has zero or non-finite area in 3D.
         std::vector<bool> degenerate;
+
+        /// Whether the triangle has 3D area but its image area is not at
+        /// least collapsed_area_ratio times it (also when it is NaN).
+        std::vector<bool> collapsed;
+
+        /// Per triangle, its piece: an index into `pieces`.
+        std::vector<index_t> piece;
+
+        /// Per piece, numbered as compute_polygon_components does.
+        std::vector<PieceDistortion> pieces;
     };
 
     /// Mean, 95th percentile and maximum of one distortion measure over the
@@ -59,13 +104,16 @@ namespace nodara
         double max;
     };
 
-    /// The statistics of both measures and the counts of special triangles.
+    /// The statistics of both measures, the counts of special triangles and
+    /// the figures of every piece.
     struct DistortionSummary
     {
         DistortionStatistics conformal;
         DistortionStatistics area;
         index_t nb_flipped_triangles;
         index_t nb_degenerate_triangles;
+        index_t nb_collapsed_triangles;
+        std::vector<PieceDistortion> pieces;
     };
 
     /// Measures, for every triangle of `surface`, the distortion of the
@@ -78,7 +126,7 @@ namespace nodara
         absl::string_view attribute_name);
 
     /// The statistics of per-triangle distortions. Throws VelmoraException
-    /// when the vectors of `distortions` differ in length.
+    /// when the per-triangle vectors of `distortions` differ in length.
     DistortionSummary summarize_distortions(
         const TriangleDistortions& distortions);
 

@@ -1,7 +1,8 @@
 """Flattening of triangulated surfaces by least squares conformal maps.
 
-``flatten(points, triangles)`` maps a triangulated surface in 3D into the
-plane and returns the 2D position of every vertex;
+``flatten(points, triangles, pack=False)`` maps a triangulated surface in 3D
+into the plane and returns the 2D position of every vertex (with
+``pack=True``, its pieces laid out side by side);
 ``measure_distortion(points, triangles, uv=None)`` measures how much such a
 map distorts every triangle. Both are built on extension modules that they
 import:
@@ -9,15 +10,18 @@ import:
 - ``velmora_py_mesh``: the surface classes (``TriangulatedSurface3D``,
   ``TriangulatedSurface2D``) with numpy arrays in and out;
 - ``tessaplan_py_surface``: ``compute_LSCM_parameterization(surface, name)``,
-  which stores the map on the surface as the vertex attribute ``name``, and
-  ``convert_surface3d_into_2d(surface, name)``, which builds the flat surface
-  from that attribute;
+  which stores the map on the surface as the vertex attribute ``name``,
+  ``pack_parameterization_pieces(surface, name)``, which lays the pieces of
+  that map out side by side, and ``convert_surface3d_into_2d(surface,
+  name)``, which builds the flat surface from that attribute;
 - ``tessaplan_py_distortion``: ``compute_triangle_distortions(surface,
   name)`` for a map stored as the vertex attribute ``name``, and
   ``compute_uv_distortions(surface, uv)`` for a map given as an array.
 
 Use those modules directly to keep the surfaces or the attribute.
 """
+
+import numpy
 
 import velmora_py_mesh
 import tessaplan_py_surface
@@ -30,21 +34,29 @@ __all__ = ["flatten", "measure_distortion"]
 _ATTRIBUTE_NAME = "tessaplan_flatten_uv"
 
 
-def flatten(points, triangles):
+def flatten(points, triangles, pack=False):
     """Return the LSCM parameterization of a triangulated surface.
 
     Args:
         points: (n, 3) array-like of real numbers, the vertex coordinates.
         triangles: (m, 3) array-like of integers, the vertex indices of each
             triangle, counting from 0.
+        pack: when True, lay the pieces (triangles joined through edges
+            shared by exactly two triangles) out side by side: each is moved
+            rigidly, by a translation and possibly a quarter turn, at the
+            common scale, so that their bounding boxes do not overlap, packed
+            into a small square with its lower corner at (0, 0). Pieces that
+            share a vertex move together; a vertex that no triangle uses goes
+            to (0, 0). When False, every piece stays where its pinned
+            vertices put it.
 
     Returns:
         numpy.ndarray: an (n, 2) float64 array; row v is the position of
         vertex v in the plane.
 
     Raises:
-        TypeError: ``points`` does not hold real numbers or ``triangles``
-            does not hold integers.
+        TypeError: ``points`` does not hold real numbers, ``triangles`` does
+            not hold integers, or ``pack`` is not a bool.
         ValueError: an array of another shape, a coordinate that is not
             finite, a negative or too large vertex index, or a triangle
             naming a vertex twice; the message names the first bad row.
@@ -52,16 +64,19 @@ def flatten(points, triangles):
             vertices or a surface whose vertices all project onto one point;
             the message comes from the library.
 
-    The two pinned vertices fix the map only on the connected piece of
-    triangles they belong to: pass one connected surface whose every vertex
-    belongs to a triangle. Elsewhere the map can come out degenerate (a
-    vertex that no triangle uses keeps its projection onto the mean plane;
-    when it is pinned, the triangles can collapse to a point).
+    Every piece is pinned and flattened at its own size, so a surface in
+    several pieces needs no preparation; a vertex that no triangle uses
+    keeps its projection onto the mean plane (without ``pack``).
     """
+    if not isinstance(pack, (bool, numpy.bool_)):
+        raise TypeError("pack must be a bool, got %s" % type(pack).__name__)
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
     tessaplan_py_surface.compute_LSCM_parameterization(
         surface, _ATTRIBUTE_NAME)
+    if pack:
+        tessaplan_py_surface.pack_parameterization_pieces(
+            surface, _ATTRIBUTE_NAME)
     flat = tessaplan_py_surface.convert_surface3d_into_2d(
         surface, _ATTRIBUTE_NAME)
     return flat.points()
@@ -90,16 +105,30 @@ def measure_distortion(points, triangles, uv=None):
         - ``"signed_image_area"`` (float64): positive when the image of
           corners 0, 1, 2 turns counter-clockwise;
         - ``"flipped"`` (bool): the image turns against the majority of the
-          triangles, or has zero area;
+          triangles of its piece, each read in the piece's consistent
+          orientation (a triangle stored with the opposite winding counts
+          with its sign inverted), or has zero area;
         - ``"degenerate"`` (bool): the triangle has zero area in 3D; its
-          conformal and area values are NaN and it is never flipped;
+          conformal and area values are NaN and it is never flipped or
+          collapsed;
+        - ``"collapsed"`` (bool): the image area is below 1e-12 of the 3D
+          area (or not a number);
+        - ``"piece"`` (uint32): the triangle's piece; pieces are triangles
+          joined through edges shared by exactly two triangles;
 
         and ``"summary"``: ``{"conformal": {"mean", "p95", "max"}, "area":
         {"mean", "p95", "max"}, "flipped_triangles": int,
-        "degenerate_triangles": int}``. The statistics leave the degenerate
-        triangles out; p95 is the nearest rank, the smallest value that at
-        least 95 % of the values do not exceed. A collapsed triangle makes the
-        conformal mean and max inf; all three are NaN when no triangle is left.
+        "degenerate_triangles": int, "collapsed_triangles": int, "pieces":
+        {...}}``. ``"pieces"`` holds ``"count"`` and arrays indexed by piece:
+        ``"triangles"``, ``"border_edges"`` (sides with no triangle across,
+        or with more than one), ``"closed"`` (no border edge),
+        ``"area_ratio"`` (the image area over the 3D area: a figure that sees
+        the scale, unlike the shares), ``"collapsed_triangles"`` and
+        ``"collapsed"`` (area ratio below 1e-12, or not a number, with some
+        3D area). The statistics leave the degenerate triangles out; p95 is
+        the nearest rank, the smallest value that at least 95 % of the
+        values do not exceed. A collapsed triangle makes the conformal mean
+        and max inf; all three are NaN when no triangle is left.
 
     Raises:
         TypeError: ``points`` or ``uv`` does not hold real numbers, or

@@ -11,6 +11,7 @@
 
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/vector.h>
+#include <velmora/mesh/polygon_orientation.h>
 
 #include "attribute/attribute_lookup.h"
 
@@ -109,6 +110,119 @@ namespace nodara
             statistics.max = *std::max_element(nth, values.end());
             return statistics;
         }
+
+        // The area distortion of every non-degenerate triangle: its share of
+        // the image area over its share of the 3D area.
+        void set_area_shares(const std::vector<double>& areas,
+                             TriangleDistortions& result)
+        {
+            double total_area = 0.0;
+            double total_image_area = 0.0;
+            for (std::size_t t = 0; t < areas.size(); ++t)
+            {
+                if (!result.degenerate[t])
+                {
+                    total_area += areas[t];
+                    total_image_area += std::abs(result.signed_image_area[t]);
+                }
+            }
+            if (!(total_image_area > 0.0) || !std::isfinite(total_image_area))
+            {
+                return;
+            }
+            for (std::size_t t = 0; t < areas.size(); ++t)
+            {
+                if (!result.degenerate[t])
+                {
+                    const double image_share =
+                        std::abs(result.signed_image_area[t]) /
+                        total_image_area;
+                    result.area[t] = image_share / (areas[t] / total_area);
+                }
+            }
+        }
+
+        // Flags the triangles that turn against the majority of their
+        // piece, each read in the piece's consistent orientation.
+        void set_flipped(const PolygonOrientation& orientation,
+                         TriangleDistortions& result)
+        {
+            const auto nb_triangles = result.degenerate.size();
+            // Per piece, triangles turning with minus those turning against
+            // the sense of its lowest triangle.
+            std::vector<long long> balance(result.pieces.size(), 0);
+            std::vector<double> turning(nb_triangles, 0.0);
+            for (std::size_t t = 0; t < nb_triangles; ++t)
+            {
+                const double sign = orientation.reversed[t] ? -1.0 : 1.0;
+                turning[t] = sign * result.signed_image_area[t];
+                if (!result.degenerate[t] && turning[t] != 0.0)
+                {
+                    balance[result.piece[t]] += turning[t] > 0.0 ? 1 : -1;
+                }
+            }
+            for (std::size_t t = 0; t < nb_triangles; ++t)
+            {
+                const double majority = balance[result.piece[t]] < 0 ? -1 : 1;
+                result.flipped[t] =
+                    !result.degenerate[t] && !(majority * turning[t] > 0.0);
+            }
+        }
+
+        // Each piece's triangles, border edges and collapsed triangles, and
+        // its area ratio over the triangles with 3D area.
+        void add_piece_figures(const PolygonAdjacencies& adjacencies,
+                               const std::vector<double>& areas,
+                               TriangleDistortions& result)
+        {
+            std::vector<double> piece_areas(result.pieces.size(), 0.0);
+            std::vector<double> image_areas(result.pieces.size(), 0.0);
+            for (std::size_t t = 0; t < areas.size(); ++t)
+            {
+                auto& piece = result.pieces[result.piece[t]];
+                ++piece.nb_triangles;
+                for (const auto adjacent : adjacencies[t])
+                {
+                    piece.nb_border_edges += adjacent == NO_ID ? 1 : 0;
+                }
+                if (result.degenerate[t])
+                {
+                    continue;
+                }
+                const double image_area = std::abs(result.signed_image_area[t]);
+                piece_areas[result.piece[t]] += areas[t];
+                image_areas[result.piece[t]] += image_area;
+                result.collapsed[t] =
+                    !(image_area >= collapsed_area_ratio * areas[t]);
+                piece.nb_collapsed_triangles += result.collapsed[t] ? 1 : 0;
+            }
+            for (std::size_t p = 0; p < result.pieces.size(); ++p)
+            {
+                auto& piece = result.pieces[p];
+                const bool has_area = piece_areas[p] > 0.0;
+                piece.area_ratio = has_area && std::isfinite(image_areas[p])
+                                       ? image_areas[p] / piece_areas[p]
+                                       : not_a_number;
+                piece.collapsed =
+                    has_area && !(piece.area_ratio >= collapsed_area_ratio);
+            }
+        }
+
+        // The pieces, their figures, and the flags that depend on them:
+        // flipped and collapsed.
+        void measure_pieces(const TriangulatedSurface<3>& surface,
+                            const std::vector<double>& areas,
+                            TriangleDistortions& result)
+        {
+            const auto adjacencies = compute_manifold_adjacencies(surface);
+            const auto components = compute_polygon_components(adjacencies);
+            result.piece = components.component;
+            result.pieces.assign(components.nb_components, PieceDistortion{});
+            set_flipped(
+                compute_polygon_orientation(surface, adjacencies, components),
+                result);
+            add_piece_figures(adjacencies, areas, result);
+        }
     }  // namespace
 
     TriangleDistortions compute_triangle_distortions(
@@ -123,12 +237,9 @@ namespace nodara
         result.signed_image_area.resize(nb_triangles, not_a_number);
         result.flipped.resize(nb_triangles, false);
         result.degenerate.resize(nb_triangles, true);
+        result.collapsed.resize(nb_triangles, false);
 
         std::vector<double> areas(nb_triangles, 0.0);
-        double total_area = 0.0;
-        double total_image_area = 0.0;
-        index_t nb_counter_clockwise = 0;
-        index_t nb_clockwise = 0;
         for (index_t t = 0; t < nb_triangles; ++t)
         {
             const auto& vertices = surface.polygon_vertices(t);
@@ -138,42 +249,15 @@ namespace nodara
                 {attribute->value(vertices[0]), attribute->value(vertices[1]),
                  attribute->value(vertices[2])});
             result.signed_image_area[t] = measure.signed_image_area;
-            if (measure.degenerate)
+            if (!measure.degenerate)
             {
-                continue;
-            }
-            result.degenerate[t] = false;
-            result.conformal[t] = measure.conformal;
-            areas[t] = measure.area;
-            total_area += measure.area;
-            total_image_area += std::abs(measure.signed_image_area);
-            if (measure.signed_image_area > 0.0)
-            {
-                ++nb_counter_clockwise;
-            }
-            else if (measure.signed_image_area < 0.0)
-            {
-                ++nb_clockwise;
+                result.degenerate[t] = false;
+                result.conformal[t] = measure.conformal;
+                areas[t] = measure.area;
             }
         }
-
-        const double majority = nb_clockwise > nb_counter_clockwise ? -1 : 1;
-        const bool shares_defined =
-            total_image_area > 0.0 && std::isfinite(total_image_area);
-        for (index_t t = 0; t < nb_triangles; ++t)
-        {
-            if (result.degenerate[t])
-            {
-                continue;
-            }
-            result.flipped[t] = !(majority * result.signed_image_area[t] > 0);
-            if (shares_defined)
-            {
-                const double image_share =
-                    std::abs(result.signed_image_area[t]) / total_image_area;
-                result.area[t] = image_share / (areas[t] / total_area);
-            }
-        }
+        set_area_shares(areas, result);
+        measure_pieces(surface, areas, result);
         return result;
     }
 
@@ -184,7 +268,9 @@ namespace nodara
         if (distortions.conformal.size() != size ||
             distortions.area.size() != size ||
             distortions.signed_image_area.size() != size ||
-            distortions.flipped.size() != size)
+            distortions.flipped.size() != size ||
+            distortions.collapsed.size() != size ||
+            distortions.piece.size() != size)
         {
             throw VelmoraException{
                 "[summarize_distortions] The per-triangle vectors differ in "
@@ -202,15 +288,14 @@ namespace nodara
                 ++summary.nb_degenerate_triangles;
                 continue;
             }
-            if (distortions.flipped[t])
-            {
-                ++summary.nb_flipped_triangles;
-            }
+            summary.nb_flipped_triangles += distortions.flipped[t] ? 1 : 0;
+            summary.nb_collapsed_triangles += distortions.collapsed[t] ? 1 : 0;
             conformal.push_back(distortions.conformal[t]);
             area.push_back(distortions.area[t]);
         }
         summary.conformal = statistics_of(std::move(conformal));
         summary.area = statistics_of(std::move(area));
+        summary.pieces = distortions.pieces;
         return summary;
     }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <tessaplan/distortion.h>
+#include <tessaplan/piece_packing.h>
 #include <tessaplan/surface.h>
 #include <velmora/basic/velmora_exception.h>
 
@@ -15,6 +16,7 @@
 #include "mesh_topology.h"
 #include "obj_writer.h"
 #include "output_file.h"
+#include "piece_checks.h"
 #include "progress.h"
 #include "report.h"
 #include "svg_writer.h"
@@ -33,8 +35,7 @@ namespace tessaplan
             return std::chrono::duration<double>(Clock::now() - start).count();
         }
 
-        std::vector<std::string> mesh_warnings(const MeshReadResult& mesh,
-                                               const Report& report)
+        std::vector<std::string> mesh_warnings(const MeshReadResult& mesh)
         {
             std::vector<std::string> warnings;
             if (mesh.nb_collapsed_faces > 0)
@@ -48,21 +49,6 @@ namespace tessaplan
             {
                 warnings.push_back(std::to_string(mesh.nb_points_and_lines) +
                                    " points and line segments were left out");
-            }
-            if (report.border_edges == 0)
-            {
-                warnings.push_back(
-                    "the surface is closed (it has no border edge): a closed "
-                    "surface cannot be flattened without cuts, expect "
-                    "strong distortion and overlaps");
-            }
-            if (report.components > 1)
-            {
-                warnings.push_back(
-                    "the surface has " + std::to_string(report.components) +
-                    " connected components: they are flattened together, "
-                    "and those without a pinned vertex may overlap the "
-                    "others");
             }
             return warnings;
         }
@@ -107,10 +93,9 @@ namespace tessaplan
             const auto& surface = *mesh.surface;
             report.vertices = surface.nb_vertices();
             report.triangles = surface.nb_polygons();
-            report.components = count_components(surface);
             report.border_edges = count_border_edges(surface);
             report.read_seconds = seconds_since(start);
-            report.warnings = mesh_warnings(mesh, report);
+            report.warnings = mesh_warnings(mesh);
 
             progress.stage("flattening " + std::to_string(report.triangles) +
                            " triangles");
@@ -131,7 +116,7 @@ namespace tessaplan
                 }
                 throw CliError{ExitCode::flattening_failed, message};
             }
-            const auto uv = read_flattening(surface, options.input);
+            auto uv = read_flattening(surface, options.input);
             report.parameterize_seconds = seconds_since(start);
 
             progress.stage("measuring the distortion");
@@ -140,6 +125,18 @@ namespace tessaplan
                 nodara::compute_triangle_distortions(surface, uv_attribute);
             report.distortion = nodara::summarize_distortions(distortions);
             report.measure_seconds = seconds_since(start);
+            check_no_open_piece_collapsed(report.distortion, options.input);
+            const auto warnings =
+                piece_warnings(report.distortion, options.pack);
+            report.warnings.insert(report.warnings.end(), warnings.begin(),
+                                   warnings.end());
+            if (options.pack)
+            {
+                progress.stage("packing the pieces");
+                report.pack_fill =
+                    nodara::pack_parameterization_pieces(surface, uv_attribute);
+                uv = read_flattening(surface, options.input);
+            }
 
             progress.stage("writing " + options.output);
             start = Clock::now();

@@ -1,15 +1,8 @@
 #include "mesh_topology.h"
 
-#include <velmora/mesh/vertex_components.h>
-
 namespace tessaplan
 {
     using nodara::index_t;
-
-    index_t count_components(const nodara::TriangulatedSurface<3>& surface)
-    {
-        return nodara::compute_vertex_components(surface).nb_components;
-    }
 
     index_t count_border_edges(const nodara::TriangulatedSurface<3>& surface)
     {

@@ -110,6 +110,10 @@ namespace tessaplan
             {
                 options.json = true;
             }
+            else if (argument == "--pack")
+            {
+                options.pack = true;
+            }
             else
             {
                 throw usage_error("unknown option '" + argument + "'");
@@ -142,7 +146,7 @@ namespace tessaplan
     std::string help_text()
     {
         return R"(Usage: tessaplan flatten INPUT [-o OUTPUT.obj] [--flat] [--normalize]
-                          [--svg FILE] [--json]
+                          [--pack] [--svg FILE] [--json]
 
 Flattens a triangulated surface into the plane by least squares conformal
 maps (LSCM), measures how much the flattening distorts every triangle, and
@@ -162,6 +166,11 @@ Options:
   --normalize        Scale the flattening uniformly, and move it, so that it
                      fits the unit square [0, 1] x [0, 1]. Without it the
                      coordinates are written as computed.
+  --pack             Lay the pieces out side by side, their bounding boxes
+                     apart, each moved rigidly (possibly turned by a quarter
+                     turn) at the common scale, packed into a small square.
+                     Pieces that share a vertex move together. Without it
+                     each piece stays where its pinned vertices put it.
   --svg FILE         Also draw the flattened surface as an SVG picture: every
                      triangle coloured by its conformal distortion (viridis
                      scale, with a legend), flipped triangles outlined in red.
@@ -175,18 +184,26 @@ triangles as "f a/a b/b c/c". With --flat it holds the flattened vertices
 temporary file next to the destination and renamed into place, so a failed
 run leaves no partial file behind.
 
-Report (on standard output): vertices, triangles, connected components,
-border edges, the time spent reading, flattening and writing, and the
-distortion: mean, 95th percentile and maximum of the conformal distortion
-(sigma1/sigma2 >= 1 of each triangle's map; 1 keeps angles, infinite for a
-collapsed triangle) and of the area distortion (a triangle's share of the
-flat area divided by its share of the 3D area), the number of flipped
-triangles (turned against the majority, or collapsed) and of triangles with
-zero area in 3D (left out of the statistics). With --json the keys are
-vertices, triangles, components, border_edges, seconds {read, parameterize,
+Report (on standard output): vertices, triangles, border edges, the pieces
+(triangles joined through edges shared by exactly two triangles; per piece
+its triangles, its border edges - also the sides of an edge shared by more
+than two triangles -, whether it is closed, and its area ratio, the flat
+area over the 3D area), the time spent reading, flattening and writing,
+and the distortion: mean, 95th percentile and maximum of the conformal
+distortion (sigma1/sigma2 >= 1 of each triangle's map; 1 keeps angles,
+infinite for a collapsed triangle) and of the area distortion (a triangle's
+share of the flat area divided by its share of the 3D area), the number of
+flipped triangles (turned against the majority of their piece, read in the
+piece's consistent orientation, or collapsed), of collapsed triangles (flat
+area below 1e-12 of the 3D area) and of triangles with zero area in 3D
+(left out of the statistics); with --pack, the fill (the pieces' boxes'
+share of the bounding square). With --json the keys are vertices,
+triangles, border_edges, pieces {count, list: [{triangles, border_edges,
+closed, area_ratio, collapsed_triangles}]}, seconds {read, parameterize,
 measure, write}, conformal_distortion {mean, p95, max}, area_distortion
-{mean, p95, max}, flipped_triangles, degenerate_triangles, input, output,
-svg and warnings; numbers that are not finite are written as null.
+{mean, p95, max}, flipped_triangles, collapsed_triangles,
+degenerate_triangles, pack_fill (null without --pack), input, output, svg
+and warnings; numbers that are not finite are written as null.
 Warnings (for example for a closed surface, which cannot be flattened
 without cuts) go to standard error, and while standard error is a terminal
 it also shows which stage is running.
@@ -199,7 +216,9 @@ Exit status:
   4  the input is not a usable surface: unknown or corrupt format, indices
      out of range, non-finite coordinates, no triangles, fewer than two
      vertices
-  5  the flattening failed (the library's message is shown)
+  5  the flattening failed (the library's message is shown), or a piece
+     with a border edge collapsed (its flat area below 1e-12 of its 3D
+     area); no output is written then
   6  an output file cannot be written
 Errors are reported as one line on standard error.
 )";

@@ -16,6 +16,8 @@ namespace tessaplan
         bool flat{false};
         bool normalize{false};
         bool json{false};
+        /// Lay the pieces out side by side.
+        bool pack{false};
     };
 
     /// Reads the arguments that follow the program name. Throws CliError

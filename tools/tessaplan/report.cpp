@@ -50,6 +50,36 @@ namespace tessaplan
             return buffer;
         }
 
+        nlohmann::json pieces_json(
+            const std::vector<nodara::PieceDistortion>& pieces)
+        {
+            auto list = nlohmann::json::array();
+            for (const auto& piece : pieces)
+            {
+                list.push_back(
+                    {{"triangles", piece.nb_triangles},
+                     {"border_edges", piece.nb_border_edges},
+                     {"closed", piece.closed()},
+                     {"area_ratio", number_or_null(piece.area_ratio)},
+                     {"collapsed_triangles", piece.nb_collapsed_triangles}});
+            }
+            return {{"count", pieces.size()}, {"list", list}};
+        }
+
+        std::string piece_text(const nodara::PieceDistortion& piece)
+        {
+            char ratio[32];
+            std::snprintf(ratio, sizeof ratio, "%.4g", piece.area_ratio);
+            return std::to_string(piece.nb_triangles) + " triangles, " +
+                   std::to_string(piece.nb_border_edges) + " border edges, " +
+                   (piece.closed() ? "closed" : "open") + ", area ratio " +
+                   ratio +
+                   (piece.nb_collapsed_triangles > 0
+                        ? ", " + std::to_string(piece.nb_collapsed_triangles) +
+                              " collapsed triangles"
+                        : "");
+        }
+
         std::string statistics_text(
             const nodara::DistortionStatistics& statistics)
         {
@@ -75,8 +105,14 @@ namespace tessaplan
         }
         line("vertices", std::to_string(report.vertices));
         line("triangles", std::to_string(report.triangles));
-        line("components", std::to_string(report.components));
         line("border edges", std::to_string(report.border_edges));
+        const auto& pieces = report.distortion.pieces;
+        line("pieces", std::to_string(pieces.size()));
+        for (std::size_t p = 0; p < pieces.size(); ++p)
+        {
+            line(("  piece " + std::to_string(p)).c_str(),
+                 piece_text(pieces[p]));
+        }
         line("time", "read " + seconds_text(report.read_seconds) +
                          ", flatten " +
                          seconds_text(report.parameterize_seconds) +
@@ -87,8 +123,17 @@ namespace tessaplan
         line("area distortion", statistics_text(report.distortion.area));
         line("flipped triangles",
              std::to_string(report.distortion.nb_flipped_triangles));
+        line("collapsed triangles",
+             std::to_string(report.distortion.nb_collapsed_triangles));
         line("zero-area triangles",
              std::to_string(report.distortion.nb_degenerate_triangles));
+        if (report.pack_fill)
+        {
+            char fill[32];
+            std::snprintf(fill, sizeof fill, "%.1f %% of the bounding square",
+                          100.0 * *report.pack_fill);
+            line("packing fill", fill);
+        }
     }
 
     void print_json_report(const Report& report, std::ostream& out)
@@ -100,8 +145,8 @@ namespace tessaplan
                                        : nlohmann::json(report.svg)},
             {"vertices", report.vertices},
             {"triangles", report.triangles},
-            {"components", report.components},
             {"border_edges", report.border_edges},
+            {"pieces", pieces_json(report.distortion.pieces)},
             {"seconds",
              {{"read", report.read_seconds},
               {"parameterize", report.parameterize_seconds},
@@ -111,7 +156,10 @@ namespace tessaplan
              statistics_json(report.distortion.conformal)},
             {"area_distortion", statistics_json(report.distortion.area)},
             {"flipped_triangles", report.distortion.nb_flipped_triangles},
+            {"collapsed_triangles", report.distortion.nb_collapsed_triangles},
             {"degenerate_triangles", report.distortion.nb_degenerate_triangles},
+            {"pack_fill", report.pack_fill ? number_or_null(*report.pack_fill)
+                                           : nlohmann::json(nullptr)},
             {"warnings", report.warnings}};
         // Replace, rather than fail on, bytes of file names that are not
         // UTF-8.

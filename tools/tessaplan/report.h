@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,13 +18,15 @@ namespace tessaplan
         std::string svg;
         nodara::index_t vertices{0};
         nodara::index_t triangles{0};
-        nodara::index_t components{0};
         nodara::index_t border_edges{0};
         double read_seconds{0.0};
         double parameterize_seconds{0.0};
         double measure_seconds{0.0};
         double write_seconds{0.0};
+        /// With the figures of every piece.
         nodara::DistortionSummary distortion{};
+        /// With --pack: the pieces' boxes' share of the bounding square.
+        std::optional<double> pack_fill;
         std::vector<std::string> warnings;
     };
 

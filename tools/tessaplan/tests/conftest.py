@@ -1,7 +1,13 @@
 import os
+import pathlib
 import subprocess
+import sys
 
 import pytest
+
+# The layout checks are shared with the Python tests.
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[3] /
+                       "tests" / "python"))
 
 
 @pytest.fixture(scope="session")

@@ -32,6 +32,24 @@ def wavy_grid(nx=6, ny=5, quads=False):
     return points, grid_faces(nx, ny, quads)
 
 
+def small_pieces(count=47, seed=47):
+    """`count` wavy grids of assorted sizes and cell counts in a row, apart:
+    `count` pieces. Returns the points, the faces and per piece the ids of
+    its vertices."""
+    rng = np.random.default_rng(seed)
+    points, faces, vertex_ids = [], [], []
+    first = 0
+    for k in range(count):
+        nx, ny = (int(n) for n in rng.integers(2, 6, size=2))
+        part_points, part_faces = wavy_grid(nx, ny)
+        part_points = part_points * rng.uniform(0.2, 1.5) + [2.0 * k, 0, 0]
+        points.append(part_points)
+        faces.extend([[v + first for v in face] for face in part_faces])
+        vertex_ids.append(list(range(first, first + len(part_points))))
+        first += len(part_points)
+    return np.vstack(points), faces, vertex_ids
+
+
 def cylinder_patch(n=16, angle=0.5 * math.pi, radius=1.0, height=1.0):
     """Part of a cylinder: bent without stretching (developable)."""
     points = []

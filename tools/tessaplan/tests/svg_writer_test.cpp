@@ -128,6 +128,8 @@ namespace tessaplan
         distortions.signed_image_area = {0.5, -0.5, 0.0, 0.5};
         distortions.flipped = {false, true, true, false};
         distortions.degenerate = {false, false, false, true};
+        distortions.collapsed = {false, false, false, false};
+        distortions.piece = {0, 0, 0, 0};
         const auto svg = draw(distortions);
 
         // Triangles 1 and 2 outlined, each also ringed.
@@ -159,6 +161,8 @@ namespace tessaplan
         distortions.signed_image_area = {0.5, 0.5, 0.5, 0.5};
         distortions.flipped = {false, false, false, false};
         distortions.degenerate = {false, false, false, false};
+        distortions.collapsed = {false, false, false, false};
+        distortions.piece = {0, 0, 0, 0};
         const auto svg = draw(distortions);
         EXPECT_EQ(flipped_outline(svg), "");
         EXPECT_EQ(count(svg, "<circle"), 0u);

@@ -10,9 +10,10 @@ import pytest
 import mesh_files
 from mesh_files import WRITERS, face_key, read_obj
 
-REPORT_KEYS = {"vertices", "triangles", "components", "border_edges",
+REPORT_KEYS = {"vertices", "triangles", "pieces", "border_edges",
                "seconds", "conformal_distortion", "area_distortion",
-               "flipped_triangles", "degenerate_triangles"}
+               "flipped_triangles", "collapsed_triangles",
+               "degenerate_triangles", "pack_fill"}
 
 
 def flatten(tessaplan, source, *options):
@@ -41,10 +42,13 @@ def test_every_format_is_read_joined_and_written_back(tmp_path, tessaplan,
     report = flatten(tessaplan, source, "-o", output)
 
     # STL repeats every corner: only joining gives back the grid's 42
-    # vertices, its single component and its 22 border edges.
+    # vertices, its single piece and its 22 border edges.
     assert report["vertices"] == len(points) == 42
     assert report["triangles"] == len(faces) == 60
-    assert report["components"] == 1
+    assert report["pieces"] == {"count": 1, "list": [
+        {"triangles": 60, "border_edges": 22, "closed": False,
+         "area_ratio": report["pieces"]["list"][0]["area_ratio"],
+         "collapsed_triangles": 0}]}
     assert report["border_edges"] == 22
 
     vertices, texture, written_faces = read_obj(output)
@@ -85,7 +89,7 @@ def test_objects_of_one_file_are_merged_into_one_surface(tmp_path,
                                   ("upper", range(half, len(faces)))])
     report = flatten(tessaplan, source, "-o", tmp_path / "flat.obj")
     assert report["vertices"] == len(points)
-    assert report["components"] == 1
+    assert report["pieces"]["count"] == 1
     assert report["border_edges"] == 22
 
 
@@ -160,7 +164,7 @@ def test_json_report_is_one_object_with_every_key(tmp_path, tessaplan):
     points = np.vstack([points, [[2.0, 0, 0], [3.0, 0, 0]]])
     faces = faces + [[0, 42, 43]]
     report = flatten(tessaplan, write(tmp_path, "obj", points, faces),
-                     "-o", tmp_path / "flat.obj")
+                     "-o", tmp_path / "flat.obj", "--pack")
     assert REPORT_KEYS <= set(report)
     assert set(report["seconds"]) >= {"read", "parameterize", "write"}
     assert all(value >= 0 for value in report["seconds"].values())
@@ -172,9 +176,14 @@ def test_json_report_is_one_object_with_every_key(tmp_path, tessaplan):
     assert report["conformal_distortion"]["mean"] >= 1
     assert report["degenerate_triangles"] == 1
     assert report["triangles"] == 61
-    # The extra face touches the grid at one vertex only.
-    assert report["components"] == 1
+    # The extra face touches the grid at one vertex only: a piece of its
+    # own, with three border edges and no area.
+    assert report["pieces"]["count"] == 2
+    extra = report["pieces"]["list"][1]
+    assert (extra["triangles"], extra["border_edges"]) == (1, 3)
+    assert extra["area_ratio"] is None
     assert report["border_edges"] == 22 + 3
+    assert 0 < report["pack_fill"] <= 1
 
 
 def test_text_report_names_every_figure(tmp_path, tessaplan):
@@ -182,7 +191,7 @@ def test_text_report_names_every_figure(tmp_path, tessaplan):
     result = tessaplan("flatten", write(tmp_path, "obj", points, faces),
                        "-o", tmp_path / "flat.obj")
     assert result.returncode == 0 and result.stderr == ""
-    for label in ("vertices", "triangles", "components", "border edges",
+    for label in ("vertices", "triangles", "pieces", "border edges",
                   "time", "conformal distortion", "area distortion",
                   "flipped triangles"):
         assert label in result.stdout
@@ -224,8 +233,8 @@ def test_closed_surface_is_named_as_the_cause(tmp_path, tessaplan):
 def test_help_explains_every_option_and_exit_status(tessaplan):
     result = tessaplan("--help")
     assert result.returncode == 0
-    for option in ("-o", "--flat", "--normalize", "--svg", "--json",
-                   "--help"):
+    for option in ("-o", "--flat", "--normalize", "--pack", "--svg",
+                   "--json", "--help"):
         assert option in result.stdout
     for status in range(7):
         assert "\n  %d  " % status in result.stdout

@@ -1,0 +1,76 @@
+#include "piece_checks.h"
+
+#include <cstdio>
+
+#include "cli_error.h"
+
+namespace tessaplan
+{
+    namespace
+    {
+        std::string ratio_text(double ratio)
+        {
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "%.3g", ratio);
+            return buffer;
+        }
+
+        std::string pieces_text(std::size_t count)
+        {
+            return std::to_string(count) + (count == 1 ? " piece" : " pieces");
+        }
+    }  // namespace
+
+    void check_no_open_piece_collapsed(const nodara::DistortionSummary& summary,
+                                       const std::string& input)
+    {
+        const auto& pieces = summary.pieces;
+        for (std::size_t p = 0; p < pieces.size(); ++p)
+        {
+            if (pieces[p].collapsed && !pieces[p].closed())
+            {
+                throw CliError{ExitCode::flattening_failed,
+                               "cannot flatten '" + input + "': piece " +
+                                   std::to_string(p) + " of " +
+                                   std::to_string(pieces.size()) + " (" +
+                                   std::to_string(pieces[p].nb_triangles) +
+                                   " triangles) collapsed, its flat area is " +
+                                   ratio_text(pieces[p].area_ratio) +
+                                   " times its 3D area"};
+            }
+        }
+    }
+
+    std::vector<std::string> piece_warnings(
+        const nodara::DistortionSummary& summary, bool packed)
+    {
+        std::vector<std::string> warnings;
+        std::size_t closed = 0;
+        std::size_t collapsed = 0;
+        for (const auto& piece : summary.pieces)
+        {
+            closed += piece.closed() ? 1 : 0;
+            collapsed += piece.closed() && piece.collapsed ? 1 : 0;
+        }
+        if (closed > 0)
+        {
+            warnings.push_back(
+                pieces_text(closed) + " of the surface " +
+                (closed == 1 ? "is" : "are") +
+                " closed (no border edge): a closed surface cannot be "
+                "flattened without cuts, expect strong distortion and "
+                "overlaps" +
+                (collapsed > 0
+                     ? " (" + std::to_string(collapsed) + " collapsed)"
+                     : ""));
+        }
+        if (!packed && summary.pieces.size() > 1)
+        {
+            warnings.push_back(
+                "the surface has " + pieces_text(summary.pieces.size()) +
+                ", each flattened where its pins put it: they may overlap "
+                "(--pack lays them out side by side)");
+        }
+        return warnings;
+    }
+}  // namespace tessaplan

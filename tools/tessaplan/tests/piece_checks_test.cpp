@@ -1,0 +1,68 @@
+#include "piece_checks.h"
+
+#include <gtest/gtest.h>
+
+#include "cli_error.h"
+
+namespace tessaplan
+{
+    namespace
+    {
+        nodara::PieceDistortion piece(nodara::index_t border_edges,
+                                      double area_ratio)
+        {
+            nodara::PieceDistortion result;
+            result.nb_triangles = 4;
+            result.nb_border_edges = border_edges;
+            result.area_ratio = area_ratio;
+            result.collapsed = !(area_ratio >= nodara::collapsed_area_ratio);
+            return result;
+        }
+
+        nodara::DistortionSummary summary_of(
+            std::vector<nodara::PieceDistortion> pieces)
+        {
+            nodara::DistortionSummary summary{};
+            summary.pieces = std::move(pieces);
+            return summary;
+        }
+    }  // namespace
+
+    TEST(PieceChecks, CollapsedPieceWithABorderFailsTheRun)
+    {
+        const auto summary = summary_of({piece(6, 1.0), piece(6, 1e-15)});
+        try
+        {
+            check_no_open_piece_collapsed(summary, "in.obj");
+            FAIL() << "no error";
+        }
+        catch (const CliError& error)
+        {
+            EXPECT_EQ(error.code(), ExitCode::flattening_failed);
+            const std::string message = error.what();
+            EXPECT_NE(message.find("'in.obj'"), std::string::npos);
+            EXPECT_NE(message.find("piece 1 of 2"), std::string::npos);
+            EXPECT_NE(message.find("collapsed"), std::string::npos);
+            EXPECT_EQ(message.find('\n'), std::string::npos);
+        }
+    }
+
+    TEST(PieceChecks, SmallOrClosedPiecesOnlyWarn)
+    {
+        // Small but above the threshold, and a closed piece that collapsed.
+        const auto summary = summary_of({piece(6, 1e-11), piece(0, 0.0)});
+        EXPECT_NO_THROW(check_no_open_piece_collapsed(summary, "in.obj"));
+        const auto warnings = piece_warnings(summary, false);
+        ASSERT_EQ(warnings.size(), 2u);
+        EXPECT_NE(warnings[0].find("1 piece of the surface is closed"),
+                  std::string::npos);
+        EXPECT_NE(warnings[0].find("cuts"), std::string::npos);
+        EXPECT_NE(warnings[0].find("1 collapsed"), std::string::npos);
+        EXPECT_NE(warnings[1].find("2 pieces"), std::string::npos);
+        EXPECT_NE(warnings[1].find("--pack"), std::string::npos);
+
+        // Packed pieces do not overlap; one open piece warrants nothing.
+        EXPECT_EQ(piece_warnings(summary, true).size(), 1u);
+        EXPECT_TRUE(piece_warnings(summary_of({piece(3, 1.0)}), false).empty());
+    }
+}  // namespace tessaplan

@@ -1,0 +1,106 @@
+"""The program on surfaces in several pieces: the pieces in the report,
+--pack, and inputs that used to break the report."""
+
+import json
+import pathlib
+
+import numpy as np
+import pytest
+
+import mesh_files
+from layout_checks import box_fill, boxes, overlapping_pairs
+from mesh_files import read_obj
+
+DATA = pathlib.Path(__file__).parent / "data"
+
+
+def run_json(tessaplan, source, *options):
+    """Runs flatten --json; returns the completed process and the report
+    parsed from standard output, which must be exactly one JSON line."""
+    result = tessaplan("flatten", source, "--json", *options)
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.count("\n") == 1, result.stdout
+    return result, json.loads(result.stdout)
+
+
+@pytest.mark.parametrize("name", ["cholmod_stdout.stl",
+                                  "cholmod_stdout_bowtie.obj"])
+def test_json_report_parses_where_the_solver_used_to_print(tmp_path,
+                                                          tessaplan, name):
+    _, report = run_json(tessaplan, DATA / name, "-o", tmp_path / "flat.obj")
+    assert report["triangles"] == 2
+    assert report["pieces"]["count"] == 2
+    assert report["collapsed_triangles"] == 0
+    for piece in report["pieces"]["list"]:
+        assert piece["triangles"] == 1 and piece["border_edges"] == 3
+        assert piece["closed"] is False
+        # Pinned at their projections onto the mean plane, the tilted
+        # triangles shrink somewhat, but keep a sensible size.
+        assert 0.1 < piece["area_ratio"] < 10
+
+
+def test_bow_tie_keeps_both_wings(tmp_path, tessaplan):
+    _, report = run_json(tessaplan, DATA / "bowtie_collapse.obj",
+                         "-o", tmp_path / "flat.obj")
+    assert [p["area_ratio"] for p in report["pieces"]["list"]] == \
+        pytest.approx([1.0, 1.0], rel=1e-6)
+
+
+def test_reversed_input_triangle_is_not_reported_flipped(tmp_path,
+                                                         tessaplan):
+    result, report = run_json(tessaplan,
+                              DATA / "inconsistent_winding_planar.obj",
+                              "-o", tmp_path / "flat.obj")
+    assert result.stderr == ""
+    assert report["flipped_triangles"] == 0
+    assert report["pieces"]["count"] == 1
+    assert report["conformal_distortion"]["max"] == pytest.approx(1.0)
+
+
+def test_forty_seven_pieces_flatten_without_collapse(tmp_path, tessaplan):
+    points, faces, _ = mesh_files.small_pieces()
+    source = tmp_path / "pieces.obj"
+    mesh_files.write_obj(source, points, faces)
+    result, report = run_json(tessaplan, source, "-o", tmp_path / "flat.obj")
+    # Without --pack the pieces stay where their pins put them: a warning.
+    assert "47 pieces" in result.stderr and "--pack" in result.stderr
+    pieces = report["pieces"]
+    assert pieces["count"] == 47
+    assert sum(p["triangles"] for p in pieces["list"]) == len(faces)
+    assert report["collapsed_triangles"] == 0
+    assert all(0.5 < p["area_ratio"] < 2.0 for p in pieces["list"])
+    assert all(not p["closed"] for p in pieces["list"])
+    assert report["pack_fill"] is None
+
+    text = tessaplan("flatten", source, "-o", tmp_path / "flat.obj")
+    assert text.returncode == 0
+    assert "pieces                47" in text.stdout
+    assert text.stdout.count("  piece ") == 47
+
+
+def test_pack_lays_the_pieces_apart_in_a_tight_square(tmp_path, tessaplan):
+    points, faces, vertex_ids = mesh_files.small_pieces()
+    source = tmp_path / "pieces.obj"
+    mesh_files.write_obj(source, points, faces)
+    run_json(tessaplan, source, "-o", tmp_path / "loose.obj", "--flat")
+    result, report = run_json(tessaplan, source, "-o",
+                              tmp_path / "packed.obj", "--flat", "--pack")
+    assert result.stderr == ""
+    loose = np.array(read_obj(tmp_path / "loose.obj")[0])[:, :2]
+    packed = np.array(read_obj(tmp_path / "packed.obj")[0])[:, :2]
+    assert overlapping_pairs(*boxes(packed, vertex_ids)) == []
+    # Each piece moved rigidly: every edge keeps its length.
+    for face in faces:
+        for a, b in zip(face, face[1:] + face[:1]):
+            assert np.linalg.norm(packed[a] - packed[b]) == pytest.approx(
+                np.linalg.norm(loose[a] - loose[b]), rel=1e-9, abs=1e-12)
+    assert report["pack_fill"] == pytest.approx(box_fill(packed, vertex_ids),
+                                                rel=1e-6)
+    assert report["pack_fill"] >= 0.6
+
+    # --normalize: the packed layout scaled into the unit square.
+    run_json(tessaplan, source, "-o", tmp_path / "unit.obj", "--pack",
+             "--normalize")
+    unit = np.array(read_obj(tmp_path / "unit.obj")[1])
+    assert unit.min() == 0.0 and unit.max() == 1.0
+    assert overlapping_pairs(*boxes(unit, vertex_ids)) == []
