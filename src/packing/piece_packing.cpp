@@ -5,13 +5,12 @@
 #include <cmath>
 #include <numeric>
 
-#include <stb_rect_pack.h>
-
 #include <velmora/basic/velmora_exception.h>
-#include <velmora/mesh/polygon_components.h>
+#include <velmora/mesh/vertex_components.h>
 
 #include "attribute/attribute_lookup.h"
 #include "attribute/variable_attribute.h"
+#include "rectangle_packing.h"
 
 namespace nodara
 {
@@ -28,47 +27,30 @@ namespace nodara
             index_t count{0};
         };
 
-        index_t find_root(std::vector<index_t>& parent, index_t p)
-        {
-            while (parent[p] != p)
-            {
-                parent[p] = parent[parent[p]];
-                p = parent[p];
-            }
-            return p;
-        }
-
+        // Pieces that share vertices form one vertex component.
         template <index_t D>
         Units find_units(const SurfaceMesh<D>& surface)
         {
-            const auto pieces = compute_polygon_components(surface);
-            std::vector<index_t> parent(pieces.nb_components);
-            std::iota(parent.begin(), parent.end(), index_t{0});
-            std::vector<index_t> piece_of_vertex(surface.nb_vertices(), NO_ID);
+            const auto components = compute_vertex_components(surface);
+            std::vector<bool> used(surface.nb_vertices(), false);
             for (index_t t = 0; t < surface.nb_polygons(); ++t)
             {
-                const auto piece = pieces.component[t];
                 for (const auto v : surface.polygon_vertices(t))
                 {
-                    if (piece_of_vertex[v] == NO_ID)
-                    {
-                        piece_of_vertex[v] = piece;
-                    }
-                    parent[find_root(parent, piece)] =
-                        find_root(parent, piece_of_vertex[v]);
+                    used[v] = true;
                 }
             }
             Units units;
-            std::vector<index_t> unit_of_root(pieces.nb_components, NO_ID);
+            std::vector<index_t> unit_of_component(components.nb_components,
+                                                   NO_ID);
             units.of_vertex.assign(surface.nb_vertices(), NO_ID);
             for (index_t v = 0; v < surface.nb_vertices(); ++v)
             {
-                if (piece_of_vertex[v] == NO_ID)
+                if (!used[v])
                 {
                     continue;
                 }
-                auto& unit =
-                    unit_of_root[find_root(parent, piece_of_vertex[v])];
+                auto& unit = unit_of_component[components.component[v]];
                 if (unit == NO_ID)
                 {
                     unit = units.count++;
@@ -139,8 +121,9 @@ namespace nodara
 
         struct Layout
         {
-            std::vector<stbrp_rect> rects;
+            std::vector<std::array<int, 2>> sizes;
             std::vector<bool> turned;
+            std::vector<std::array<int, 2>> corners;
             int side{0};
         };
 
@@ -157,48 +140,41 @@ namespace nodara
                     static_cast<int>(std::ceil(boxes[u].height() / step) + 1.0);
                 const bool turn = (turning == Turning::lying && h > w) ||
                                   (turning == Turning::standing && w > h);
-                stbrp_rect rect{};
-                rect.id = static_cast<int>(u);
-                rect.w = turn ? h : w;
-                rect.h = turn ? w : h;
-                layout.rects.push_back(rect);
+                layout.sizes.push_back(turn ? std::array<int, 2>{{h, w}}
+                                            : std::array<int, 2>{{w, h}});
                 layout.turned.push_back(turn);
             }
             return layout;
         }
 
-        bool packs_into(Layout& layout, int side, int heuristic)
+        bool packs_into(Layout& layout, int side, PackingRule rule)
         {
-            stbrp_context context;
-            std::vector<stbrp_node> nodes(static_cast<std::size_t>(side));
-            stbrp_init_target(&context, side, side, nodes.data(), side);
-            stbrp_setup_heuristic(&context, heuristic);
-            const bool packed =
-                stbrp_pack_rects(&context, layout.rects.data(),
-                                 static_cast<int>(layout.rects.size())) == 1;
-            if (packed)
+            auto corners = pack_rectangles(layout.sizes, side, rule);
+            if (corners.empty())
             {
-                layout.side = side;
+                return false;
             }
-            return packed;
+            layout.corners = std::move(corners);
+            layout.side = side;
+            return true;
         }
 
         // The smallest square side the packer fits the rectangles into:
         // doubling from the area's bound until they fit, then bisection.
         // Leaves the rectangles packed at that side.
-        void pack_smallest_square(Layout& layout, int heuristic)
+        void pack_smallest_square(Layout& layout, PackingRule rule)
         {
             long long area = 0;
             int low = 1;
-            for (const auto& rect : layout.rects)
+            for (const auto& size : layout.sizes)
             {
-                area += static_cast<long long>(rect.w) * rect.h;
-                low = std::max({low, rect.w, rect.h});
+                area += static_cast<long long>(size[0]) * size[1];
+                low = std::max({low, size[0], size[1]});
             }
             low = std::max(low, static_cast<int>(std::ceil(
                                     std::sqrt(static_cast<double>(area)))));
             int high = low;
-            while (!packs_into(layout, high, heuristic))
+            while (!packs_into(layout, high, rule))
             {
                 low = high + 1;
                 high *= 2;
@@ -206,7 +182,7 @@ namespace nodara
             while (low < high)
             {
                 const int middle = low + (high - low) / 2;
-                if (packs_into(layout, middle, heuristic))
+                if (packs_into(layout, middle, rule))
                 {
                     high = middle;
                 }
@@ -215,7 +191,7 @@ namespace nodara
                     low = middle + 1;
                 }
             }
-            packs_into(layout, high, heuristic);
+            packs_into(layout, high, rule);
         }
 
         Layout best_layout(const std::vector<Box>& boxes, double step)
@@ -224,13 +200,12 @@ namespace nodara
             for (const auto turning :
                  {Turning::as_given, Turning::lying, Turning::standing})
             {
-                for (const int heuristic :
-                     {STBRP_HEURISTIC_Skyline_BL_sortHeight,
-                      STBRP_HEURISTIC_Skyline_BF_sortHeight})
+                for (const auto rule :
+                     {PackingRule::bottom_left, PackingRule::best_fit})
                 {
                     auto layout = grid_rects(boxes, step, turning);
-                    pack_smallest_square(layout, heuristic);
-                    if (best.rects.empty() || layout.side < best.side)
+                    pack_smallest_square(layout, rule);
+                    if (best.corners.empty() || layout.side < best.side)
                     {
                         best = std::move(layout);
                     }
@@ -274,13 +249,13 @@ namespace nodara
                     continue;
                 }
                 const auto& box = boxes[unit];
-                const auto& rect = layout.rects[unit];
+                const auto& corner = layout.corners[unit];
                 const double x = uv[v][0] - box.low[0];
                 const double y = uv[v][1] - box.low[1];
                 const double along = layout.turned[unit] ? box.height() - y : x;
                 const double across = layout.turned[unit] ? x : y;
-                packed[v] =
-                    Point<2>{{rect.x * step + along, rect.y * step + across}};
+                packed[v] = Point<2>{
+                    {corner[0] * step + along, corner[1] * step + across}};
             }
             return packed;
         }
@@ -296,8 +271,8 @@ namespace nodara
                 const double w = turned ? boxes[u].height() : boxes[u].width();
                 const double h = turned ? boxes[u].width() : boxes[u].height();
                 area += w * h;
-                side = std::max({side, layout.rects[u].x * step + w,
-                                 layout.rects[u].y * step + h});
+                side = std::max({side, layout.corners[u][0] * step + w,
+                                 layout.corners[u][1] * step + h});
             }
             return side > 0.0 ? area / (side * side) : 0.0;
         }

@@ -5,7 +5,8 @@
 namespace nodara
 {
     std::vector<std::array<int, 2>> pack_rectangles(
-        const std::vector<std::array<int, 2>>& sizes, int side)
+        const std::vector<std::array<int, 2>>& sizes, int side,
+        PackingRule rule)
     {
         if (sizes.empty() || side <= 0)
         {
@@ -21,7 +22,10 @@ namespace nodara
         stbrp_context context;
         std::vector<stbrp_node> nodes(static_cast<std::size_t>(side));
         stbrp_init_target(&context, side, side, nodes.data(), side);
-        stbrp_setup_heuristic(&context, STBRP_HEURISTIC_Skyline_BL_sortHeight);
+        stbrp_setup_heuristic(&context,
+                              rule == PackingRule::bottom_left
+                                  ? STBRP_HEURISTIC_Skyline_BL_sortHeight
+                                  : STBRP_HEURISTIC_Skyline_BF_sortHeight);
         if (stbrp_pack_rects(&context, rects.data(),
                              static_cast<int>(rects.size())) != 1)
         {
