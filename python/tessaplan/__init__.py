@@ -4,8 +4,11 @@
 into the plane and returns the 2D position of every vertex (with
 ``pack=True``, its pieces laid out side by side);
 ``measure_distortion(points, triangles, uv=None)`` measures how much such a
-map distorts every triangle. Both are built on extension modules that they
-import:
+map distorts every triangle; ``atlas(points, triangles)`` cuts any surface,
+closed ones included, into charts flattened without fold and packed into
+the unit square, and ``check_atlas(points, triangles, corner_uv)`` checks
+such a map of triangle corners exactly. They are built on extension modules
+that they import:
 
 - ``velmora_py_mesh``: the surface classes (``TriangulatedSurface3D``,
   ``TriangulatedSurface2D``) with numpy arrays in and out;
@@ -16,7 +19,9 @@ import:
   name)``, which builds the flat surface from that attribute;
 - ``tessaplan_py_distortion``: ``compute_triangle_distortions(surface,
   name)`` for a map stored as the vertex attribute ``name``, and
-  ``compute_uv_distortions(surface, uv)`` for a map given as an array.
+  ``compute_uv_distortions(surface, uv)`` for a map given as an array;
+- ``tessaplan_py_atlas``: ``compute_atlas(surface, ...)`` and
+  ``check_atlas(surface, corner_uv)``, with every figure of the atlas.
 
 Use those modules directly to keep the surfaces or the attribute.
 """
@@ -26,8 +31,9 @@ import numpy
 import velmora_py_mesh
 import tessaplan_py_surface
 import tessaplan_py_distortion
+import tessaplan_py_atlas
 
-__all__ = ["flatten", "measure_distortion"]
+__all__ = ["flatten", "measure_distortion", "atlas", "check_atlas"]
 
 # The attribute lives only on the temporary surface that flatten and
 # measure_distortion build.
@@ -147,3 +153,75 @@ def measure_distortion(points, triangles, uv=None):
         surface, _ATTRIBUTE_NAME)
     return tessaplan_py_distortion.compute_triangle_distortions(
         surface, _ATTRIBUTE_NAME)
+
+
+def atlas(points, triangles, max_distortion=1.15, padding=2.0,
+          resolution=1024):
+    """Cut a surface into charts, flatten each and pack them into [0, 1]^2.
+
+    Every chart is a topological disc flattened by LSCM without a flipped
+    or overlapping triangle, with the 95th percentile of its conformal
+    distortion at most ``max_distortion`` and of its area distortion under
+    2; the charts share one scale, are turned for a tight box and lie
+    ``padding`` texels apart at ``resolution`` texels along the side. Any
+    surface works: closed ones, ones with handles, pieces that meet at a
+    vertex. A triangle of zero area gets a chart of its own, on a segment.
+
+    Args:
+        points: (n, 3) array-like of real numbers, the vertex coordinates.
+        triangles: (m, 3) array-like of integers, the vertex indices of each
+            triangle, counting from 0.
+        max_distortion: real number of at least 1.
+        padding: texels between charts, at least 0.
+        resolution: texels along the side of the unit square, at least 16.
+
+    Returns:
+        tuple: ``(chart, corner_uv)``: a uint32 array (m,) with the chart of
+        each triangle, and a float64 array (m, 3, 2) whose entry [t, k] is
+        the image of corner k of triangle t; a vertex on a seam has one image
+        per chart.
+
+    Raises:
+        TypeError: an array does not hold numbers of the right kind.
+        ValueError: an array of another shape, a coordinate that is not
+            finite, or a bad vertex index (the message names the row).
+        RuntimeError: the library refused the surface or the options; the
+            message comes from the library.
+    """
+    surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
+        points, triangles)
+    result = tessaplan_py_atlas.compute_atlas(
+        surface, max_distortion, padding, resolution)
+    return result["chart"], result["corner_uv"]
+
+
+def check_atlas(points, triangles, corner_uv):
+    """Check a map of triangle corners with exact predicates.
+
+    A chart is a set of triangles joined through edges whose ends have the
+    same images on both sides. A triangle of non-zero 3D area is flipped
+    when its image has zero area or turns against the majority of its chart
+    (each read in the chart's consistent orientation, so the input's winding
+    does not matter); two images overlap when their interiors meet.
+
+    Args:
+        points: (n, 3) array-like of real numbers, the vertex coordinates.
+        triangles: (m, 3) array-like of integers.
+        corner_uv: (m, 3, 2) array-like of real numbers, the image of each
+            triangle corner.
+
+    Returns:
+        dict: ``"valid"`` (no flip, no overlap), ``"flipped_triangles"``,
+        ``"overlapping_pairs"``, ``"degenerate_triangles"`` (zero 3D area,
+        not checked) and ``"first_overlaps"`` (up to 16 pairs of triangle
+        ids).
+
+    Raises:
+        TypeError: an array does not hold numbers of the right kind.
+        ValueError: an array of another shape, or a bad point or triangle
+            row.
+        RuntimeError: ``corner_uv`` holds a value that is not finite.
+    """
+    surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
+        points, triangles)
+    return tessaplan_py_atlas.check_atlas(surface, corner_uv)

@@ -1,0 +1,170 @@
+// Python module of the texture atlas of a surface of velmora_py_mesh (found
+// through pybind11's shared registry): the chart of every triangle and the
+// image of every triangle corner as numpy arrays, and the exact check of any
+// such corner map.
+
+#include <cmath>
+#include <string>
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <tessaplan/atlas.h>
+
+namespace py = pybind11;
+
+namespace
+{
+    /// `corner_uv` as a C-ordered float64 array of shape (nb_triangles, 3,
+    /// 2). Throws TypeError when it does not hold real numbers and
+    /// ValueError for another shape.
+    nodara::CornerMap checked_corners(const py::object& corner_uv,
+                                      nodara::index_t nb_triangles)
+    {
+        const auto array = py::module_::import("numpy")
+                               .attr("asarray")(corner_uv)
+                               .cast<py::array>();
+        const std::string kind(1, array.dtype().kind());
+        if (std::string("fiu").find(kind) == std::string::npos)
+        {
+            throw py::type_error(
+                "corner_uv must hold real numbers, got dtype " +
+                std::string(py::str(array.dtype())));
+        }
+        if (array.ndim() != 3 ||
+            array.shape(0) != static_cast<py::ssize_t>(nb_triangles) ||
+            array.shape(1) != 3 || array.shape(2) != 2)
+        {
+            throw py::value_error("corner_uv must have shape (" +
+                                  std::to_string(nb_triangles) +
+                                  ", 3, 2), one row per triangle, got " +
+                                  std::string(py::str(array.attr("shape"))));
+        }
+        py::array_t<double, py::array::c_style> converted(array);
+        const auto values = converted.unchecked<3>();
+        nodara::CornerMap corners(nb_triangles);
+        for (nodara::index_t t = 0; t < nb_triangles; ++t)
+        {
+            for (py::ssize_t k = 0; k < 3; ++k)
+            {
+                corners[t][static_cast<std::size_t>(k)] =
+                    nodara::Point<2>{{values(t, k, 0), values(t, k, 1)}};
+            }
+        }
+        return corners;
+    }
+
+    py::dict atlas_dict(const nodara::Atlas& atlas)
+    {
+        const auto m = static_cast<py::ssize_t>(atlas.chart.size());
+        py::array_t<nodara::index_t> chart(m);
+        py::array_t<double> corners({m, py::ssize_t{3}, py::ssize_t{2}});
+        auto chart_view = chart.mutable_unchecked<1>();
+        auto corner_view = corners.mutable_unchecked<3>();
+        for (py::ssize_t t = 0; t < m; ++t)
+        {
+            const auto i = static_cast<std::size_t>(t);
+            chart_view(t) = atlas.chart[i];
+            for (py::ssize_t k = 0; k < 3; ++k)
+            {
+                for (py::ssize_t d = 0; d < 2; ++d)
+                {
+                    corner_view(t, k, d) =
+                        atlas.corners[i][static_cast<std::size_t>(k)]
+                                     [static_cast<std::size_t>(d)];
+                }
+            }
+        }
+        const auto n = static_cast<py::ssize_t>(atlas.charts.size());
+        py::array_t<nodara::index_t> chart_triangles(n);
+        py::array_t<double> conformal(n);
+        py::array_t<double> area(n);
+        for (py::ssize_t c = 0; c < n; ++c)
+        {
+            const auto& figures = atlas.charts[static_cast<std::size_t>(c)];
+            chart_triangles.mutable_at(c) = figures.nb_triangles;
+            conformal.mutable_at(c) = figures.conformal_p95;
+            area.mutable_at(c) = figures.area_p95;
+        }
+        py::dict result;
+        result["chart"] = chart;
+        result["corner_uv"] = corners;
+        result["chart_triangles"] = chart_triangles;
+        result["chart_conformal_p95"] = conformal;
+        result["chart_area_p95"] = area;
+        result["seam_edges"] = atlas.nb_seam_edges;
+        result["degenerate_triangles"] = atlas.nb_degenerate_triangles;
+        result["efficiency"] = atlas.efficiency;
+        result["texels_per_unit"] = atlas.texels_per_unit;
+        return result;
+    }
+
+    py::dict check_dict(const nodara::AtlasCheck& check)
+    {
+        py::list pairs;
+        for (const auto& pair : check.overlapping_pairs)
+        {
+            pairs.append(py::make_tuple(pair.first, pair.second));
+        }
+        py::dict result;
+        result["valid"] = check.valid();
+        result["flipped_triangles"] = check.nb_flipped_triangles;
+        result["overlapping_pairs"] = check.nb_overlapping_pairs;
+        result["degenerate_triangles"] = check.nb_degenerate_triangles;
+        result["first_overlaps"] = pairs;
+        return result;
+    }
+}  // namespace
+
+PYBIND11_MODULE(tessaplan_py_atlas, m)
+{
+    m.doc() =
+        "Texture atlas of a TriangulatedSurface3D: charts that are "
+        "topological discs, each flattened without fold and packed into the "
+        "unit square; and the exact check of a map of triangle corners.";
+
+    m.def(
+        "compute_atlas",
+        [](const nodara::TriangulatedSurface<3>& surface, double max_distortion,
+           double padding, nodara::index_t resolution)
+        {
+            nodara::AtlasOptions options;
+            options.max_distortion = max_distortion;
+            options.padding = padding;
+            options.resolution = resolution;
+            return atlas_dict(nodara::compute_atlas(surface, options));
+        },
+        py::arg("surface"), py::arg("max_distortion") = 1.15,
+        py::arg("padding") = 2.0, py::arg("resolution") = 1024,
+        "Cuts `surface` into charts and packs them into the unit square. "
+        "Returns a dict: 'chart' (uint32 array (m,), the chart of each "
+        "triangle), 'corner_uv' (float64 array (m, 3, 2), the image of each "
+        "triangle corner), per chart 'chart_triangles', "
+        "'chart_conformal_p95', 'chart_area_p95' (arrays), and "
+        "'seam_edges', 'degenerate_triangles', 'efficiency' (covered share "
+        "of the square) and 'texels_per_unit'. Every chart keeps its "
+        "conformal distortion p95 under `max_distortion` and its area "
+        "distortion p95 under 2; charts lie `padding` texels apart at "
+        "`resolution` texels along the side. Raises RuntimeError with the "
+        "library's message for a surface without triangle or with a "
+        "coordinate that is not finite, and for options out of range.");
+
+    m.def(
+        "check_atlas",
+        [](const nodara::TriangulatedSurface<3>& surface,
+           const py::object& corner_uv)
+        {
+            return check_dict(nodara::check_atlas(
+                surface, checked_corners(corner_uv, surface.nb_polygons())));
+        },
+        py::arg("surface"), py::arg("corner_uv"),
+        "Checks a map of the triangle corners of `surface` (an (m, 3, 2) "
+        "array-like of real numbers) with exact predicates. Returns a dict: "
+        "'valid', 'flipped_triangles' (zero image area, or turning against "
+        "the majority of its chart, read in the chart's consistent "
+        "orientation), 'overlapping_pairs' (pairs of images whose interiors "
+        "meet), 'degenerate_triangles' (zero 3D area, not checked) and "
+        "'first_overlaps' (up to 16 pairs of triangle ids). Raises TypeError "
+        "when `corner_uv` does not hold real numbers, ValueError for another "
+        "shape, and RuntimeError for a value that is not finite.");
+}

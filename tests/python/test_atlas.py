@@ -1,0 +1,79 @@
+"""Tests of tessaplan.atlas and tessaplan.check_atlas."""
+
+import numpy
+import pytest
+
+import tessaplan
+
+
+def octahedron_sphere(levels):
+    """A sphere: an octahedron subdivided `levels` times onto the sphere."""
+    points = [[1, 0, 0], [-1, 0, 0], [0, 1, 0], [0, -1, 0], [0, 0, 1],
+              [0, 0, -1]]
+    triangles = [[0, 2, 4], [2, 1, 4], [1, 3, 4], [3, 0, 4], [2, 0, 5],
+                 [1, 2, 5], [3, 1, 5], [0, 3, 5]]
+    for _ in range(levels):
+        middle = {}
+
+        def mid(a, b):
+            key = (min(a, b), max(a, b))
+            if key not in middle:
+                p = (numpy.array(points[a]) + numpy.array(points[b])) / 2
+                points.append(list(p / numpy.linalg.norm(p)))
+                middle[key] = len(points) - 1
+            return middle[key]
+
+        finer = []
+        for a, b, c in triangles:
+            ab, bc, ca = mid(a, b), mid(b, c), mid(c, a)
+            finer += [[a, ab, ca], [ab, b, bc], [ca, bc, c], [ab, bc, ca]]
+        triangles = finer
+    return numpy.array(points, float), numpy.array(triangles)
+
+
+def cube():
+    """A closed cube of 12 triangles, wound outwards."""
+    points = numpy.array([[x, y, z] for x in (0, 1) for y in (0, 1)
+                          for z in (0, 1)], float)
+    quads = [[0, 1, 3, 2], [4, 6, 7, 5], [0, 4, 5, 1], [2, 3, 7, 6],
+             [0, 2, 6, 4], [1, 5, 7, 3]]
+    triangles = []
+    for a, b, c, d in quads:
+        triangles += [[a, b, c], [a, c, d]]
+    return points, numpy.array(triangles)
+
+
+@pytest.mark.parametrize("shape", ["sphere", "cube"])
+def test_closed_surfaces_get_a_valid_atlas(shape):
+    points, triangles = octahedron_sphere(3) if shape == "sphere" else cube()
+    chart, corner_uv = tessaplan.atlas(points, triangles)
+    assert chart.shape == (len(triangles),)
+    assert corner_uv.shape == (len(triangles), 3, 2)
+    assert corner_uv.dtype == numpy.float64
+    assert corner_uv.min() >= 0.0 and corner_uv.max() <= 1.0
+    check = tessaplan.check_atlas(points, triangles, corner_uv)
+    assert check["valid"], check
+    # A closed surface needs at least two charts.
+    assert len(numpy.unique(chart)) >= 2
+
+
+def test_check_atlas_finds_a_planted_overlap():
+    points, triangles = cube()
+    _, corner_uv = tessaplan.atlas(points, triangles)
+    moved = corner_uv.copy()
+    # Lay triangle 0 over triangle 1's image.
+    moved[0] = corner_uv[1]
+    check = tessaplan.check_atlas(points, triangles, moved)
+    assert not check["valid"]
+    assert check["overlapping_pairs"] >= 1
+
+
+def test_bad_arguments_are_refused():
+    points, triangles = cube()
+    with pytest.raises(ValueError):
+        tessaplan.check_atlas(points, triangles, numpy.zeros((3, 3, 2)))
+    with pytest.raises(TypeError):
+        tessaplan.check_atlas(points, triangles,
+                              numpy.full((12, 3, 2), "a"))
+    with pytest.raises(RuntimeError):
+        tessaplan.atlas(points, triangles, max_distortion=0.5)
