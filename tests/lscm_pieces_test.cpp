@@ -13,6 +13,8 @@ namespace nodara
 {
     namespace
     {
+        using testing::message_of;
+
         using testing::add_patch;
         using testing::Points;
         using testing::Triangles;
@@ -68,20 +70,6 @@ namespace nodara
             {
                 triangles.push_back({centre, first + k, first + k + 1});
             }
-        }
-
-        template <typename Call>
-        std::string message_of(Call call)
-        {
-            try
-            {
-                call();
-            }
-            catch (const VelmoraException& error)
-            {
-                return error.what();
-            }
-            return "no exception";
         }
     }  // namespace
 

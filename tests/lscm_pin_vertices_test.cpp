@@ -148,15 +148,8 @@ namespace nodara
                                 const testing::Triangles& triangles)
         {
             const auto surface = testing::make_surface(points, triangles);
-            try
-            {
-                compute_LSCM_parameterization(*surface, "uv");
-            }
-            catch (const VelmoraException& error)
-            {
-                return std::string{error.what()};
-            }
-            return std::string{"no exception"};
+            return testing::message_of(
+                [&] { compute_LSCM_parameterization(*surface, "uv"); });
         };
         const std::string no_area =
             "[LSCM::pin_vertices] Cannot find a mean plane: the surface has "

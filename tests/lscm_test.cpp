@@ -15,6 +15,8 @@ namespace nodara
 {
     namespace
     {
+        using testing::message_of;
+
         const double r = 1.0 / std::sqrt(2.0);
 
         std::shared_ptr<ReadOnlyAttribute<Point<2>>> uv(
@@ -43,20 +45,6 @@ namespace nodara
                 result.push_back(uv(*copy)->value(v));
             }
             return result;
-        }
-
-        template <typename Call>
-        std::string message_of(Call call)
-        {
-            try
-            {
-                call();
-            }
-            catch (const VelmoraException& error)
-            {
-                return error.what();
-            }
-            return "no exception";
         }
 
         double corner_angle(const Vector<3>& u, const Vector<3>& v)

@@ -55,8 +55,7 @@ namespace nodara
         }
         EXPECT_EQ(flat->polygon_adjacent({0, 1}), 1u);
         EXPECT_EQ(flat->polygon_adjacent({1, 0}), 0u);
-        EXPECT_FALSE(
-            flat->vertex_attribute_manager().attribute_exists("uv"));
+        EXPECT_FALSE(flat->vertex_attribute_manager().attribute_exists("uv"));
     }
 
     TEST(ConvertSurface3dInto2d, IsRepeatableAndLeavesTheInputAlone)

@@ -3,14 +3,32 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/triangulated_surface_builder.h>
 
 namespace nodara
 {
     namespace testing
     {
+        // The message of the VelmoraException that `call` throws, or "no
+        // exception".
+        template <typename Call>
+        std::string message_of(Call call)
+        {
+            try
+            {
+                call();
+            }
+            catch (const VelmoraException& error)
+            {
+                return error.what();
+            }
+            return "no exception";
+        }
+
         using Points = std::vector<std::array<double, 3>>;
         using Triangles = std::vector<std::array<index_t, 3>>;
 

@@ -45,8 +45,8 @@ namespace nodara
             void reserve(index_t) override {}
             void remove_elements(const std::vector<bool>&) override {}
             void reorder_elements(absl::Span<const index_t>) override {}
-            void interpolate_value(
-                const AttributeLinearInterpolation&, index_t) override
+            void interpolate_value(const AttributeLinearInterpolation&,
+                                   index_t) override
             {
             }
             void copy_value(index_t, index_t) override {}
@@ -107,10 +107,9 @@ namespace nodara
         const auto square = testing::make_unit_square();
         auto& manager = square->vertex_attribute_manager();
         const auto scalars =
-            find_or_create_attribute<VariableAttribute, double>(
-                manager, "uv", 1.5, {});
-        expect_message([&] { point_attribute(manager, "uv"); },
-                       kCreateMessage);
+            find_or_create_attribute<VariableAttribute, double>(manager, "uv",
+                                                                1.5, {});
+        expect_message([&] { point_attribute(manager, "uv"); }, kCreateMessage);
         EXPECT_EQ(manager.find_attribute_base("uv"), scalars);
         EXPECT_EQ(manager.attribute_names().size(), 1u);
     }
