@@ -259,6 +259,23 @@ class TestArguments:
         np.testing.assert_allclose(result["signed_image_area"], 2.0)
 
 
+    def test_misaligned_uv_is_read_as_given(self, square, own_interpreter):
+        uv = [[0, 0], [2, 0], [2, 1], [0, 1]]
+        # Read in place, doubles at an odd address are undefined behaviour
+        # that the sanitizer build reports.
+        output = own_interpreter(f"""
+            import velmora_py_mesh as vm
+            import tessaplan_py_distortion as td
+            surface = vm.TriangulatedSurface3D.from_arrays(*{square!r})
+            result = td.compute_uv_distortions(
+                surface, misaligned({uv!r}, np.float64))
+            print(repr(result["signed_image_area"].tolist()))
+            """)
+        expected = tessaplan.measure_distortion(*square, uv)
+        assert output.strip() == repr(
+            expected["signed_image_area"].tolist())
+
+
 class TestModule:
     @pytest.fixture
     def surface(self):

@@ -1,6 +1,7 @@
 """Surfaces from numpy arrays and back, and the StringView name type."""
 
 import gc
+import json
 
 import numpy as np
 import pytest
@@ -146,6 +147,28 @@ class TestFromArrays:
         with pytest.raises(ValueError, match=r"shape \(n, 2\)"):
             vm.TriangulatedSurface2D.from_arrays(SQUARE_POINTS,
                                                  SQUARE_TRIANGLES)
+
+
+class TestMisalignedArrays:
+    """Arrays whose elements are not aligned, such as views into a byte
+    buffer at an odd offset. Reading them in place is undefined behaviour,
+    which the sanitizer build reports; each case runs in its own
+    interpreter."""
+
+    def test_points_triangles_and_order(self, own_interpreter):
+        output = own_interpreter(f"""
+            import json
+            import velmora_py_mesh as vm
+            surface = vm.TriangulatedSurface3D.from_arrays(
+                misaligned({SQUARE_POINTS}, np.float64),
+                misaligned({SQUARE_TRIANGLES}, np.int64))
+            surface.permute_vertices(misaligned([3, 2, 1, 0], np.int64))
+            print(json.dumps([surface.points().tolist(),
+                              surface.triangles().tolist()]))
+            """)
+        points, triangles = json.loads(output)
+        assert points == SQUARE_POINTS[::-1]
+        assert triangles == [[3, 2, 1], [3, 1, 0]]
 
 
 class TestAdjacency:

@@ -79,6 +79,15 @@ namespace
     using nodara::index_t;
     using StringViewHolder = OwningViewHolder<absl::string_view>;
 
+    /// An array of T to read in place: C order, converted from another
+    /// dtype, and aligned. numpy hands over a misaligned array (a view into a
+    /// byte buffer at an odd offset, say) unless asked for alignment; it
+    /// copies it then, since reading T at a misaligned address is undefined.
+    template <typename T>
+    using InPlaceArray =
+        py::array_t<T, py::array::c_style | py::array::forcecast |
+                           py::detail::npy_api::NPY_ARRAY_ALIGNED_>;
+
     py::str to_str(absl::string_view view)
     {
         return py::str(view.data(), view.size());
@@ -232,8 +241,7 @@ namespace
     std::vector<std::array<index_t, 3>> checked_triangles(
         const py::array& array, index_t nb_vertices)
     {
-        const py::array_t<Index, py::array::c_style | py::array::forcecast>
-            converted(array);
+        const InPlaceArray<Index> converted(array);
         const auto rows = converted.template unchecked<2>();
         std::vector<std::array<index_t, 3>> triangles;
         triangles.reserve(static_cast<std::size_t>(rows.shape(0)));
@@ -296,8 +304,7 @@ namespace
         {
             throw py::value_error("triangles has too many rows");
         }
-        const py::array_t<double, py::array::c_style | py::array::forcecast>
-            converted_points(points_array);
+        const InPlaceArray<double> converted_points(points_array);
         const auto coordinates = converted_points.template unchecked<2>();
         const auto nb_vertices = static_cast<index_t>(coordinates.shape(0));
         for (py::ssize_t row = 0; row < coordinates.shape(0); ++row)
@@ -420,8 +427,7 @@ namespace
     template <typename Index>
     std::vector<index_t> checked_permutation(const py::array& array, index_t n)
     {
-        const py::array_t<Index, py::array::c_style | py::array::forcecast>
-            converted(array);
+        const InPlaceArray<Index> converted(array);
         const auto entries = converted.template unchecked<1>();
         std::vector<index_t> order(n);
         std::vector<index_t> first_entry(n, nodara::NO_ID);
@@ -461,8 +467,7 @@ namespace
         std::vector<bool> to_delete(n, false);
         if (n > 0)
         {
-            const py::array_t<bool, py::array::c_style | py::array::forcecast>
-                flags(mask);
+            const InPlaceArray<bool> flags(mask);
             const auto view = flags.template unchecked<1>();
             for (index_t v = 0; v < n; ++v)
             {
