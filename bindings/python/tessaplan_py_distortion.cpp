@@ -17,6 +17,7 @@
 
 #include "attribute/attribute_lookup.h"
 #include "attribute/variable_attribute.h"
+#include "velmora_py_types.h"
 
 namespace py = pybind11;
 

@@ -184,6 +184,29 @@ def test_import_before_the_mesh_module(own_interpreter):
     assert converted == f"TriangulatedSurface2D {a + a!r}"
 
 
+def test_uninitialised_arguments_are_refused(own_interpreter):
+    output = own_interpreter("""
+        import velmora_py_mesh as vm
+        import tessaplan_py_surface as ts
+        blank = vm.TriangulatedSurface3D.__new__(vm.TriangulatedSurface3D)
+        surface = vm.TriangulatedSurface3D.from_arrays(
+            [[0, 0, 0], [1, 0, 0], [0, 1, 0]], [[0, 1, 2]])
+        no_name = vm.StringView.__new__(vm.StringView)
+        for function in [ts.compute_LSCM_parameterization,
+                         ts.convert_surface3d_into_2d]:
+            for arguments in [(blank, "uv"), (surface, no_name)]:
+                try:
+                    function(*arguments)
+                except TypeError as error:
+                    print(str(error).split(" (")[0])
+        print(surface.vertex_attribute_names())
+        """)
+    assert output.splitlines() == [
+        "velmora_py_mesh.TriangulatedSurface3D object is not initialised",
+        "velmora_py_mesh.StringView object is not initialised",
+    ] * 2 + ["[]"]
+
+
 def test_calls_without_the_mesh_module_fail_cleanly(own_interpreter):
     output = own_interpreter("""
         import tessaplan_py_surface as ts

@@ -171,6 +171,72 @@ class TestMisalignedArrays:
         assert triangles == [[3, 2, 1], [3, 1, 0]]
 
 
+# Every method of the classes, with arguments that it accepts.
+SURFACE_CALLS = {
+    "nb_vertices": (), "nb_polygons": (), "points": (), "triangles": (),
+    "polygon_adjacent": (0, 0), "vertex_attribute_names": (), "clone": (),
+    "__copy__": (), "__deepcopy__": ({},), "delete_vertices": ([],),
+    "permute_vertices": ([],), "split_edge": (0, 0), "split_triangle": (0,),
+    "__repr__": ()
+}
+STRING_VIEW_CALLS = {
+    "__str__": (), "__repr__": (), "__len__": (), "__eq__": ("a",),
+    "__hash__": ()
+}
+
+
+class TestUninitialisedObjects:
+    """Objects made by __new__ alone hold no constructed C++ object: every
+    method refuses them with a TypeError."""
+
+    @pytest.mark.parametrize("name, calls", [
+        ("TriangulatedSurface3D", SURFACE_CALLS),
+        ("TriangulatedSurface2D", SURFACE_CALLS),
+        ("StringView", STRING_VIEW_CALLS),
+    ])
+    def test_every_method_raises_type_error(self, own_interpreter, name,
+                                            calls):
+        methods = {
+            method for method, value in vars(getattr(vm, name)).items()
+            if callable(value) and not isinstance(value, staticmethod)
+        }
+        assert methods - {"__init__"} == set(calls)
+        output = own_interpreter(f"""
+            import velmora_py_mesh as vm
+            cls = vm.{name}
+            for method, arguments in {calls!r}.items():
+                try:
+                    getattr(cls.__new__(cls), method)(*arguments)
+                    print(method, "returned")
+                except TypeError as error:
+                    print(method, error)
+            """)
+        expected = [
+            f"{method} velmora_py_mesh.{name} object is not initialised "
+            "(its __init__ was never called); create it by calling the "
+            "class or one of its factory methods" for method in calls
+        ]
+        assert output.splitlines() == expected
+
+    def test_init_makes_it_usable(self):
+        surface = vm.TriangulatedSurface3D.__new__(vm.TriangulatedSurface3D)
+        surface.__init__()
+        assert surface.nb_vertices() == 0
+        view = vm.StringView.__new__(vm.StringView)
+        view.__init__("name")
+        assert view == "name"
+
+    def test_none_is_not_a_surface(self, own_interpreter):
+        output = own_interpreter("""
+            import velmora_py_mesh as vm
+            try:
+                vm.TriangulatedSurface3D.nb_vertices(None)
+            except TypeError as error:
+                print(error)
+            """)
+        assert "incompatible function arguments" in output
+
+
 class TestAdjacency:
 
     def test_square_diagonal_links_both_triangles(self):

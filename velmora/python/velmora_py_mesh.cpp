@@ -24,6 +24,8 @@
 #include <velmora/mesh/triangulated_surface.h>
 #include <velmora/mesh/triangulated_surface_builder.h>
 
+#include "velmora_py_types.h"
+
 namespace
 {
     /// Holder of every Python StringView that owns its object: it keeps the
