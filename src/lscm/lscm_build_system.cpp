@@ -9,9 +9,11 @@ namespace nodara
     std::array<CornerWeight, 3> LSCM::triangle_weights(index_t t) const
     {
         const auto triangle = surface.triangle(t);
-        const auto& corners = triangle.vertices();
-        const Vector<3> e1{corners[0].get(), corners[1].get()};
-        const Vector<3> e2{corners[0].get(), corners[2].get()};
+        // The weights depend on the shape alone: edges scaled by a power of
+        // two keep very large and very small triangles from overflowing.
+        const auto edges = triangle.scaled_edges();
+        const auto& e1 = edges[0];
+        const auto& e2 = edges[1];
         const auto l1 = e1.length();
         const auto l2 = e2.length();
         auto cosine = e2.dot(e1) / (l2 * l1);
