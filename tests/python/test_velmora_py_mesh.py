@@ -139,6 +139,36 @@ class TestFromArrays:
         with pytest.raises(TypeError, match="must hold"):
             vm.TriangulatedSurface3D.from_arrays(points, triangles)
 
+    def test_strict_mode_names_repeated_triangles(self):
+        triangles = [[0, 1, 2], [0, 2, 3], [1, 2, 0], [3, 2, 0], [0, 1, 3]]
+        # Off by default.
+        surface = vm.TriangulatedSurface3D.from_arrays(SQUARE_POINTS,
+                                                       triangles)
+        assert surface.nb_polygons() == 5
+        with pytest.raises(ValueError) as error:
+            vm.TriangulatedSurface3D.from_arrays(SQUARE_POINTS, triangles,
+                                                 strict=True)
+        assert str(error.value) == (
+            "triangles has 2 rows that repeat an earlier row's vertices: "
+            "row 2 repeats row 0, row 3 repeats row 1 reversed")
+        surface = vm.TriangulatedSurface3D.from_arrays(
+            SQUARE_POINTS, SQUARE_TRIANGLES, strict=True)
+        assert surface.nb_polygons() == 2
+
+    def test_strict_mode_names_the_first_ten(self):
+        triangles = [[0, 1, 2]] * 13 + [[2, 1, 0]]
+        with pytest.raises(ValueError) as error:
+            vm.TriangulatedSurface2D.from_arrays([[0, 0], [1, 0], [0, 1]],
+                                                 triangles, strict=True)
+        assert str(error.value).startswith(
+            "triangles has 13 rows that repeat an earlier row's vertices: "
+            "row 1 repeats row 0, row 2 repeats row 0, ")
+        assert str(error.value).endswith(
+            "row 10 repeats row 0 and 3 more")
+        with pytest.raises(TypeError):
+            vm.TriangulatedSurface2D.from_arrays([[0, 0], [1, 0], [0, 1]],
+                                                 triangles, True)
+
     def test_two_dimensional_surface(self):
         surface = vm.TriangulatedSurface2D.from_arrays(
             [[0, 0], [1, 0], [0, 1]], [[0, 1, 2]])

@@ -3,6 +3,7 @@
 // Other extension modules built with the same pybind11 find these classes in
 // pybind11's shared registry, so they take and return the same objects.
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -20,6 +21,7 @@
 
 #include <velmora/basic/types.h>
 #include <velmora/geometry/point.h>
+#include <velmora/mesh/duplicate_triangles.h>
 #include <velmora/mesh/mesh_element.h>
 #include <velmora/mesh/triangulated_surface.h>
 #include <velmora/mesh/triangulated_surface_builder.h>
@@ -285,12 +287,42 @@ namespace
         return triangles;
     }
 
+    /// Throws ValueError naming the rows of `triangles` that repeat an
+    /// earlier row's vertices (the first ten), if any.
+    void check_no_duplicates(
+        const std::vector<std::array<index_t, 3>>& triangles)
+    {
+        const auto duplicates = nodara::find_duplicate_triangles(triangles);
+        if (duplicates.empty())
+        {
+            return;
+        }
+        constexpr std::size_t named = 10;
+        std::ostringstream message;
+        message << "triangles has " << duplicates.size()
+                << " rows that repeat an earlier row's vertices:";
+        for (std::size_t k = 0; k < std::min(named, duplicates.size()); ++k)
+        {
+            const auto& duplicate = duplicates[k];
+            message << (k == 0 ? " " : ", ") << "row " << duplicate.triangle
+                    << " repeats row " << duplicate.first
+                    << (duplicate.reversed ? " reversed" : "");
+        }
+        if (duplicates.size() > named)
+        {
+            message << " and " << duplicates.size() - named << " more";
+        }
+        throw py::value_error(message.str());
+    }
+
     /// A new surface from an (n, D) array of coordinates and an (m, 3) array
     /// of vertex indices, with its adjacencies computed. Every argument is
-    /// checked before anything is built.
+    /// checked before anything is built; with `strict`, repeated triangles
+    /// are refused too.
     template <index_t D>
     std::unique_ptr<nodara::TriangulatedSurface<D>> surface_from_arrays(
-        const py::object& points_object, const py::object& triangles_object)
+        const py::object& points_object, const py::object& triangles_object,
+        bool strict)
     {
         const auto points_array =
             checked_array(points_object, "points", D, "fiu", "real numbers");
@@ -326,6 +358,10 @@ namespace
             triangles_array.dtype().kind() == 'u'
                 ? checked_triangles<std::uint64_t>(triangles_array, nb_vertices)
                 : checked_triangles<std::int64_t>(triangles_array, nb_vertices);
+        if (strict)
+        {
+            check_no_duplicates(triangles);
+        }
 
         auto surface = nodara::TriangulatedSurface<D>::create();
         auto builder = nodara::TriangulatedSurfaceBuilder<D>::create(*surface);
@@ -538,7 +574,10 @@ namespace
             "another shape, a coordinate that is not finite, a negative or "
             "too large index or a triangle naming a vertex twice (the message "
             "names the first bad row, counting from 0); nothing is built "
-            "then.";
+            "then. With `strict` true, also raises ValueError when a triangle "
+            "repeats the vertices of an earlier one, in the same or the "
+            "opposite cyclic order (the message names the rows, which would "
+            "degrade the flattening); off by default.";
         const std::string points_doc =
             "A copy of the vertex coordinates as an (n, " + dimension +
             ") float64 array; row v is vertex v.";
@@ -546,8 +585,8 @@ namespace
         py::class_<Surface>(m, name, doc)
             .def(py::init<>(), "An empty surface.")
             .def_static("from_arrays", &surface_from_arrays<D>,
-                        py::arg("points"), py::arg("triangles"),
-                        from_arrays_doc.c_str())
+                        py::arg("points"), py::arg("triangles"), py::kw_only(),
+                        py::arg("strict") = false, from_arrays_doc.c_str())
             .def("nb_vertices", &Surface::nb_vertices,
                  "The number of vertices.")
             .def("nb_polygons", &Surface::nb_polygons,
