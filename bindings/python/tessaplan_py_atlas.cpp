@@ -1,5 +1,6 @@
 // Python module of the texture atlas of a surface of velmora_py_mesh (found
-// through pybind11's shared registry): the chart of every triangle and the
+// through pybind11's shared registry and taken out of its Python object as
+// velmora_py_types.h says): the chart of every triangle and the
 // image of every triangle corner as numpy arrays, and the exact check of any
 // such corner map.
 
@@ -10,6 +11,8 @@
 #include <pybind11/pybind11.h>
 
 #include <tessaplan/atlas.h>
+
+#include "velmora_py_types.h"
 
 namespace py = pybind11;
 
@@ -40,7 +43,11 @@ namespace
                                   ", 3, 2), one row per triangle, got " +
                                   std::string(py::str(array.attr("shape"))));
         }
-        py::array_t<double, py::array::c_style> converted(array);
+        // Aligned: numpy copies a misaligned array rather than hand over
+        // doubles that cannot be read in place.
+        py::array_t<double, py::array::c_style |
+                                py::detail::npy_api::NPY_ARRAY_ALIGNED_>
+            converted(array);
         const auto values = converted.unchecked<3>();
         nodara::CornerMap corners(nb_triangles);
         for (nodara::index_t t = 0; t < nb_triangles; ++t)

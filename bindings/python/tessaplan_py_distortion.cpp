@@ -17,6 +17,7 @@
 
 #include "attribute/attribute_lookup.h"
 #include "attribute/variable_attribute.h"
+#include "velmora_py_types.h"
 
 namespace py = pybind11;
 
@@ -115,12 +116,18 @@ namespace
         return result;
     }
 
+    /// A C-ordered, aligned float64 array: numpy copies a misaligned one
+    /// (a view into a byte buffer at an odd offset) rather than handing over
+    /// doubles that cannot be read in place.
+    using UvArray =
+        py::array_t<double, py::array::c_style |
+                                py::detail::npy_api::NPY_ARRAY_ALIGNED_>;
+
     /// `uv` as a C-ordered float64 array of shape (nb_vertices, 2) with
     /// finite values. Throws TypeError when it does not hold real numbers and
     /// ValueError for another shape or for a value that is not finite (the
     /// message names the first bad row).
-    py::array_t<double, py::array::c_style> checked_uv(
-        const py::object& uv, nodara::index_t nb_vertices)
+    UvArray checked_uv(const py::object& uv, nodara::index_t nb_vertices)
     {
         const auto array =
             py::module_::import("numpy").attr("asarray")(uv).cast<py::array>();
@@ -139,7 +146,7 @@ namespace
                                   ", 2), one row per vertex, got " +
                                   std::string(py::str(array.attr("shape"))));
         }
-        py::array_t<double, py::array::c_style> converted(array);
+        UvArray converted(array);
         const auto rows = converted.unchecked<2>();
         for (py::ssize_t row = 0; row < rows.shape(0); ++row)
         {

@@ -1,12 +1,15 @@
 // Python module exposing the surface functions of Tessaplan_surface. The
 // surface and name classes come from velmora_py_mesh, found through
-// pybind11's shared registry; the arguments go to the library unchanged and
-// its exceptions reach Python through pybind11's default translation.
+// pybind11's shared registry, and are taken out of their Python objects as
+// velmora_py_types.h says; the arguments go to the library unchanged and its
+// exceptions reach Python through pybind11's default translation.
 
 #include <pybind11/pybind11.h>
 
 #include <tessaplan/piece_packing.h>
 #include <tessaplan/surface.h>
+
+#include "velmora_py_types.h"
 
 namespace py = pybind11;
 

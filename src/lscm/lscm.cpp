@@ -36,6 +36,24 @@ namespace nodara
                 .count();
         }
 
+        // The exponent by which to scale positions as large as the largest
+        // of `values` so that their squares neither overflow nor vanish: 0
+        // when they are of moderate size (within 2^-250 to 2^250).
+        int scale_exponent(const Eigen::VectorXd& values)
+        {
+            int exponent = 0;
+            std::frexp(values.cwiseAbs().maxCoeff(), &exponent);
+            return exponent > -250 && exponent <= 250 ? 0 : exponent;
+        }
+
+        // Multiplies every entry by 2^exponent, exactly unless one leaves
+        // the range of normal doubles.
+        void scale_by_power_of_two(Eigen::VectorXd& values, int exponent)
+        {
+            values = values.unaryExpr([exponent](double value)
+                                      { return std::ldexp(value, exponent); });
+        }
+
         [[noreturn]] void solving_failed()
         {
             throw VelmoraException{"[LSCM::solve] Solving failed"};
@@ -99,6 +117,12 @@ namespace nodara
         {
             solving_failed();
         }
+        // The solution is linear in the pinned positions: very large or
+        // very small ones are scaled by a power of two, exactly, so that the
+        // solvers' squared norms neither overflow nor vanish.
+        const auto exponent = scale_exponent(pinned_values);
+        scale_by_power_of_two(pinned_values, -exponent);
+        scale_by_power_of_two(free_values, -exponent);
         start_from_direct_solution();
         free_values = solver.solveWithGuess(pinned_values, free_values);
         statistics_.iterations = solver.iterations();
@@ -107,6 +131,8 @@ namespace nodara
         {
             solving_failed();
         }
+        scale_by_power_of_two(pinned_values, exponent);
+        scale_by_power_of_two(free_values, exponent);
     }
 
     // The iterative solver creeps towards the exact least-squares solution

@@ -11,12 +11,14 @@ namespace nodara
         // A reversed triangle is read in corner order 0, 2, 1, so that its
         // local frame turns like its neighbours'.
         const auto triangle = surface.triangle(t);
-        const auto& points = triangle.vertices();
+        // The weights depend on the shape alone: edges scaled by a power of
+        // two keep very large and very small triangles from overflowing.
+        const auto edges = triangle.scaled_edges();
+        const auto& e1 = edges[reversed_polygons[t] ? 1 : 0];
+        const auto& e2 = edges[reversed_polygons[t] ? 0 : 1];
         const std::array<local_index_t, 3> corner{
             {0, static_cast<local_index_t>(reversed_polygons[t] ? 2 : 1),
              static_cast<local_index_t>(reversed_polygons[t] ? 1 : 2)}};
-        const Vector<3> e1{points[0].get(), points[corner[1]].get()};
-        const Vector<3> e2{points[0].get(), points[corner[2]].get()};
         const auto l1 = e1.length();
         const auto l2 = e2.length();
         auto cosine = e2.dot(e1) / (l2 * l1);

@@ -258,6 +258,22 @@ class TestArguments:
             *square, np.array([[0, 0], [2, 0], [2, 2], [0, 2]], dtype=np.int32))
         np.testing.assert_allclose(result["signed_image_area"], 2.0)
 
+    def test_misaligned_uv_is_read_as_given(self, square, own_interpreter):
+        uv = [[0, 0], [2, 0], [2, 1], [0, 1]]
+        # Read in place, doubles at an odd address are undefined behaviour
+        # that the sanitizer build reports.
+        output = own_interpreter(f"""
+            import velmora_py_mesh as vm
+            import tessaplan_py_distortion as td
+            surface = vm.TriangulatedSurface3D.from_arrays(*{square!r})
+            result = td.compute_uv_distortions(
+                surface, misaligned({uv!r}, np.float64))
+            print(repr(result["signed_image_area"].tolist()))
+            """)
+        expected = tessaplan.measure_distortion(*square, uv)
+        assert output.strip() == repr(
+            expected["signed_image_area"].tolist())
+
 
 class TestModule:
     @pytest.fixture
@@ -292,6 +308,27 @@ class TestModule:
         with pytest.raises(RuntimeError,
                            match=r"^\[AttributeManager::find_attribute\]"):
             td.compute_triangle_distortions(surface, "uv")
+
+    def test_uninitialised_arguments_are_refused(self, own_interpreter):
+        output = own_interpreter("""
+            import velmora_py_mesh as vm
+            import tessaplan_py_distortion as td
+            blank = vm.TriangulatedSurface3D.__new__(vm.TriangulatedSurface3D)
+            surface = vm.TriangulatedSurface3D.from_arrays(
+                [[0, 0, 0], [1, 0, 0], [0, 1, 0]], [[0, 1, 2]])
+            for call in [
+                    lambda: td.compute_uv_distortions(blank, [[0, 0]]),
+                    lambda: td.compute_triangle_distortions(blank, "uv"),
+                    lambda: td.compute_triangle_distortions(
+                        surface, vm.StringView.__new__(vm.StringView))]:
+                try:
+                    call()
+                except TypeError as error:
+                    print(str(error).split(" (")[0])
+            """)
+        assert output.splitlines() == [
+            "velmora_py_mesh.TriangulatedSurface3D object is not initialised"
+        ] * 2 + ["velmora_py_mesh.StringView object is not initialised"]
 
 
 def test_readme_example_runs():

@@ -8,6 +8,16 @@ import pytest
 import tessaplan
 
 
+def grid_triangles(columns, rows):
+    """Two triangles per cell of a grid of columns x rows vertices."""
+    ids = np.arange(columns * rows).reshape(rows, columns)
+    a, b = ids[:-1, :-1].ravel(), ids[:-1, 1:].ravel()
+    c, d = ids[1:, 1:].ravel(), ids[1:, :-1].ravel()
+    return np.concatenate(
+        [np.stack([a, b, c], axis=1),
+         np.stack([a, c, d], axis=1)])
+
+
 def cylinder_patch(columns, rows):
     """A grid on the unit cylinder, two triangles per cell. A cylinder
     unrolls into the plane without stretching, so its conformal map keeps
@@ -16,13 +26,28 @@ def cylinder_patch(columns, rows):
     v = np.linspace(0.0, 1.5, rows)
     uu, vv = np.meshgrid(u, v)
     points = np.stack([np.cos(uu), np.sin(uu), vv], axis=-1).reshape(-1, 3)
-    ids = np.arange(columns * rows).reshape(rows, columns)
-    a, b = ids[:-1, :-1].ravel(), ids[:-1, 1:].ravel()
-    c, d = ids[1:, 1:].ravel(), ids[1:, :-1].ravel()
-    triangles = np.concatenate(
-        [np.stack([a, b, c], axis=1),
-         np.stack([a, c, d], axis=1)])
-    return points, triangles
+    return points, grid_triangles(columns, rows)
+
+
+def saddle(columns, rows):
+    """A grid on the saddle z = 0.6 x y - 0.4 x^2 over [0, 1]^2, which no
+    map into the plane keeps conformal."""
+    xx, yy = np.meshgrid(np.linspace(0.0, 1.0, columns),
+                         np.linspace(0.0, 1.0, rows))
+    zz = 0.6 * xx * yy - 0.4 * xx * xx
+    points = np.stack([xx, yy, zz], axis=-1).reshape(-1, 3)
+    return points, grid_triangles(columns, rows)
+
+
+def similarity_misfit(expected, actual):
+    """How far `actual` is from the nearest image of `expected` under a
+    similarity of the plane (w = alpha z + beta in complex numbers), as a
+    fraction of the extent of `actual`."""
+    z = expected[:, 0] + 1j * expected[:, 1]
+    w = actual[:, 0] + 1j * actual[:, 1]
+    design = np.stack([z, np.ones_like(z)], axis=1)
+    coefficients = np.linalg.lstsq(design, w, rcond=None)[0]
+    return np.abs(design @ coefficients - w).max() / np.ptp(np.abs(w - w[0]))
 
 
 def corner_angles(points, triangles):
@@ -63,6 +88,33 @@ def test_cylinder_unrolls_into_a_similar_copy():
                   corner_angles(flat, triangles)).max() < 1e-7
     ratios = edge_length_ratios(points, flat, triangles)
     assert ratios.max() - ratios.min() < 1e-7 * ratios.mean()
+
+
+class TestCoordinatesAtTheEndsOfTheRange:
+    """LSCM fixes its map up to a similarity only: a copy's map is compared
+    with the nearest similar image of the original's."""
+
+    # At 2^-1040 the coordinates are subnormal and keep about 34 bits.
+    @pytest.mark.parametrize("scale, tolerance", [
+        (1e80, 1e-12), (1e-80, 1e-12), (1e300, 1e-12), (1e-300, 1e-12),
+        (2.0**-1040, 1e-8)])
+    def test_scaled_copy_flattens_alike(self, scale, tolerance):
+        points, triangles = saddle(8, 7)
+        original = tessaplan.flatten(points, triangles)
+        flat = tessaplan.flatten(points * scale, triangles)
+        assert np.isfinite(flat).all()
+        assert similarity_misfit(original, flat) < tolerance
+
+    def test_copy_far_from_the_origin_is_not_collapsed(self):
+        # At 1e16 the coordinates are rounded to multiples of 2, and the
+        # solver's tolerance applies to the positions, not to the extent:
+        # only a rough likeness can be asked for.
+        points, triangles = saddle(8, 7)
+        original = tessaplan.flatten(points, triangles)
+        flat = tessaplan.flatten(points * 1e4 + 1e16, triangles)
+        assert np.ptp(flat, axis=0) == pytest.approx(
+            1e4 * np.ptp(original, axis=0), rel=0.1)
+        assert similarity_misfit(original, flat) < 0.1
 
 
 def test_validation_comes_from_the_surface_builder():

@@ -170,6 +170,19 @@ class TestSplits:
         assert surface.nb_polygons() == 3
         expect_adjacency_as_recomputed(surface)
 
+    def test_split_edge_of_three_triangles_links_the_two_left(self):
+        # Three triangles on the edge 0-1: none is linked across it, and once
+        # one is cut the other two are alone on it.
+        points = [[0, 0, 0], [1, 0, 0], [0.5, 1, 0], [0.5, -1, 0],
+                  [0.5, 0, 1]]
+        surface = vm.TriangulatedSurface3D.from_arrays(
+            points, [[0, 1, 2], [1, 0, 3], [0, 1, 4]])
+        assert adjacency(surface) == [[None] * 3] * 3
+        surface.split_edge(0, 0)
+        assert surface.nb_polygons() == 4
+        assert adjacency(surface)[1:3] == [[2, None, None], [1, None, None]]
+        expect_adjacency_as_recomputed(surface)
+
     def test_split_triangle_makes_three(self):
         surface = grid(2, 1)
         corners = surface.triangles()[2]

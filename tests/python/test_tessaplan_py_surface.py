@@ -3,9 +3,6 @@
 import gc
 import math
 import re
-import subprocess
-import sys
-import textwrap
 
 import numpy as np
 import pytest
@@ -164,13 +161,8 @@ class TestArgumentErrors:
             ts.compute_LSCM_parameterization(surface, "uv")
 
 
-def run_python(code):
-    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)],
-                          capture_output=True, text=True, check=False)
-
-
-def test_import_before_the_mesh_module():
-    result = run_python("""
+def test_import_before_the_mesh_module(own_interpreter):
+    output = own_interpreter("""
         import sys
         import tessaplan_py_surface as ts
         assert "velmora_py_mesh" not in sys.modules
@@ -183,8 +175,7 @@ def test_import_before_the_mesh_module():
         flat = ts.convert_surface3d_into_2d(surface, "uv")
         print(type(flat).__name__, flat.points()[2, 0])
         """)
-    assert result.returncode == 0, result.stderr
-    signature, converted = result.stdout.splitlines()
+    signature, converted = output.splitlines()
     # The signature was composed before the classes were registered.
     # Abseil's inline namespace differs between builds of it.
     assert re.fullmatch(
@@ -194,13 +185,35 @@ def test_import_before_the_mesh_module():
     assert converted == f"TriangulatedSurface2D {a + a!r}"
 
 
-def test_calls_without_the_mesh_module_fail_cleanly():
-    result = run_python("""
+def test_uninitialised_arguments_are_refused(own_interpreter):
+    output = own_interpreter("""
+        import velmora_py_mesh as vm
+        import tessaplan_py_surface as ts
+        blank = vm.TriangulatedSurface3D.__new__(vm.TriangulatedSurface3D)
+        surface = vm.TriangulatedSurface3D.from_arrays(
+            [[0, 0, 0], [1, 0, 0], [0, 1, 0]], [[0, 1, 2]])
+        no_name = vm.StringView.__new__(vm.StringView)
+        for function in [ts.compute_LSCM_parameterization,
+                         ts.convert_surface3d_into_2d]:
+            for arguments in [(blank, "uv"), (surface, no_name)]:
+                try:
+                    function(*arguments)
+                except TypeError as error:
+                    print(str(error).split(" (")[0])
+        print(surface.vertex_attribute_names())
+        """)
+    assert output.splitlines() == [
+        "velmora_py_mesh.TriangulatedSurface3D object is not initialised",
+        "velmora_py_mesh.StringView object is not initialised",
+    ] * 2 + ["[]"]
+
+
+def test_calls_without_the_mesh_module_fail_cleanly(own_interpreter):
+    output = own_interpreter("""
         import tessaplan_py_surface as ts
         try:
             ts.convert_surface3d_into_2d(object(), "uv")
         except TypeError as error:
             print("TypeError", "incompatible function arguments" in str(error))
         """)
-    assert result.returncode == 0, result.stderr
-    assert result.stdout.strip() == "TypeError True"
+    assert output.strip() == "TypeError True"

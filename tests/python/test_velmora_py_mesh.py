@@ -1,6 +1,7 @@
 """Surfaces from numpy arrays and back, and the StringView name type."""
 
 import gc
+import json
 
 import numpy as np
 import pytest
@@ -138,6 +139,36 @@ class TestFromArrays:
         with pytest.raises(TypeError, match="must hold"):
             vm.TriangulatedSurface3D.from_arrays(points, triangles)
 
+    def test_strict_mode_names_repeated_triangles(self):
+        triangles = [[0, 1, 2], [0, 2, 3], [1, 2, 0], [3, 2, 0], [0, 1, 3]]
+        # Off by default.
+        surface = vm.TriangulatedSurface3D.from_arrays(SQUARE_POINTS,
+                                                       triangles)
+        assert surface.nb_polygons() == 5
+        with pytest.raises(ValueError) as error:
+            vm.TriangulatedSurface3D.from_arrays(SQUARE_POINTS, triangles,
+                                                 strict=True)
+        assert str(error.value) == (
+            "triangles has 2 rows that repeat an earlier row's vertices: "
+            "row 2 repeats row 0, row 3 repeats row 1 reversed")
+        surface = vm.TriangulatedSurface3D.from_arrays(
+            SQUARE_POINTS, SQUARE_TRIANGLES, strict=True)
+        assert surface.nb_polygons() == 2
+
+    def test_strict_mode_names_the_first_ten(self):
+        triangles = [[0, 1, 2]] * 13 + [[2, 1, 0]]
+        with pytest.raises(ValueError) as error:
+            vm.TriangulatedSurface2D.from_arrays([[0, 0], [1, 0], [0, 1]],
+                                                 triangles, strict=True)
+        assert str(error.value).startswith(
+            "triangles has 13 rows that repeat an earlier row's vertices: "
+            "row 1 repeats row 0, row 2 repeats row 0, ")
+        assert str(error.value).endswith(
+            "row 10 repeats row 0 and 3 more")
+        with pytest.raises(TypeError):
+            vm.TriangulatedSurface2D.from_arrays([[0, 0], [1, 0], [0, 1]],
+                                                 triangles, True)
+
     def test_two_dimensional_surface(self):
         surface = vm.TriangulatedSurface2D.from_arrays(
             [[0, 0], [1, 0], [0, 1]], [[0, 1, 2]])
@@ -146,6 +177,94 @@ class TestFromArrays:
         with pytest.raises(ValueError, match=r"shape \(n, 2\)"):
             vm.TriangulatedSurface2D.from_arrays(SQUARE_POINTS,
                                                  SQUARE_TRIANGLES)
+
+
+class TestMisalignedArrays:
+    """Arrays whose elements are not aligned, such as views into a byte
+    buffer at an odd offset. Reading them in place is undefined behaviour,
+    which the sanitizer build reports; each case runs in its own
+    interpreter."""
+
+    def test_points_triangles_and_order(self, own_interpreter):
+        output = own_interpreter(f"""
+            import json
+            import velmora_py_mesh as vm
+            surface = vm.TriangulatedSurface3D.from_arrays(
+                misaligned({SQUARE_POINTS}, np.float64),
+                misaligned({SQUARE_TRIANGLES}, np.int64))
+            surface.permute_vertices(misaligned([3, 2, 1, 0], np.int64))
+            print(json.dumps([surface.points().tolist(),
+                              surface.triangles().tolist()]))
+            """)
+        points, triangles = json.loads(output)
+        assert points == SQUARE_POINTS[::-1]
+        assert triangles == [[3, 2, 1], [3, 1, 0]]
+
+
+# Every method of the classes, with arguments that it accepts.
+SURFACE_CALLS = {
+    "nb_vertices": (), "nb_polygons": (), "points": (), "triangles": (),
+    "polygon_adjacent": (0, 0), "vertex_attribute_names": (), "clone": (),
+    "__copy__": (), "__deepcopy__": ({},), "delete_vertices": ([],),
+    "permute_vertices": ([],), "split_edge": (0, 0), "split_triangle": (0,),
+    "__repr__": ()
+}
+STRING_VIEW_CALLS = {
+    "__str__": (), "__repr__": (), "__len__": (), "__eq__": ("a",),
+    "__hash__": ()
+}
+
+
+class TestUninitialisedObjects:
+    """Objects made by __new__ alone hold no constructed C++ object: every
+    method refuses them with a TypeError."""
+
+    @pytest.mark.parametrize("name, calls", [
+        ("TriangulatedSurface3D", SURFACE_CALLS),
+        ("TriangulatedSurface2D", SURFACE_CALLS),
+        ("StringView", STRING_VIEW_CALLS),
+    ])
+    def test_every_method_raises_type_error(self, own_interpreter, name,
+                                            calls):
+        methods = {
+            method for method, value in vars(getattr(vm, name)).items()
+            if callable(value) and not isinstance(value, staticmethod)
+        }
+        assert methods - {"__init__"} == set(calls)
+        output = own_interpreter(f"""
+            import velmora_py_mesh as vm
+            cls = vm.{name}
+            for method, arguments in {calls!r}.items():
+                try:
+                    getattr(cls.__new__(cls), method)(*arguments)
+                    print(method, "returned")
+                except TypeError as error:
+                    print(method, error)
+            """)
+        expected = [
+            f"{method} velmora_py_mesh.{name} object is not initialised "
+            "(its __init__ was never called); create it by calling the "
+            "class or one of its factory methods" for method in calls
+        ]
+        assert output.splitlines() == expected
+
+    def test_init_makes_it_usable(self):
+        surface = vm.TriangulatedSurface3D.__new__(vm.TriangulatedSurface3D)
+        surface.__init__()
+        assert surface.nb_vertices() == 0
+        view = vm.StringView.__new__(vm.StringView)
+        view.__init__("name")
+        assert view == "name"
+
+    def test_none_is_not_a_surface(self, own_interpreter):
+        output = own_interpreter("""
+            import velmora_py_mesh as vm
+            try:
+                vm.TriangulatedSurface3D.nb_vertices(None)
+            except TypeError as error:
+                print(error)
+            """)
+        assert "incompatible function arguments" in output
 
 
 class TestAdjacency:

@@ -3,6 +3,7 @@
 // Other extension modules built with the same pybind11 find these classes in
 // pybind11's shared registry, so they take and return the same objects.
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -20,9 +21,12 @@
 
 #include <velmora/basic/types.h>
 #include <velmora/geometry/point.h>
+#include <velmora/mesh/duplicate_triangles.h>
 #include <velmora/mesh/mesh_element.h>
 #include <velmora/mesh/triangulated_surface.h>
 #include <velmora/mesh/triangulated_surface_builder.h>
+
+#include "velmora_py_types.h"
 
 namespace
 {
@@ -78,6 +82,15 @@ namespace
     namespace py = pybind11;
     using nodara::index_t;
     using StringViewHolder = OwningViewHolder<absl::string_view>;
+
+    /// An array of T to read in place: C order, converted from another
+    /// dtype, and aligned. numpy hands over a misaligned array (a view into a
+    /// byte buffer at an odd offset, say) unless asked for alignment; it
+    /// copies it then, since reading T at a misaligned address is undefined.
+    template <typename T>
+    using InPlaceArray =
+        py::array_t<T, py::array::c_style | py::array::forcecast |
+                           py::detail::npy_api::NPY_ARRAY_ALIGNED_>;
 
     py::str to_str(absl::string_view view)
     {
@@ -232,8 +245,7 @@ namespace
     std::vector<std::array<index_t, 3>> checked_triangles(
         const py::array& array, index_t nb_vertices)
     {
-        const py::array_t<Index, py::array::c_style | py::array::forcecast>
-            converted(array);
+        const InPlaceArray<Index> converted(array);
         const auto rows = converted.template unchecked<2>();
         std::vector<std::array<index_t, 3>> triangles;
         triangles.reserve(static_cast<std::size_t>(rows.shape(0)));
@@ -275,12 +287,42 @@ namespace
         return triangles;
     }
 
+    /// Throws ValueError naming the rows of `triangles` that repeat an
+    /// earlier row's vertices (the first ten), if any.
+    void check_no_duplicates(
+        const std::vector<std::array<index_t, 3>>& triangles)
+    {
+        const auto duplicates = nodara::find_duplicate_triangles(triangles);
+        if (duplicates.empty())
+        {
+            return;
+        }
+        constexpr std::size_t named = 10;
+        std::ostringstream message;
+        message << "triangles has " << duplicates.size()
+                << " rows that repeat an earlier row's vertices:";
+        for (std::size_t k = 0; k < std::min(named, duplicates.size()); ++k)
+        {
+            const auto& duplicate = duplicates[k];
+            message << (k == 0 ? " " : ", ") << "row " << duplicate.triangle
+                    << " repeats row " << duplicate.first
+                    << (duplicate.reversed ? " reversed" : "");
+        }
+        if (duplicates.size() > named)
+        {
+            message << " and " << duplicates.size() - named << " more";
+        }
+        throw py::value_error(message.str());
+    }
+
     /// A new surface from an (n, D) array of coordinates and an (m, 3) array
     /// of vertex indices, with its adjacencies computed. Every argument is
-    /// checked before anything is built.
+    /// checked before anything is built; with `strict`, repeated triangles
+    /// are refused too.
     template <index_t D>
     std::unique_ptr<nodara::TriangulatedSurface<D>> surface_from_arrays(
-        const py::object& points_object, const py::object& triangles_object)
+        const py::object& points_object, const py::object& triangles_object,
+        bool strict)
     {
         const auto points_array =
             checked_array(points_object, "points", D, "fiu", "real numbers");
@@ -296,8 +338,7 @@ namespace
         {
             throw py::value_error("triangles has too many rows");
         }
-        const py::array_t<double, py::array::c_style | py::array::forcecast>
-            converted_points(points_array);
+        const InPlaceArray<double> converted_points(points_array);
         const auto coordinates = converted_points.template unchecked<2>();
         const auto nb_vertices = static_cast<index_t>(coordinates.shape(0));
         for (py::ssize_t row = 0; row < coordinates.shape(0); ++row)
@@ -317,6 +358,10 @@ namespace
             triangles_array.dtype().kind() == 'u'
                 ? checked_triangles<std::uint64_t>(triangles_array, nb_vertices)
                 : checked_triangles<std::int64_t>(triangles_array, nb_vertices);
+        if (strict)
+        {
+            check_no_duplicates(triangles);
+        }
 
         auto surface = nodara::TriangulatedSurface<D>::create();
         auto builder = nodara::TriangulatedSurfaceBuilder<D>::create(*surface);
@@ -420,8 +465,7 @@ namespace
     template <typename Index>
     std::vector<index_t> checked_permutation(const py::array& array, index_t n)
     {
-        const py::array_t<Index, py::array::c_style | py::array::forcecast>
-            converted(array);
+        const InPlaceArray<Index> converted(array);
         const auto entries = converted.template unchecked<1>();
         std::vector<index_t> order(n);
         std::vector<index_t> first_entry(n, nodara::NO_ID);
@@ -461,8 +505,7 @@ namespace
         std::vector<bool> to_delete(n, false);
         if (n > 0)
         {
-            const py::array_t<bool, py::array::c_style | py::array::forcecast>
-                flags(mask);
+            const InPlaceArray<bool> flags(mask);
             const auto view = flags.template unchecked<1>();
             for (index_t v = 0; v < n; ++v)
             {
@@ -531,7 +574,10 @@ namespace
             "another shape, a coordinate that is not finite, a negative or "
             "too large index or a triangle naming a vertex twice (the message "
             "names the first bad row, counting from 0); nothing is built "
-            "then.";
+            "then. With `strict` true, also raises ValueError when a triangle "
+            "repeats the vertices of an earlier one, in the same or the "
+            "opposite cyclic order (the message names the rows, which would "
+            "degrade the flattening); off by default.";
         const std::string points_doc =
             "A copy of the vertex coordinates as an (n, " + dimension +
             ") float64 array; row v is vertex v.";
@@ -539,8 +585,8 @@ namespace
         py::class_<Surface>(m, name, doc)
             .def(py::init<>(), "An empty surface.")
             .def_static("from_arrays", &surface_from_arrays<D>,
-                        py::arg("points"), py::arg("triangles"),
-                        from_arrays_doc.c_str())
+                        py::arg("points"), py::arg("triangles"), py::kw_only(),
+                        py::arg("strict") = false, from_arrays_doc.c_str())
             .def("nb_vertices", &Surface::nb_vertices,
                  "The number of vertices.")
             .def("nb_polygons", &Surface::nb_polygons,
@@ -596,7 +642,10 @@ namespace
                  "from corner e to corner (e + 1) % 3) of triangle `t` and "
                  "splits `t` and the triangle across the edge, if any, in "
                  "two; the new triangles get the next ids and adjacencies "
-                 "are updated. Every vertex attribute gives the new vertex "
+                 "are updated. On an edge of three triangles or more, which "
+                 "has no triangle across, only `t` is split; when two are "
+                 "left on the edge they become neighbours. Every vertex "
+                 "attribute gives the new vertex "
                  "the mean of the edge ends' values. Returns the new vertex "
                  "id. Raises IndexError when `t` or `e` is out of range and "
                  "RuntimeError when the triangle recorded across the edge "

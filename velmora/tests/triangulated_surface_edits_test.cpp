@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <random>
 #include <string>
@@ -272,6 +273,42 @@ namespace nodara
             EXPECT_GT(signed_area(*grid, p), 0.0) << p;
         }
         expect_adjacencies_as_recomputed(*grid);
+    }
+
+    TEST(TriangulatedSurfaceEdits, SplitEdgeOfSeveralTrianglesCutsOne)
+    {
+        // Pages around the spine 0-1, each page's edge 0 on the spine, some
+        // pages running along it the other way; splitting each page's spine
+        // in turn leaves the other pages on the spine and, once two are
+        // left, links them.
+        for (index_t nb_pages = 3; nb_pages <= 5; ++nb_pages)
+        {
+            for (index_t cut = 0; cut < nb_pages; ++cut)
+            {
+                auto book = TriangulatedSurface<3>::create();
+                TriangulatedSurfaceBuilder<3> builder{*book};
+                builder.create_point(Point<3>{{0, 0, 0}});
+                builder.create_point(Point<3>{{1, 0, 0}});
+                for (index_t page = 0; page < nb_pages; ++page)
+                {
+                    const double angle = 6.28 * page / nb_pages;
+                    const auto v = builder.create_point(
+                        Point<3>{{0.5, std::cos(angle), std::sin(angle)}});
+                    builder.create_triangle(
+                        page % 2 == 0 ? std::array<index_t, 3>{0, 1, v}
+                                      : std::array<index_t, 3>{1, 0, v});
+                }
+                builder.compute_polygon_adjacencies();
+                builder.split_edge({cut, 0});
+                EXPECT_EQ(book->nb_polygons(), nb_pages + 1);
+                ASSERT_NO_FATAL_FAILURE(expect_adjacencies_as_recomputed(*book))
+                    << nb_pages << " pages, page " << cut << " cut";
+                builder.split_edge({(cut + 1) % nb_pages, 0});
+                ASSERT_NO_FATAL_FAILURE(expect_adjacencies_as_recomputed(*book))
+                    << nb_pages << " pages, pages " << cut << " and "
+                    << (cut + 1) % nb_pages << " cut";
+            }
+        }
     }
 
     TEST(TriangulatedSurfaceEdits, SplitTriangleMakesThreeAroundTheCentroid)

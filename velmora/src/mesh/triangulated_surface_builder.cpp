@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <absl/types/optional.h>
+
 #include <velmora/basic/attribute_base.h>
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/manifold_adjacency.h>
@@ -54,6 +56,35 @@ namespace nodara
             {
                 values.reserve(std::max(needed, 2 * values.capacity()));
             }
+        }
+
+        // The sides joining v and w of the triangles other than `except`,
+        // when there are exactly two: the pair that a fresh computation of
+        // the adjacencies links. Nothing for fewer or more.
+        absl::optional<std::array<PolygonEdge, 2>> other_pair_on_side(
+            const std::vector<Corners>& polygons, index_t v, index_t w,
+            index_t except)
+        {
+            std::array<PolygonEdge, 2> pair;
+            index_t count = 0;
+            for (index_t p = 0; p < polygons.size(); ++p)
+            {
+                const auto side = side_joining(polygons[p], v, w);
+                if (p == except || side == NO_SIDE)
+                {
+                    continue;
+                }
+                if (count == 2)
+                {
+                    return absl::nullopt;
+                }
+                pair[count++] = {p, side};
+            }
+            if (count != 2)
+            {
+                return absl::nullopt;
+            }
+            return pair;
         }
 
         // A triangle being cut: its id, corners and neighbours before the cut.
@@ -430,6 +461,12 @@ namespace nodara
                      "The triangle recorded across the edge does not have it");
             }
         }
+        // Without a neighbour the edge is on the border or used by three
+        // triangles or more; when it is used by three, the two left uncut
+        // are the only ones on it afterwards and become neighbours.
+        const auto left_on_edge =
+            u == NO_ID ? other_pair_on_side(surface_.polygon_vertices_, a, b, t)
+                       : absl::nullopt;
         const index_t nb_new = u == NO_ID ? 1 : 2;
         const auto t_new = surface_.nb_polygons();
         if (t_new > NO_ID - 1 - nb_new)
@@ -469,6 +506,14 @@ namespace nodara
         relink(surface_.polygon_vertices_, surface_.adjacents_,
                absl::MakeConstSpan(cut.data(), nb_new),
                absl::MakeConstSpan(pieces.data(), 2 * nb_new), m);
+        if (left_on_edge)
+        {
+            const auto& sides = *left_on_edge;
+            surface_.adjacents_[sides[0].polygon_id][sides[0].edge_id] =
+                sides[1].polygon_id;
+            surface_.adjacents_[sides[1].polygon_id][sides[1].edge_id] =
+                sides[0].polygon_id;
+        }
         return m;
     }
 

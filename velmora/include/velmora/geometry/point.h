@@ -98,6 +98,38 @@ namespace nodara
         std::array<double, D> values_;
     };
 
+    /// The exponent of the largest absolute coordinate of `point` as
+    /// std::frexp gives it: that coordinate lies in [2^(e-1), 2^e). 0 when
+    /// every coordinate is zero or one is not finite.
+    template <index_t D>
+    int largest_exponent(const Point<D>& point)
+    {
+        double largest = 0.0;
+        for (index_t i = 0; i < D; ++i)
+        {
+            largest = std::fmax(largest, std::fabs(point[i]));
+        }
+        int exponent = 0;
+        if (std::isfinite(largest))
+        {
+            std::frexp(largest, &exponent);
+        }
+        return exponent;
+    }
+
+    /// `point` with every coordinate multiplied by 2^exponent (std::ldexp),
+    /// which is exact unless a coordinate leaves the range of normal doubles.
+    template <index_t D>
+    Point<D> scaled_by_power_of_two(const Point<D>& point, int exponent)
+    {
+        Point<D> result;
+        for (index_t i = 0; i < D; ++i)
+        {
+            result[i] = std::ldexp(point[i], exponent);
+        }
+        return result;
+    }
+
     using Point2D = Point<2>;
     using Point3D = Point<3>;
 }  // namespace nodara

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <functional>
 
-#include <velmora/geometry/point.h>
+#include <velmora/geometry/vector.h>
 
 namespace nodara
 {
@@ -22,6 +23,37 @@ namespace nodara
 
         /// The corner points in corner order 0, 1, 2.
         const std::array<PointRef, 3>& vertices() const { return vertices_; }
+
+        /// The edge vectors from corner 0 to corners 1 and 2. When their
+        /// largest coordinate is far from 1 (outside [2^-250, 2^250)), both
+        /// are multiplied by the power of two that brings it into [0.5, 1):
+        /// lengths, products and angles computed from them then neither
+        /// overflow nor underflow, and the shape is kept exactly. Corners
+        /// whose differences overflow are halved first. Never throws.
+        std::array<Vector<D>, 2> scaled_edges() const
+        {
+            const auto& p0 = vertices_[0].get();
+            const auto& p1 = vertices_[1].get();
+            const auto& p2 = vertices_[2].get();
+            std::array<Vector<D>, 2> edges{
+                {Vector<D>{p0, p1}, Vector<D>{p0, p2}}};
+            if (!edges[0].is_finite() || !edges[1].is_finite())
+            {
+                edges = {{Vector<D>{p0 * 0.5, p1 * 0.5},
+                          Vector<D>{p0 * 0.5, p2 * 0.5}}};
+            }
+            const auto exponent = std::max(largest_exponent(edges[0]),
+                                           largest_exponent(edges[1]));
+            if (exponent > -250 && exponent <= 250)
+            {
+                return edges;
+            }
+            for (auto& edge : edges)
+            {
+                edge = Vector<D>{scaled_by_power_of_two(edge, -exponent)};
+            }
+            return edges;
+        }
 
     private:
         std::array<PointRef, 3> vertices_;

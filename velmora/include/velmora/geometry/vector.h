@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <limits>
 
 #include <velmora/geometry/point.h>
 
@@ -34,8 +35,23 @@ namespace nodara
         }
 
         /// Euclidean length: the square root of the coordinate squares summed
-        /// in coordinate order.
-        double length() const { return std::sqrt(dot(*this)); }
+        /// in coordinate order. When that sum overflows or comes near the
+        /// bottom of the normal range (not above 1e-290), the same is
+        /// computed on the vector scaled by a power of two and scaled back,
+        /// so that a vector of finite coordinates has its length up to
+        /// rounding (infinite only beyond the largest double).
+        double length() const
+        {
+            const double squares = dot(*this);
+            if (squares > 1e-290 &&
+                squares <= std::numeric_limits<double>::max())
+            {
+                return std::sqrt(squares);
+            }
+            const auto exponent = largest_exponent(*this);
+            const Vector scaled{scaled_by_power_of_two(*this, -exponent)};
+            return std::ldexp(std::sqrt(scaled.dot(scaled)), exponent);
+        }
 
         /// This vector divided by its length. Throws VelmoraException when the
         /// length is not greater than 1e-30.

@@ -6,6 +6,7 @@
 #include <absl/types/optional.h>
 
 #include <velmora/geometry/point.h>
+#include <velmora/geometry/triangle.h>
 #include <velmora/geometry/vector.h>
 #include <velmora/mesh/mesh_element.h>
 #include <velmora/mesh/vertex_set.h>
@@ -64,14 +65,18 @@ namespace nodara
 
         /// The unit normal of polygon p, (p1 - p0) x (p2 - p0) normalised, or
         /// the zero vector when that product is zero or not a number (a
-        /// triangle of zero area, or one with non-finite corners). 3D only.
+        /// triangle of zero area, or one with non-finite corners). The edges
+        /// are scaled as Triangle::scaled_edges does, so that every triangle
+        /// of finite corners and non-zero area has its normal. 3D only.
         template <index_t T = D>
         std::enable_if_t<T == 3, Vector<3>> polygon_normal(index_t p) const
         {
             const auto& corners = polygon_vertices_[p];
-            const Vector<3> e1{points_[corners[0]], points_[corners[1]]};
-            const Vector<3> e2{points_[corners[0]], points_[corners[2]]};
-            const auto normal = cross(e1, e2);
+            const auto edges =
+                Triangle<3>{points_[corners[0]], points_[corners[1]],
+                            points_[corners[2]]}
+                    .scaled_edges();
+            const auto normal = cross(edges[0], edges[1]);
             const auto length = normal.length();
             if (!(length > 0.0) || !std::isfinite(length))
             {

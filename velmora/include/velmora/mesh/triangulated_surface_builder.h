@@ -89,7 +89,10 @@ namespace nodara
         /// edge index, when the triangle recorded across the edge does not
         /// have that edge, or when the counts would overflow. An edge used by
         /// more than two triangles has no neighbour recorded: only this
-        /// triangle is split then.
+        /// triangle is split then, and when two others are left on the edge
+        /// they become neighbours, as compute_polygon_adjacencies would make
+        /// them. An edge without a neighbour costs a pass over the triangles
+        /// to find the others.
         index_t split_edge(const PolygonEdge& edge);
 
         /// Inserts a vertex at the centroid of triangle t and splits t into
