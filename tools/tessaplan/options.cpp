@@ -22,6 +22,10 @@ namespace tessaplan
             const auto& argument = arguments[index];
             if (argument.size() > name.size() && argument[name.size()] == '=')
             {
+                if (argument.size() == name.size() + 1)
+                {
+                    throw usage_error("option " + name + " needs a file name");
+                }
                 return argument.substr(name.size() + 1);
             }
             if (index + 1 >= arguments.size() || arguments[index + 1].empty())
@@ -109,6 +113,10 @@ namespace tessaplan
             else if (argument == "--json")
             {
                 options.json = true;
+            }
+            else if (argument == "--weld")
+            {
+                options.weld = true;
             }
             else
             {

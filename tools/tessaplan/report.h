@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -15,6 +16,12 @@ namespace tessaplan
         std::string output;
         /// Empty when no picture was asked for.
         std::string svg;
+        /// The input's format, and whether it was read in single
+        /// precision.
+        std::string format;
+        bool single_precision{false};
+        /// Vertices joined into another at the same position.
+        std::uint64_t joined_vertices{0};
         nodara::index_t vertices{0};
         nodara::index_t triangles{0};
         nodara::index_t components{0};

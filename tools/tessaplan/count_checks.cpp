@@ -1,0 +1,279 @@
+#include "count_checks.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+#include <CGAL/IO/OFF/File_scanner_OFF.h>
+#include <CGAL/IO/PLY/PLY_reader.h>
+#include <boost/endian/conversion.hpp>
+
+#include "cli_error.h"
+
+namespace tessaplan
+{
+    namespace
+    {
+        namespace ply = CGAL::IO::internal;
+
+        // CGAL's PLY formats: ASCII, then binary little and big endian.
+        constexpr std::size_t ply_ascii = 0;
+        constexpr std::size_t ply_big_endian = 2;
+
+        // Bytes an ASCII number takes at least: a digit and a separator.
+        constexpr std::uint64_t ascii_number_bytes = 2;
+
+        void check_count(double count, std::uint64_t item_bytes,
+                         std::uint64_t size, const std::string& what,
+                         const std::string& path)
+        {
+            if (!(count >= 0) || count > static_cast<double>(size / item_bytes))
+            {
+                char number[32];
+                std::snprintf(number, sizeof number, "%.0f", count);
+                throw CliError{ExitCode::invalid_input,
+                               "'" + path + "' claims " + number + " " + what +
+                                   ", more than its " + std::to_string(size) +
+                                   " bytes can hold"};
+            }
+        }
+
+        // A list's length as the file stores it; negative when it cannot
+        // be read.
+        template <typename Size>
+        double read_length(std::istream& file, std::size_t format)
+        {
+            if (format == ply_ascii)
+            {
+                double length = -1;
+                return file >> length ? length : -1.0;
+            }
+            Size length{};
+            if (!file.read(reinterpret_cast<char*>(&length), sizeof length))
+            {
+                return -1.0;
+            }
+            if (format == ply_big_endian)
+            {
+                boost::endian::big_to_native_inplace(length);
+            }
+            else
+            {
+                boost::endian::little_to_native_inplace(length);
+            }
+            return static_cast<double>(length);
+        }
+
+        // How one PLY property is stored: a number of `value_bytes`, or a
+        // list of them whose length is read by `read_length`.
+        struct Layout
+        {
+            bool list{false};
+            std::uint64_t value_bytes{0};
+            std::uint64_t length_bytes{0};
+            double (*read_length)(std::istream&, std::size_t){nullptr};
+        };
+
+        template <typename F>
+        void for_each_ply_type(F&& f)
+        {
+            f(std::int8_t{});
+            f(std::uint8_t{});
+            f(std::int16_t{});
+            f(std::uint16_t{});
+            f(std::int32_t{});
+            f(std::uint32_t{});
+            f(float{});
+            f(double{});
+        }
+
+        // CGAL keeps a property's types in the type of its reader.
+        Layout layout_of(const ply::PLY_read_number* property)
+        {
+            Layout layout;
+            for_each_ply_type(
+                [&](auto value)
+                {
+                    using Value = decltype(value);
+                    if (dynamic_cast<const ply::PLY_read_typed_number<Value>*>(
+                            property) != nullptr)
+                    {
+                        layout = Layout{false, sizeof(Value), 0, nullptr};
+                    }
+                    for_each_ply_type(
+                        [&](auto length)
+                        {
+                            using Length = decltype(length);
+                            using List =
+                                ply::PLY_read_typed_list_with_typed_size<Length,
+                                                                         Value>;
+                            if (dynamic_cast<const List*>(property) == nullptr)
+                            {
+                                return;
+                            }
+                            layout = Layout{true, sizeof(Value), sizeof(Length),
+                                            nullptr};
+                            if constexpr (std::is_integral_v<Length>)
+                            {
+                                layout.read_length = &read_length<Length>;
+                            }
+                        });
+                });
+            return layout;
+        }
+
+        std::vector<Layout> layouts_of(ply::PLY_element& element)
+        {
+            std::vector<Layout> layouts;
+            for (std::size_t k = 0; k < element.number_of_properties(); ++k)
+            {
+                layouts.push_back(layout_of(element.property(k)));
+            }
+            return layouts;
+        }
+
+        std::uint64_t item_bytes(const std::vector<Layout>& layouts,
+                                 std::size_t format)
+        {
+            std::uint64_t bytes = 0;
+            for (const auto& layout : layouts)
+            {
+                bytes += format == ply_ascii ? ascii_number_bytes
+                         : layout.list       ? layout.length_bytes
+                                             : layout.value_bytes;
+            }
+            return bytes == 0 ? 1 : bytes;
+        }
+
+        void skip_values(std::istream& file, std::size_t format,
+                         std::uint64_t count, std::uint64_t value_bytes)
+        {
+            if (format != ply_ascii)
+            {
+                file.ignore(static_cast<std::streamsize>(count * value_bytes));
+                return;
+            }
+            std::string token;
+            for (std::uint64_t i = 0; i < count && file >> token; ++i)
+            {
+            }
+        }
+
+        // Reads every item of `element`, checking each list's length.
+        void check_lists(std::istream& file, ply::PLY_element& element,
+                         std::size_t format, std::uint64_t size,
+                         const std::string& path)
+        {
+            const auto layouts = layouts_of(element);
+            for (std::size_t item = 0; item < element.number_of_items() && file;
+                 ++item)
+            {
+                for (const auto& layout : layouts)
+                {
+                    std::uint64_t count = 1;
+                    if (layout.list)
+                    {
+                        if (layout.read_length == nullptr)
+                        {
+                            throw CliError{ExitCode::invalid_input,
+                                           "'" + path +
+                                               "' gives a list length as a "
+                                               "real number"};
+                        }
+                        const double length = layout.read_length(file, format);
+                        if (!file)
+                        {
+                            return;
+                        }
+                        check_count(length,
+                                    format == ply_ascii ? ascii_number_bytes
+                                                        : layout.value_bytes,
+                                    size,
+                                    "values in a list of " + element.name(),
+                                    path);
+                        count = static_cast<std::uint64_t>(length);
+                    }
+                    skip_values(file, format, count, layout.value_bytes);
+                }
+            }
+        }
+
+        // CGAL's reader keeps the format to itself: the properties know it.
+        std::size_t format_of(ply::PLY_reader& reader)
+        {
+            struct Probe : ply::PLY_read_number
+            {
+                using PLY_read_number::m_format;
+            };
+            for (std::size_t e = 0; e < reader.number_of_elements(); ++e)
+            {
+                auto& element = reader.element(e);
+                if (element.number_of_properties() > 0)
+                {
+                    const ply::PLY_read_number* property = element.property(0);
+                    return property->*(&Probe::m_format);
+                }
+            }
+            return ply_ascii;
+        }
+    }  // namespace
+
+    void check_off_counts(std::istream& file, std::uint64_t size,
+                          const std::string& path)
+    {
+        const CGAL::File_scanner_OFF scanner{file};
+        if (!file)
+        {
+            return;
+        }
+        const std::uint64_t number_bytes =
+            scanner.binary() ? 4 : ascii_number_bytes;
+        check_count(static_cast<double>(scanner.size_of_vertices()),
+                    3 * number_bytes, size, "vertices", path);
+        check_count(static_cast<double>(scanner.size_of_facets()), number_bytes,
+                    size, "faces", path);
+    }
+
+    void check_ply_counts(std::istream& file, std::uint64_t size,
+                          const std::string& path)
+    {
+        ply::PLY_reader reader{false};
+        if (!reader.init(file))
+        {
+            return;
+        }
+        const auto format = format_of(reader);
+        for (std::size_t e = 0; e < reader.number_of_elements(); ++e)
+        {
+            auto& element = reader.element(e);
+            check_count(static_cast<double>(element.number_of_items()),
+                        item_bytes(layouts_of(element), format), size,
+                        element.name() + " elements", path);
+        }
+        for (std::size_t e = 0; e < reader.number_of_elements() && file; ++e)
+        {
+            check_lists(file, reader.element(e), format, size, path);
+        }
+    }
+
+    void check_stl_counts(std::istream& file, std::uint64_t size,
+                          const std::string& path)
+    {
+        // A binary file: an 80-byte header, the triangle count, then 50
+        // bytes per triangle. A text file starts with "solid".
+        std::array<char, 84> header{};
+        if (!file.read(header.data(), header.size()) ||
+            std::memcmp(header.data(), "solid", 5) == 0)
+        {
+            return;
+        }
+        std::uint32_t count = 0;
+        std::memcpy(&count, header.data() + 80, sizeof count);
+        boost::endian::little_to_native_inplace(count);
+        check_count(count, 50, size - 84, "triangles", path);
+    }
+}  // namespace tessaplan

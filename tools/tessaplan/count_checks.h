@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+
+namespace tessaplan
+{
+    // Checks of the counts a mesh file declares against its size, made
+    // before a reader allocates for them: each throws CliError
+    // (invalid_input) naming the count when the file of `size` bytes cannot
+    // hold what it claims, and leaves damage of other kinds to the reader.
+    // `file` is read from its start; its position afterwards is undefined.
+
+    /// The vertex and face counts of an OFF header.
+    void check_off_counts(std::istream& file, std::uint64_t size,
+                          const std::string& path);
+
+    /// The element counts of a PLY header, and the length of every list
+    /// in the data (a face's number of corners), read with the header's
+    /// types and byte order.
+    void check_ply_counts(std::istream& file, std::uint64_t size,
+                          const std::string& path);
+
+    /// The triangle count of a binary STL file.
+    void check_stl_counts(std::istream& file, std::uint64_t size,
+                          const std::string& path);
+}  // namespace tessaplan
