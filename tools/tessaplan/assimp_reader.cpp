@@ -1,6 +1,9 @@
 #include "assimp_reader.h"
 
 #include <algorithm>
+#include <array>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include <assimp/BaseImporter.h>
@@ -85,6 +88,24 @@ namespace tessaplan
                 soup.polygons.push_back(std::move(polygon));
             }
         }
+        // assimp chooses a reader by the extension, and by content only
+        // for some formats: binary glTF is recognised here by its magic.
+        const aiScene* read_scene(Assimp::Importer& importer,
+                                  const std::string& path)
+        {
+            std::ifstream file{path, std::ios::binary};
+            std::array<char, 4> magic{};
+            if (file.read(magic.data(), magic.size()) &&
+                std::string(magic.data(), magic.size()) == "glTF")
+            {
+                const std::string data{std::istreambuf_iterator<char>(file),
+                                       {}};
+                const std::string whole = "glTF" + data;
+                return importer.ReadFileFromMemory(whole.data(), whole.size(),
+                                                   0, "glb");
+            }
+            return importer.ReadFile(path, 0);
+        }
     }  // namespace
 
     PolygonSoup read_with_assimp(const std::string& path)
@@ -92,7 +113,7 @@ namespace tessaplan
         Assimp::Importer importer;
         // No longer the importer's to delete.
         const auto removed = remove_exact_loaders(importer);
-        const aiScene* scene = importer.ReadFile(path, 0);
+        const aiScene* scene = read_scene(importer, path);
         if (scene == nullptr)
         {
             throw CliError{ExitCode::invalid_input,

@@ -4,13 +4,13 @@
 #include <limits>
 #include <sstream>
 
+// tinygltf's implementation, without image support (only meshes are
+// written).
 #define TINYGLTF_IMPLEMENTATION
 #define TINYGLTF_NO_STB_IMAGE
 #define TINYGLTF_NO_STB_IMAGE_WRITE
 #define TINYGLTF_NO_EXTERNAL_IMAGE
-#define TINYGLTF_NO_INCLUDE_JSON
 #include <tiny_gltf.h>
-#include <nlohmann/json.hpp>
 
 #include "cli_error.h"
 

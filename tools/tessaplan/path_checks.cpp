@@ -25,9 +25,16 @@ namespace tessaplan
                 return first.st_dev == second.st_dev &&
                        first.st_ino == second.st_ino;
             }
+            // Absolute first: a relative path that does not exist stays
+            // relative under weakly_canonical.
             std::error_code error;
-            const auto resolved_a = std::filesystem::weakly_canonical(a, error);
-            const auto resolved_b = std::filesystem::weakly_canonical(b, error);
+            const auto resolve = [&error](const std::string& path)
+            {
+                return std::filesystem::weakly_canonical(
+                    std::filesystem::absolute(path, error), error);
+            };
+            const auto resolved_a = resolve(a);
+            const auto resolved_b = resolve(b);
             return !error && resolved_a == resolved_b;
         }
 
