@@ -1,5 +1,6 @@
 #include "count_checks.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -169,6 +170,16 @@ namespace tessaplan
                          const std::string& path)
         {
             const auto layouts = layouts_of(element);
+            const bool has_lists =
+                std::any_of(layouts.begin(), layouts.end(),
+                            [](const Layout& layout) { return layout.list; });
+            if (!has_lists && format != ply_ascii)
+            {
+                // Fixed-size items: skipped at once.
+                skip_values(file, format, element.number_of_items(),
+                            item_bytes(layouts, format));
+                return;
+            }
             for (std::size_t item = 0; item < element.number_of_items() && file;
                  ++item)
             {
