@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <sstream>
 #include <type_traits>
 #include <vector>
 
@@ -231,6 +232,37 @@ namespace tessaplan
             }
             return ply_ascii;
         }
+        // CGAL's header reader adds a property to the last element read,
+        // whether there is one or not: a property line before any element
+        // line must not reach it.
+        void check_property_lines(std::istream& file, const std::string& path)
+        {
+            std::string line;
+            std::string keyword;
+            bool element_seen = false;
+            for (std::size_t number = 1; std::getline(file, line); ++number)
+            {
+                std::istringstream words{line};
+                if (number < 3 || !(words >> keyword))
+                {
+                    continue;
+                }
+                if (keyword == "end_header")
+                {
+                    break;
+                }
+                element_seen = element_seen || keyword == "element";
+                if (keyword == "property" && !element_seen)
+                {
+                    throw CliError{ExitCode::invalid_input,
+                                   "'" + path + "' has a property before any "
+                                                "element, line " +
+                                       std::to_string(number)};
+                }
+            }
+            file.clear();
+            file.seekg(0);
+        }
     }  // namespace
 
     void check_off_counts(std::istream& file, std::uint64_t size,
@@ -252,6 +284,7 @@ namespace tessaplan
     void check_ply_counts(std::istream& file, std::uint64_t size,
                           const std::string& path)
     {
+        check_property_lines(file, path);
         ply::PLY_reader reader{false};
         if (!reader.init(file))
         {

@@ -16,7 +16,8 @@ namespace tessaplan
     void check_off_counts(std::istream& file, std::uint64_t size,
                           const std::string& path);
 
-    /// The element counts of a PLY header, and the length of every list
+    /// The order of a PLY header (no property before the first element),
+    /// its element counts, and the length of every list
     /// in the data (a face's number of corners), read with the header's
     /// types and byte order.
     void check_ply_counts(std::istream& file, std::uint64_t size,
