@@ -233,8 +233,8 @@ namespace tessaplan
             return ply_ascii;
         }
         // CGAL's header reader adds a property to the last element read,
-        // whether there is one or not: a property line before any element
-        // line must not reach it.
+        // whether there is one or not, and takes a header without an
+        // end_header line: neither must reach it.
         void check_property_lines(std::istream& file, const std::string& path)
         {
             std::string line;
@@ -249,19 +249,51 @@ namespace tessaplan
                 }
                 if (keyword == "end_header")
                 {
-                    break;
+                    file.clear();
+                    file.seekg(0);
+                    return;
                 }
                 element_seen = element_seen || keyword == "element";
                 if (keyword == "property" && !element_seen)
                 {
                     throw CliError{ExitCode::invalid_input,
-                                   "'" + path + "' has a property before any "
-                                                "element, line " +
+                                   "'" + path +
+                                       "' has a property before any "
+                                       "element, line " +
                                        std::to_string(number)};
                 }
             }
-            file.clear();
-            file.seekg(0);
+            // CGAL would go on reading the data from the end of the file.
+            throw CliError{ExitCode::invalid_input,
+                           "'" + path + "' has no end_header line"};
+        }
+
+        // CGAL reads the coordinates of a vertex as float or double
+        // properties, and fails on others without checking.
+        void check_coordinate_types(ply::PLY_element& element,
+                                    const std::string& path)
+        {
+            if (element.name() != "vertex" && element.name() != "vertices")
+            {
+                return;
+            }
+            for (std::size_t k = 0; k < element.number_of_properties(); ++k)
+            {
+                const ply::PLY_read_number* property = element.property(k);
+                const auto& name = property->name();
+                if ((name == "x" || name == "y" || name == "z") &&
+                    dynamic_cast<const ply::PLY_read_typed_number<float>*>(
+                        property) == nullptr &&
+                    dynamic_cast<const ply::PLY_read_typed_number<double>*>(
+                        property) == nullptr)
+                {
+                    throw CliError{ExitCode::invalid_input,
+                                   "'" + path + "' gives the coordinate " +
+                                       name +
+                                       " in a type other than float "
+                                       "or double"};
+                }
+            }
         }
     }  // namespace
 
@@ -272,6 +304,15 @@ namespace tessaplan
         if (!file)
         {
             return;
+        }
+        if (scanner.has_colors() && !scanner.binary())
+        {
+            // CGAL takes the colour of a text line from where it should be
+            // without looking whether the line has that many numbers.
+            throw CliError{ExitCode::invalid_input,
+                           "'" + path +
+                               "' is a text OFF file with colours (COFF), "
+                               "which is not read"};
         }
         const std::uint64_t number_bytes =
             scanner.binary() ? 4 : ascii_number_bytes;
@@ -294,6 +335,7 @@ namespace tessaplan
         for (std::size_t e = 0; e < reader.number_of_elements(); ++e)
         {
             auto& element = reader.element(e);
+            check_coordinate_types(element, path);
             check_count(static_cast<double>(element.number_of_items()),
                         item_bytes(layouts_of(element), format), size,
                         element.name() + " elements", path);

@@ -12,12 +12,14 @@ namespace tessaplan
     // hold what it claims, and leaves damage of other kinds to the reader.
     // `file` is read from its start; its position afterwards is undefined.
 
-    /// The vertex and face counts of an OFF header.
+    /// The vertex and face counts of an OFF header; text OFF with colours
+    /// (COFF) is refused, as CGAL reads it past the end of short lines.
     void check_off_counts(std::istream& file, std::uint64_t size,
                           const std::string& path);
 
-    /// The order of a PLY header (no property before the first element),
-    /// its element counts, and the length of every list
+    /// The shape of a PLY header (no property before the first element, an
+    /// end_header line, float or double coordinates), its element counts,
+    /// and the length of every list
     /// in the data (a face's number of corners), read with the header's
     /// types and byte order.
     void check_ply_counts(std::istream& file, std::uint64_t size,

@@ -31,6 +31,12 @@ EXPECTED = {
     # Found by fuzz/run-campaign: CGAL's header reader adds a property to
     # an element that does not exist.
     "ply_property_before_element.ply": {4},
+    # Also found by fuzz/run-campaign: a colour read past the end of a
+    # text OFF line, a vertex coordinate of type uchar, and a list length
+    # read past a header without end_header (4.7 GB).
+    "off_colour_line_too_short.off": {4},
+    "ply_uchar_coordinate.ply": {4},
+    "ply_no_end_header_list_oom.ply": {4},
     "ply_unused_vertex_renumbered.ply": {0, 5},
     "segv_off_long_blank.off": {0},
     "segv_ply_binary.ply": {4},
