@@ -243,7 +243,12 @@ namespace tessaplan
             for (std::size_t number = 1; std::getline(file, line); ++number)
             {
                 std::istringstream words{line};
-                if (number < 3 || !(words >> keyword))
+                const bool has_word = static_cast<bool>(words >> keyword);
+                if (number == 1 && (!has_word || keyword != "ply"))
+                {
+                    break;  // not PLY: the reader says so
+                }
+                if (number < 3 || !has_word)
                 {
                     continue;
                 }
@@ -264,8 +269,13 @@ namespace tessaplan
                 }
             }
             // CGAL would go on reading the data from the end of the file.
-            throw CliError{ExitCode::invalid_input,
-                           "'" + path + "' has no end_header line"};
+            if (file.eof())
+            {
+                throw CliError{ExitCode::invalid_input,
+                               "'" + path + "' has no end_header line"};
+            }
+            file.clear();
+            file.seekg(0);
         }
 
         // CGAL reads the coordinates of a vertex as float or double
