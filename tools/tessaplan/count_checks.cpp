@@ -24,7 +24,6 @@ namespace tessaplan
 
         // CGAL's PLY formats: ASCII, then binary little and big endian.
         constexpr std::size_t ply_ascii = 0;
-        constexpr std::size_t ply_big_endian = 2;
 
         // Bytes an ASCII number takes at least: a digit and a separator.
         constexpr std::uint64_t ascii_number_bytes = 2;
@@ -44,30 +43,27 @@ namespace tessaplan
             }
         }
 
-        // A list's length as the file stores it; negative when it cannot
-        // be read.
-        template <typename Size>
-        double read_length(std::istream& file, std::size_t format)
+        // The walk through the data reads every value as CGAL's reader
+        // will, through the property's own reading functions, so that
+        // both see the same list lengths.
+
+        // A list's length; false when it cannot be read.
+        template <typename Length>
+        bool read_length(const ply::PLY_read_number& property,
+                         std::istream& file, double& length)
         {
-            if (format == ply_ascii)
+            length = static_cast<double>(property.read<Length>(file));
+            return !file.fail();
+        }
+
+        template <typename Value>
+        void skip_values(const ply::PLY_read_number& property,
+                         std::istream& file, std::uint64_t count)
+        {
+            for (std::uint64_t i = 0; i < count && !file.fail(); ++i)
             {
-                double length = -1;
-                return file >> length ? length : -1.0;
+                property.read<Value>(file);
             }
-            Size length{};
-            if (!file.read(reinterpret_cast<char*>(&length), sizeof length))
-            {
-                return -1.0;
-            }
-            if (format == ply_big_endian)
-            {
-                boost::endian::big_to_native_inplace(length);
-            }
-            else
-            {
-                boost::endian::little_to_native_inplace(length);
-            }
-            return static_cast<double>(length);
         }
 
         // How one PLY property is stored: a number of `value_bytes`, or a
@@ -77,7 +73,10 @@ namespace tessaplan
             bool list{false};
             std::uint64_t value_bytes{0};
             std::uint64_t length_bytes{0};
-            double (*read_length)(std::istream&, std::size_t){nullptr};
+            bool (*read_length)(const ply::PLY_read_number&, std::istream&,
+                                double&){nullptr};
+            void (*skip_values)(const ply::PLY_read_number&, std::istream&,
+                                std::uint64_t){nullptr};
         };
 
         template <typename F>
@@ -104,7 +103,7 @@ namespace tessaplan
                     if (dynamic_cast<const ply::PLY_read_typed_number<Value>*>(
                             property) != nullptr)
                     {
-                        layout = Layout{false, sizeof(Value), 0, nullptr};
+                        layout.value_bytes = sizeof(Value);
                     }
                     for_each_ply_type(
                         [&](auto length)
@@ -118,7 +117,7 @@ namespace tessaplan
                                 return;
                             }
                             layout = Layout{true, sizeof(Value), sizeof(Length),
-                                            nullptr};
+                                            nullptr, &skip_values<Value>};
                             if constexpr (std::is_integral_v<Length>)
                             {
                                 layout.read_length = &read_length<Length>;
@@ -151,66 +150,63 @@ namespace tessaplan
             return bytes == 0 ? 1 : bytes;
         }
 
-        void skip_values(std::istream& file, std::size_t format,
-                         std::uint64_t count, std::uint64_t value_bytes)
+        // Reads one list, checking its length before its values.
+        void check_list(const ply::PLY_read_number& property,
+                        const Layout& layout, std::istream& file,
+                        std::size_t format, std::uint64_t size,
+                        const std::string& path)
         {
-            if (format != ply_ascii)
+            if (layout.read_length == nullptr)
             {
-                file.ignore(static_cast<std::streamsize>(count * value_bytes));
+                throw CliError{
+                    ExitCode::invalid_input,
+                    "'" + path + "' gives a list length as a real number"};
+            }
+            double length = 0;
+            if (!layout.read_length(property, file, length))
+            {
                 return;
             }
-            std::string token;
-            for (std::uint64_t i = 0; i < count && file >> token; ++i)
-            {
-            }
+            check_count(
+                length,
+                format == ply_ascii ? ascii_number_bytes : layout.value_bytes,
+                size, "values in the list " + property.name(), path);
+            layout.skip_values(property, file,
+                               static_cast<std::uint64_t>(length));
         }
 
-        // Reads every item of `element`, checking each list's length.
+        // Reads every item of `element`, checking each list's length. CGAL
+        // does not check that a value was read before it uses it (a list
+        // length from the end of the file can be anything): data that ends
+        // early or does not read as numbers is refused here.
         void check_lists(std::istream& file, ply::PLY_element& element,
                          std::size_t format, std::uint64_t size,
                          const std::string& path)
         {
             const auto layouts = layouts_of(element);
-            const bool has_lists =
-                std::any_of(layouts.begin(), layouts.end(),
-                            [](const Layout& layout) { return layout.list; });
-            if (!has_lists && format != ply_ascii)
+            for (std::size_t item = 0;
+                 item < element.number_of_items() && !file.fail(); ++item)
             {
-                // Fixed-size items: skipped at once.
-                skip_values(file, format, element.number_of_items(),
-                            item_bytes(layouts, format));
-                return;
-            }
-            for (std::size_t item = 0; item < element.number_of_items() && file;
-                 ++item)
-            {
-                for (const auto& layout : layouts)
+                for (std::size_t k = 0; k < layouts.size() && !file.fail(); ++k)
                 {
-                    std::uint64_t count = 1;
-                    if (layout.list)
+                    const auto& property = *element.property(k);
+                    if (layouts[k].list)
                     {
-                        if (layout.read_length == nullptr)
-                        {
-                            throw CliError{ExitCode::invalid_input,
-                                           "'" + path +
-                                               "' gives a list length as a "
-                                               "real number"};
-                        }
-                        const double length = layout.read_length(file, format);
-                        if (!file)
-                        {
-                            return;
-                        }
-                        check_count(length,
-                                    format == ply_ascii ? ascii_number_bytes
-                                                        : layout.value_bytes,
-                                    size,
-                                    "values in a list of " + element.name(),
-                                    path);
-                        count = static_cast<std::uint64_t>(length);
+                        check_list(property, layouts[k], file, format, size,
+                                   path);
                     }
-                    skip_values(file, format, count, layout.value_bytes);
+                    else
+                    {
+                        property.get(file);
+                    }
                 }
+            }
+            if (file.fail())
+            {
+                throw CliError{ExitCode::invalid_input,
+                               "'" + path + "' ends early or has a value " +
+                                   "that is not a number in its " +
+                                   element.name() + " elements"};
             }
         }
 
@@ -350,7 +346,7 @@ namespace tessaplan
                         item_bytes(layouts_of(element), format), size,
                         element.name() + " elements", path);
         }
-        for (std::size_t e = 0; e < reader.number_of_elements() && file; ++e)
+        for (std::size_t e = 0; e < reader.number_of_elements(); ++e)
         {
             check_lists(file, reader.element(e), format, size, path);
         }

@@ -37,6 +37,10 @@ EXPECTED = {
     "off_colour_line_too_short.off": {4},
     "ply_uchar_coordinate.ply": {4},
     "ply_no_end_header_list_oom.ply": {4},
+    # And list lengths read past the end of the data (4.7 and 7.8 GB).
+    "ply_short_data_list_oom_1.ply": {4},
+    "ply_short_data_list_oom_2.ply": {4},
+    "ply_short_data_list_oom_3.ply": {4},
     "ply_unused_vertex_renumbered.ply": {0, 5},
     "segv_off_long_blank.off": {0},
     "segv_ply_binary.ply": {4},

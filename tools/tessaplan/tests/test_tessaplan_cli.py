@@ -307,7 +307,7 @@ BAD_INPUTS = {
     "infinite-coordinate": ("surface.ply",
                             PLY_HEADER.replace("float", "double") +
                             "0 0 0\n1 0 0\n0 1e999 0\n3 0 1 2\n",
-                            4, "not a valid PLY file"),
+                            4, "not a number in its vertex elements"),
     "infinite-binary-coordinate": (
         "surface.ply",
         PLY_HEADER.replace("ascii", "binary_little_endian").encode() +
@@ -331,8 +331,11 @@ BAD_INPUTS = {
     "off-huge-vertex-count": ("surface.off", "OFF\n100000000 1 0\n0 0 0\n",
                               4, "claims 100000000 vertices"),
     "ply-huge-list": ("surface.ply",
-                      PLY_HEADER + "0 0 0\n1 0 0\n0 1 0\n2000000 0 1 2\n",
+                      PLY_HEADER.replace("uchar", "int") + "0 0 0\n1 0 0\n0 1 0\n2000000 0 1 2\n",
                       4, "claims 2000000 values"),
+    "ply-truncated-data": ("surface.ply",
+                           PLY_HEADER + "0 0 0\n1 0 0\n0 1 0\n3 0 1",
+                           4, "ends early"),
     "binary-ply-negative-list": (
         "surface.ply",
         PLY_HEADER.replace("ascii", "binary_big_endian")
