@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -210,6 +211,63 @@ namespace tessaplan
             }
         }
 
+        // Walks the vertices of a text OFF file with CGAL's scanner, as its
+        // reader does. Returns false when they cannot be read.
+        bool skip_off_vertices(CGAL::File_scanner_OFF& scanner,
+                               std::istream& file)
+        {
+            for (std::size_t v = 0; v < scanner.size_of_vertices(); ++v)
+            {
+                double x = 0, y = 0, z = 0, w = 0;
+                scanner.scan_vertex(x, y, z, w);
+                if (scanner.has_normals())
+                {
+                    scanner.scan_normal(x, y, z);
+                }
+                if (scanner.has_textures())
+                {
+                    scanner.scan_texture(x, y, w);
+                }
+                if (!file.good())
+                {
+                    return false;
+                }
+            }
+            return true;
+        }
+
+        // CGAL reads the numbers of a text OFF face line as doubles and
+        // converts them to unsigned integers unchecked (undefined for a
+        // negative or huge number): each line is read here the same way
+        // first, and must hold whole numbers from 0 to 2^32.
+        void check_off_face_lines(std::istream& file, std::size_t nb_faces,
+                                  const std::string& path)
+        {
+            std::string line;
+            for (std::size_t f = 0; f < nb_faces; ++f)
+            {
+                CGAL::skip_comment_OFF(file);
+                if (!std::getline(file, line))
+                {
+                    return;
+                }
+                std::istringstream numbers{line.substr(0, line.find('#'))};
+                double number = 0;
+                while (numbers >> CGAL::IO::iformat(number))
+                {
+                    if (!(number >= 0 && number <= 4294967296.0) ||
+                        number != std::floor(number))
+                    {
+                        throw CliError{ExitCode::invalid_input,
+                                       "'" + path + "' has a face with " +
+                                           "a count or an index that is not "
+                                           "a whole number from 0: " +
+                                           line.substr(0, 80)};
+                    }
+                }
+            }
+        }
+
         // CGAL's reader keeps the format to itself: the properties know it.
         std::size_t format_of(ply::PLY_reader& reader)
         {
@@ -306,7 +364,7 @@ namespace tessaplan
     void check_off_counts(std::istream& file, std::uint64_t size,
                           const std::string& path)
     {
-        const CGAL::File_scanner_OFF scanner{file};
+        CGAL::File_scanner_OFF scanner{file};
         if (!file)
         {
             return;
@@ -326,6 +384,10 @@ namespace tessaplan
                     3 * number_bytes, size, "vertices", path);
         check_count(static_cast<double>(scanner.size_of_facets()), number_bytes,
                     size, "faces", path);
+        if (!scanner.binary() && skip_off_vertices(scanner, file))
+        {
+            check_off_face_lines(file, scanner.size_of_facets(), path);
+        }
     }
 
     void check_ply_counts(std::istream& file, std::uint64_t size,

@@ -41,6 +41,8 @@ EXPECTED = {
     "ply_short_data_list_oom_1.ply": {4},
     "ply_short_data_list_oom_2.ply": {4},
     "ply_short_data_list_oom_3.ply": {4},
+    # And a negative face count that CGAL converts to an unsigned integer.
+    "off_negative_face_count.off": {4},
     "ply_unused_vertex_renumbered.ply": {0, 5},
     "segv_off_long_blank.off": {0},
     "segv_ply_binary.ply": {4},

@@ -321,13 +321,19 @@ BAD_INPUTS = {
                                4, "not a valid OFF file"),
     "off-negative-index": ("surface.off",
                            "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 -2\n",
-                           4, "not a valid OFF file"),
+                           4, "not a whole number from 0: 3 0 1 -2"),
+    "off-fractional-index": ("surface.off",
+                             "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n"
+                             "3 0 1 1.5\n", 4, "not a whole number"),
     "off-fewer-indices-than-count": (
         "surface.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n4 0 1 2\n", 4,
         "not a valid OFF file"),
     "off-negative-count": ("surface.off",
                            "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n-3 0 1 2\n",
-                           4, "corners"),
+                           4, "not a whole number from 0: -3"),
+    "off-huge-corner-count": ("surface.off",
+                              "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n"
+                              "4000000000 0 1 2\n", 4, "corners"),
     "off-huge-vertex-count": ("surface.off", "OFF\n100000000 1 0\n0 0 0\n",
                               4, "claims 100000000 vertices"),
     "ply-huge-list": ("surface.ply",
