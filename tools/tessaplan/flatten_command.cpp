@@ -14,9 +14,11 @@
 #include "cli_error.h"
 #include "mesh_reader.h"
 #include "mesh_topology.h"
-#include "obj_writer.h"
+#include "mesh_writer.h"
 #include "output_file.h"
 #include "piece_checks.h"
+#include "path_checks.h"
+#include "printable_text.h"
 #include "progress.h"
 #include "report.h"
 #include "svg_writer.h"
@@ -42,7 +44,7 @@ namespace tessaplan
             {
                 warnings.push_back(
                     std::to_string(mesh.nb_collapsed_faces) +
-                    " faces with fewer than three distinct vertices were "
+                    " triangles with fewer than three distinct vertices were "
                     "left out");
             }
             if (mesh.nb_points_and_lines > 0)
@@ -80,6 +82,7 @@ namespace tessaplan
 
     int run_flatten(const Options& options, std::ostream& out)
     {
+        check_distinct_files(options.input, options.output, options.svg);
         Report report;
         report.input = options.input;
         report.output = options.output;
@@ -87,10 +90,13 @@ namespace tessaplan
         {
             Progress progress{Progress::standard_error_is_terminal()};
 
-            progress.stage("reading " + options.input);
+            progress.stage("reading " + printable(options.input));
             auto start = Clock::now();
-            const auto mesh = read_mesh(options.input);
+            const auto mesh = read_mesh(options.input, options.weld);
             const auto& surface = *mesh.surface;
+            report.format = format_name(mesh.format);
+            report.single_precision = mesh.format == MeshFormat::other;
+            report.joined_vertices = mesh.nb_joined_vertices;
             report.vertices = surface.nb_vertices();
             report.triangles = surface.nb_polygons();
             report.border_edges = count_border_edges(surface);
@@ -138,7 +144,7 @@ namespace tessaplan
                 uv = read_flattening(surface, options.input);
             }
 
-            progress.stage("writing " + options.output);
+            progress.stage("writing " + printable(options.output));
             start = Clock::now();
             // Both files are opened before either is written, so that an
             // unwritable SVG path fails before any work is spent.
@@ -150,24 +156,18 @@ namespace tessaplan
             }
             const auto transform =
                 options.normalize ? unit_square_transform(uv) : UvTransform{};
-            std::unique_ptr<nodara::TriangulatedSurface<2>> layout;
-            if (options.flat || svg_file)
+            FlattenedMesh flattened{surface, mesh.faces, {}, options.flat};
+            for (const auto& point : uv)
             {
-                layout =
-                    nodara::convert_surface3d_into_2d(surface, uv_attribute);
+                flattened.uv.push_back(transform.apply(point));
             }
-            if (options.flat)
-            {
-                write_flat_obj(*layout, transform, obj_file);
-            }
-            else
-            {
-                write_textured_obj(surface, uv, transform, obj_file);
-            }
+            write_mesh(flattened, obj_file);
             if (svg_file)
             {
+                const auto layout =
+                    nodara::convert_surface3d_into_2d(surface, uv_attribute);
                 write_distortion_svg(*layout, distortions, report.distortion,
-                                     options.input, *svg_file);
+                                     printable(options.input), *svg_file);
             }
             obj_file.commit();
             if (svg_file)
@@ -179,7 +179,7 @@ namespace tessaplan
 
         for (const auto& warning : report.warnings)
         {
-            std::cerr << "tessaplan: warning: " << warning << '\n';
+            std::cerr << "tessaplan: warning: " << printable(warning) << '\n';
         }
         if (options.json)
         {

@@ -1,6 +1,5 @@
 // tessaplan: flattens triangulated surfaces from mesh files.
 
-#include <algorithm>
 #include <iostream>
 #include <new>
 #include <string>
@@ -9,14 +8,14 @@
 #include "cli_error.h"
 #include "flatten_command.h"
 #include "options.h"
+#include "printable_text.h"
 
 namespace
 {
     int report_error(const std::string& message, tessaplan::ExitCode code)
     {
-        std::string line = message;
-        std::replace(line.begin(), line.end(), '\n', ' ');
-        std::cerr << "tessaplan: error: " << line << '\n';
+        std::cerr << "tessaplan: error: " << tessaplan::printable(message)
+                  << '\n';
         return static_cast<int>(code);
     }
 }  // namespace

@@ -1,36 +1,44 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <velmora/mesh/triangulated_surface.h>
 
+#include "mesh_format.h"
+#include "polygon_soup.h"
+
 namespace tessaplan
 {
-    /// A surface read from a file, with what was left out of it.
+    /// A surface read from a file, with its faces as the file gives them.
     struct MeshReadResult
     {
-        /// The triangles and the vertices they use, with adjacencies.
+        /// The file's vertices (joined ones once) and its faces split into
+        /// triangles, with adjacencies.
         std::unique_ptr<nodara::TriangulatedSurface<3>> surface;
-        /// Faces whose corners fell on fewer than three distinct vertices
-        /// once vertices at the same position were joined.
+        /// The faces of three corners or more, in the file's order, with
+        /// the surface's vertex numbers: what the output writes back.
+        std::vector<Polygon> faces;
+        MeshFormat format{MeshFormat::other};
+        /// Vertices joined into an earlier one at the same position.
+        std::uint64_t nb_joined_vertices{0};
+        /// Triangles left out because two of their corners are one vertex.
         nodara::index_t nb_collapsed_faces{0};
         /// Points and line segments, which a surface has no use for.
         nodara::index_t nb_points_and_lines{0};
-        /// The number of objects (meshes) merged into the surface.
-        nodara::index_t nb_meshes{0};
     };
 
-    /// Reads an OBJ, OFF, PLY or STL file (chosen by its extension, in any
-    /// letter case) with assimp. Polygons are split into triangles; vertices
-    /// at exactly the same position are joined, within and across the
-    /// file's meshes, which are merged into one surface. Vertices keep the
-    /// order in which assimp gives them: the file's order for PLY and OFF,
-    /// the order of first use by the faces for OBJ and STL. Throws CliError:
-    /// cannot_open_input when the file cannot be opened, invalid_input when
-    /// its format is not one of these, when the reader rejects it or reports
-    /// an error, when a face refers to a vertex that does not exist, when a
-    /// coordinate is not finite, when there is no triangle or fewer than two
-    /// vertices.
-    MeshReadResult read_mesh(const std::string& path);
+    /// Reads a mesh file: OBJ, OFF, PLY and STL exactly (see read_exact),
+    /// every other format through assimp (see read_with_assimp). Polygons
+    /// are split into triangles as fans from their first corner. With
+    /// `weld`, and always for STL, vertices at the same position are
+    /// joined; without it every vertex of the file is a vertex of the
+    /// surface, used or not. Throws CliError: cannot_open_input when the
+    /// file cannot be opened or is not a regular file, invalid_input when it
+    /// cannot be read, claims counts it cannot hold, has a face that refers
+    /// to a vertex that does not exist, a coordinate that is not finite, no
+    /// triangle, or fewer than two vertices.
+    MeshReadResult read_mesh(const std::string& path, bool weld);
 }  // namespace tessaplan

@@ -22,6 +22,10 @@ namespace tessaplan
             const auto& argument = arguments[index];
             if (argument.size() > name.size() && argument[name.size()] == '=')
             {
+                if (argument.size() == name.size() + 1)
+                {
+                    throw usage_error("option " + name + " needs a file name");
+                }
                 return argument.substr(name.size() + 1);
             }
             if (index + 1 >= arguments.size() || arguments[index + 1].empty())
@@ -114,6 +118,10 @@ namespace tessaplan
             {
                 options.pack = true;
             }
+            else if (argument == "--weld")
+            {
+                options.weld = true;
+            }
             else
             {
                 throw usage_error("unknown option '" + argument + "'");
@@ -145,22 +153,27 @@ namespace tessaplan
 
     std::string help_text()
     {
-        return R"(Usage: tessaplan flatten INPUT [-o OUTPUT.obj] [--flat] [--normalize]
+        return R"(Usage: tessaplan flatten INPUT [-o OUTPUT] [--weld] [--flat] [--normalize]
                           [--pack] [--svg FILE] [--json]
 
 Flattens a triangulated surface into the plane by least squares conformal
 maps (LSCM), measures how much the flattening distorts every triangle, and
 writes the result.
 
-INPUT is an OBJ, OFF, PLY (ASCII or binary) or STL (ASCII or binary) file,
-chosen by its extension. Polygons are split into triangles, vertices at the
-same position are joined (also between the objects of one file, which are
-merged into one surface), points and lines are ignored. Coordinates are read
-in single precision.
+INPUT is read exactly when it is OBJ, OFF, PLY (ASCII or binary) or STL
+(ASCII or binary): the file's vertices in its order, in double precision,
+and its faces in its order. Every other format assimp reads (glTF, COLLADA,
+3DS, FBX...) is read in single precision. Polygons are split into triangles
+for the flattening and written back as they were; points and lines are
+ignored. Counts the file cannot hold are refused before reading.
 
 Options:
-  -o, --output FILE  Where to write the result, an OBJ file. Default:
-                     <stem>-flat.obj next to INPUT.
+  -o, --output FILE  Where to write the result: .ply (binary PLY), .gltf or
+                     .glb (glTF), anything else OBJ. Default: <stem>-flat.obj
+                     next to INPUT. Never the input, never an existing file
+                     that is not a regular file.
+  --weld             Join vertices at exactly the same position (always done
+                     for STL). Without it they are a seam.
   --flat             Write the flattened surface itself (z = 0) instead of
                      the 3D surface with texture coordinates.
   --normalize        Scale the flattening uniformly, and move it, so that it
@@ -177,29 +190,31 @@ Options:
   --json             Print the report as one JSON object instead of text.
   -h, --help         Print this help and exit.
 
-Output: without --flat, the OBJ file holds the input's vertices (v x y z),
-one texture coordinate per vertex (vt u v, in the same order) and the
-triangles as "f a/a b/b c/c". With --flat it holds the flattened vertices
-(v u v 0) and the triangles as "f a b c". Files are written in full to a
-temporary file next to the destination and renamed into place, so a failed
-run leaves no partial file behind.
+Output: without --flat, the file holds the input's vertices (OBJ: v x y z,
+in full precision), one texture coordinate per vertex (OBJ: vt u v, in the
+same order; PLY: u and v; glTF: TEXCOORD_0) and the input's faces (OBJ:
+"f a/a b/b c/c"). With --flat the positions are the flattening (u v 0).
+Files are written in full to a temporary file next to the destination and
+renamed into place, so a failed run leaves no partial file behind.
 
-Report (on standard output): vertices, triangles, border edges, the pieces
-(triangles joined through edges shared by exactly two triangles; per piece
-its triangles, its border edges - also the sides of an edge shared by more
-than two triangles -, whether it is closed, and its area ratio, the flat
-area over the 3D area), the time spent reading, flattening and writing,
-and the distortion: mean, 95th percentile and maximum of the conformal
-distortion (sigma1/sigma2 >= 1 of each triangle's map; 1 keeps angles,
-infinite for a collapsed triangle) and of the area distortion (a triangle's
-share of the flat area divided by its share of the 3D area), the number of
-flipped triangles (turned against the majority of their piece, read in the
-piece's consistent orientation, or collapsed), of collapsed triangles (flat
-area below 1e-12 of the 3D area) and of triangles with zero area in 3D
-(left out of the statistics); with --pack, the fill (the pieces' boxes'
-share of the bounding square). With --json the keys are vertices,
-triangles, border_edges, pieces {count, list: [{triangles, border_edges,
-closed, area_ratio, collapsed_triangles}]}, seconds {read, parameterize,
+Report (on standard output): the input's format (and whether it was read in
+single precision), the vertices joined by --weld, vertices, triangles,
+border edges, the pieces (triangles joined through edges shared by exactly
+two triangles; per piece its triangles, its border edges - also the sides
+of an edge shared by more than two triangles -, whether it is closed, and
+its area ratio, the flat area over the 3D area), the time spent reading,
+flattening and writing, and the distortion: mean, 95th percentile and
+maximum of the conformal distortion (sigma1/sigma2 >= 1 of each triangle's
+map; 1 keeps angles, infinite for a collapsed triangle) and of the area
+distortion (a triangle's share of the flat area divided by its share of the
+3D area), the number of flipped triangles (turned against the majority of
+their piece, read in the piece's consistent orientation, or collapsed), of
+collapsed triangles (flat area below 1e-12 of the 3D area) and of triangles
+with zero area in 3D (left out of the statistics); with --pack, the fill
+(the pieces' boxes' share of the bounding square). With --json the keys are
+format, single_precision, joined_vertices, vertices, triangles,
+border_edges, pieces {count, list: [{triangles, border_edges, closed,
+area_ratio, collapsed_triangles}]}, seconds {read, parameterize,
 measure, write}, conformal_distortion {mean, p95, max}, area_distortion
 {mean, p95, max}, flipped_triangles, collapsed_triangles,
 degenerate_triangles, pack_fill (null without --pack), input, output, svg
@@ -211,15 +226,16 @@ it also shows which stage is running.
 Exit status:
   0  success
   1  unexpected internal error
-  2  wrong command line
-  3  the input file cannot be opened (missing, unreadable, a folder)
-  4  the input is not a usable surface: unknown or corrupt format, indices
-     out of range, non-finite coordinates, no triangles, fewer than two
-     vertices
+  2  wrong command line, or an output that is the input or the other output
+  3  the input file cannot be opened (missing, unreadable, a folder, not a
+     regular file)
+  4  the input is not a usable surface: unknown or corrupt format, counts
+     the file cannot hold, indices out of range, non-finite coordinates, no
+     triangles, fewer than two vertices
   5  the flattening failed (the library's message is shown), or a piece
      with a border edge collapsed (its flat area below 1e-12 of its 3D
      area); no output is written then
-  6  an output file cannot be written
+  6  an output file cannot be written, or exists and is not a regular file
 Errors are reported as one line on standard error.
 )";
     }

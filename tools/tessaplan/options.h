@@ -18,11 +18,13 @@ namespace tessaplan
         bool json{false};
         /// Lay the pieces out side by side.
         bool pack{false};
+        /// Join vertices at the same position (always done for STL).
+        bool weld{false};
     };
 
     /// Reads the arguments that follow the program name. Throws CliError
-    /// (usage) for an unknown command or option, a missing value or input,
-    /// or more than one input.
+    /// (usage) for an unknown command or option, a missing or empty value
+    /// or input, or more than one input.
     Options parse_options(const std::vector<std::string>& arguments);
 
     /// The output path used when none is given: <stem>-flat.obj in the

@@ -11,12 +11,14 @@
 #include <unistd.h>
 
 #include "cli_error.h"
+#include "path_checks.h"
 
 namespace tessaplan
 {
     namespace
     {
         constexpr std::size_t buffer_capacity = 1 << 20;
+        constexpr std::size_t max_name_in_temporary = 64;
 
         CliError write_error(const std::string& path)
         {
@@ -43,14 +45,19 @@ namespace tessaplan
             errno = EISDIR;
             throw write_error(path_);
         }
+        check_replaceable(path_);
         auto folder = destination.parent_path();
         if (folder.empty())
         {
             folder = ".";
         }
-        auto pattern =
-            (folder / ("." + destination.filename().string() + ".XXXXXX"))
-                .string();
+        // At most 64 bytes of the name, so that the temporary name stays
+        // within the system's limit however long the destination's is.
+        auto pattern = (folder / ("." +
+                                  destination.filename().string().substr(
+                                      0, max_name_in_temporary) +
+                                  ".XXXXXX"))
+                           .string();
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
         descriptor_ = ::mkstemp(name.data());
@@ -109,6 +116,8 @@ namespace tessaplan
             {
                 throw write_error(path_);
             }
+            // Again: a FIFO or device may have appeared meanwhile.
+            check_replaceable(path_);
             const int descriptor = descriptor_;
             descriptor_ = -1;
             if (::close(descriptor) != 0 ||

@@ -14,7 +14,8 @@ namespace tessaplan
     {
     public:
         /// Creates the temporary file. Throws CliError (cannot_write_output)
-        /// when it cannot be created.
+        /// when it cannot be created, or when the destination exists and is
+        /// not a regular file (it is never replaced).
         explicit OutputFile(std::string path);
         OutputFile(const OutputFile&) = delete;
         OutputFile& operator=(const OutputFile&) = delete;

@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "printable_text.h"
+
 namespace tessaplan
 {
     namespace
@@ -97,12 +99,16 @@ namespace tessaplan
             std::snprintf(padded, sizeof padded, "%-22s", label);
             out << padded << value << '\n';
         };
-        line("input", report.input);
-        line("output", report.output);
+        line("input", printable(report.input));
+        line("output", printable(report.output));
         if (!report.svg.empty())
         {
-            line("picture", report.svg);
+            line("picture", printable(report.svg));
         }
+        line("format",
+             report.format + (report.single_precision ? " (single precision)"
+                                                      : " (double precision)"));
+        line("joined vertices", std::to_string(report.joined_vertices));
         line("vertices", std::to_string(report.vertices));
         line("triangles", std::to_string(report.triangles));
         line("border edges", std::to_string(report.border_edges));
@@ -143,6 +149,9 @@ namespace tessaplan
             {"output", report.output},
             {"svg", report.svg.empty() ? nlohmann::json(nullptr)
                                        : nlohmann::json(report.svg)},
+            {"format", report.format},
+            {"single_precision", report.single_precision},
+            {"joined_vertices", report.joined_vertices},
             {"vertices", report.vertices},
             {"triangles", report.triangles},
             {"border_edges", report.border_edges},

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -16,6 +17,12 @@ namespace tessaplan
         std::string output;
         /// Empty when no picture was asked for.
         std::string svg;
+        /// The input's format, and whether it was read in single
+        /// precision.
+        std::string format;
+        bool single_precision{false};
+        /// Vertices joined into another at the same position.
+        std::uint64_t joined_vertices{0};
         nodara::index_t vertices{0};
         nodara::index_t triangles{0};
         nodara::index_t border_edges{0};

@@ -110,12 +110,14 @@ namespace tessaplan
             EXPECT_NE(std::string{error.what()}.find(destination.string()),
                       std::string::npos);
         }
-        // A destination that is a folder fails on commit, and the
-        // temporary file goes.
+        // A destination that exists and is not a regular file (a folder, a
+        // FIFO) is refused before anything is written.
         fs::create_directory(folder.path() / "taken");
-        OutputFile file{(folder.path() / "taken").string()};
-        file.write("text");
-        EXPECT_THROW(file.commit(), CliError);
-        EXPECT_EQ(folder.nb_entries(), 1u);
+        ASSERT_EQ(::mkfifo((folder.path() / "fifo").c_str(), 0600), 0);
+        for (const char* name : {"taken", "fifo"})
+        {
+            EXPECT_THROW(OutputFile{(folder.path() / name).string()}, CliError);
+        }
+        EXPECT_EQ(folder.nb_entries(), 2u);
     }
 }  // namespace tessaplan

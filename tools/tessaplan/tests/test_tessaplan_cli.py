@@ -1,7 +1,9 @@
 """The tessaplan program run on mesh files written into a scratch folder."""
 
 import json
+import math
 import os
+import struct
 import xml.etree.ElementTree as ElementTree
 
 import numpy as np
@@ -34,15 +36,14 @@ def write(tmp_path, kind, points, faces, name="surface"):
 
 
 @pytest.mark.parametrize("kind", sorted(WRITERS))
-def test_every_format_is_read_joined_and_written_back(tmp_path, tessaplan,
-                                                      kind):
+def test_every_format_is_read_and_written_back(tmp_path, tessaplan, kind):
     points, faces = mesh_files.wavy_grid(6, 5)
     source = write(tmp_path, kind, points, faces)
     output = tmp_path / "flat.obj"
     report = flatten(tessaplan, source, "-o", output)
 
-    # STL repeats every corner: only joining gives back the grid's 42
-    # vertices, its single piece and its 22 border edges.
+    # STL repeats every corner: it is always joined, which gives back the
+    # grid's 42 vertices, its single piece and its 22 border edges.
     assert report["vertices"] == len(points) == 42
     assert report["triangles"] == len(faces) == 60
     assert report["pieces"] == {"count": 1, "list": [
@@ -50,17 +51,21 @@ def test_every_format_is_read_joined_and_written_back(tmp_path, tessaplan,
          "area_ratio": report["pieces"]["list"][0]["area_ratio"],
          "collapsed_triangles": 0}]}
     assert report["border_edges"] == 22
+    assert report["format"] == kind.split("-")[0].upper()
+    assert report["single_precision"] is False
 
     vertices, texture, written_faces = read_obj(output)
-    assert len(vertices) == len(points)
-    np.testing.assert_allclose(sorted(vertices),
-                               sorted(map(tuple, points.astype(np.float32))),
-                               rtol=0, atol=1e-6)
-    assert sorted(face_key(vertices, [v for v, _ in face])
-                  for face in written_faces) == \
-        sorted(face_key(points, face) for face in faces)
-    if kind in ("off", "ply-ascii", "ply-binary"):
-        # These readers keep the file's vertex order.
+    stored = [tuple(float(np.float32(c)) for c in p) for p in points]
+    if kind.startswith("stl"):
+        assert report["joined_vertices"] == 3 * len(faces) - len(points)
+        assert sorted(vertices) == sorted(stored)
+        assert sorted(face_key(vertices, [v for v, _ in face])
+                      for face in written_faces) == \
+            sorted(face_key(points, face) for face in faces)
+    else:
+        # The file's vertices, in its order, with its exact values.
+        assert report["joined_vertices"] == 0
+        assert vertices == stored
         assert [[v for v, _ in face] for face in written_faces] == faces
 
 
@@ -72,7 +77,8 @@ def test_quadrilaterals_are_split_into_triangles(tmp_path, tessaplan, kind):
     assert report["triangles"] == 2 * len(quads)
     assert report["border_edges"] == 22
     vertices, _, faces = read_obj(tmp_path / "flat.obj")
-    # Each quad becomes two triangles that cover it with its orientation.
+    assert [[v for v, _ in face] for face in faces] == quads
+    # Each quad is flattened as two triangles with its orientation.
     normals = [np.cross(np.subtract(vertices[f[1][0]], vertices[f[0][0]]),
                         np.subtract(vertices[f[2][0]], vertices[f[0][0]]))
                for f in faces]
@@ -284,33 +290,73 @@ PLY_HEADER = ("ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
 
 BAD_INPUTS = {
     "unknown-format": ("surface.xyz", "0 0 0\n1 0 0\n0 1 0\n", 4,
-                       "unknown format"),
+                       "No suitable reader"),
     "corrupt-ply": ("surface.ply", "this is not a ply file\n", 4,
                     "cannot read"),
     "corrupt-off": ("surface.off", "OFF\nthree vertices\n", 4,
                     "cannot read"),
     "truncated-binary-stl": ("surface.stl", _good_stl_binary()[:150], 4,
-                             "cannot read"),
+                             "claims 60 triangles"),
     "off-with-missing-vertices": ("surface.off",
                                   "OFF\n4 1 0\n0 0 0\n1 0 0\n0 1 0\n", 4,
                                   "cannot read"),
-    "no-triangles": ("surface.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\n",
-                     4, "no triangles"),
-    "vertices-only": ("surface.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\n", 4,
-                      "no triangles"),
-    "empty-file": ("surface.stl", "", 4, "cannot read"),
+    "no-triangles": ("surface.off",
+                     "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n2 0 1\n", 4,
+                     "no triangles"),
+    "unsupported-obj-record": ("surface.obj",
+                               "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2 3\n", 4,
+                               "unrecognized line: l"),
+    "vertices-only": ("surface.ply",
+                      PLY_HEADER.replace("face 1", "face 0") +
+                      "0 0 0\n1 0 0\n0 1 0\n", 4, "no triangles"),
+    "empty-file": ("surface.stl", "", 4, "fewer than two vertices"),
     "nan-coordinate": ("surface.obj",
                        "v 0 0 0\nv 1 0 nan\nv 0 1 0\nv 1 1 0\n"
-                       "f 1 2 3\nf 2 4 3\n", 4, "not a finite number"),
+                       "f 1 2 3\nf 2 4 3\n", 4, "reading OBJ vertex"),
     "infinite-coordinate": ("surface.ply",
-                            PLY_HEADER + "0 0 0\n1 0 0\n0 1e999 0\n3 0 1 2\n",
-                            4, "not a finite number"),
+                            PLY_HEADER.replace("float", "double") +
+                            "0 0 0\n1 0 0\n0 1e999 0\n3 0 1 2\n",
+                            4, "not a number in its vertex elements"),
+    "infinite-binary-coordinate": (
+        "surface.ply",
+        PLY_HEADER.replace("ascii", "binary_little_endian").encode() +
+        struct.pack("<9f", 0, 0, 0, 1, 0, 0, 0, math.inf, 0) +
+        struct.pack("<B3i", 3, 0, 1, 2), 4, "not a finite number"),
     "index-out-of-range-obj": ("surface.obj",
-                               "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 7\n", 4,
+                               "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n", 4,
                                "out of range"),
     "index-out-of-range-off": ("surface.off",
                                "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 9\n",
-                               4, "out of range"),
+                               4, "not a valid OFF file"),
+    "off-negative-index": ("surface.off",
+                           "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 -2\n",
+                           4, "not a whole number from 0: 3 0 1 -2"),
+    "off-fractional-index": ("surface.off",
+                             "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n"
+                             "3 0 1 1.5\n", 4, "not a whole number"),
+    "off-fewer-indices-than-count": (
+        "surface.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n4 0 1 2\n", 4,
+        "not a valid OFF file"),
+    "off-negative-count": ("surface.off",
+                           "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n-3 0 1 2\n",
+                           4, "not a whole number from 0: -3"),
+    "off-huge-corner-count": ("surface.off",
+                              "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n"
+                              "4000000000 0 1 2\n", 4, "corners"),
+    "off-huge-vertex-count": ("surface.off", "OFF\n100000000 1 0\n0 0 0\n",
+                              4, "claims 100000000 vertices"),
+    "ply-huge-list": ("surface.ply",
+                      PLY_HEADER.replace("uchar", "int") + "0 0 0\n1 0 0\n0 1 0\n2000000 0 1 2\n",
+                      4, "claims 2000000 values"),
+    "ply-truncated-data": ("surface.ply",
+                           PLY_HEADER + "0 0 0\n1 0 0\n0 1 0\n3 0 1",
+                           4, "ends early"),
+    "binary-ply-negative-list": (
+        "surface.ply",
+        PLY_HEADER.replace("ascii", "binary_big_endian")
+        .replace("uchar", "int").encode() +
+        struct.pack(">9f", 0, 0, 0, 1, 0, 0, 0, 1, 0) +
+        struct.pack(">4i", -3, 0, 1, 2), 4, "claims -3 values"),
     "index-out-of-range-ply": ("surface.ply",
                                PLY_HEADER + "0 0 0\n1 0 0\n0 1 0\n3 0 1 9\n",
                                4, "out of range"),

@@ -1,0 +1,84 @@
+// Fuzz target for one exact reader: the input is written to a file named
+// with the reader's extension (FUZZ_EXTENSION), then read as the command
+// line reads it. Refusals (CliError) are expected; anything else, a crash,
+// a sanitizer report or another exception, is a finding.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+#include "cli_error.h"
+#include "exact_reader.h"
+#include "input_file.h"
+#include "mesh_format.h"
+#include "vertex_welding.h"
+
+namespace
+{
+    void remove_scratch_file();
+
+    // One file per process, removed when it ends.
+    const std::string& scratch_path()
+    {
+        static const std::string path = []
+        {
+            std::atexit(remove_scratch_file);
+            return "/tmp/tessaplan-fuzz-" + std::to_string(::getpid()) +
+                   FUZZ_EXTENSION;
+        }();
+        return path;
+    }
+
+    void remove_scratch_file()
+    {
+        ::unlink(scratch_path().c_str());
+    }
+
+    bool indices_in_range(const tessaplan::PolygonSoup& soup)
+    {
+        for (const auto& polygon : soup.polygons)
+        {
+            for (const auto corner : polygon)
+            {
+                if (corner >= soup.points.size())
+                {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size)
+{
+    const auto& path = scratch_path();
+    {
+        std::ofstream file{path, std::ios::binary | std::ios::trunc};
+        file.write(reinterpret_cast<const char*>(data),
+                   static_cast<std::streamsize>(size));
+    }
+    try
+    {
+        const auto file_size = tessaplan::check_input_file(path);
+        const auto format = tessaplan::detect_format(path, file_size);
+        if (format == tessaplan::MeshFormat::other)
+        {
+            return 0;
+        }
+        auto soup = tessaplan::read_exact(path, format, file_size);
+        if (indices_in_range(soup))
+        {
+            tessaplan::weld_vertices(soup);
+        }
+    }
+    catch (const tessaplan::CliError&)
+    {
+    }
+    return 0;
+}

@@ -1,0 +1,192 @@
+#include "exact_reader.h"
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
+#include <CGAL/IO/OBJ.h>
+#include <CGAL/IO/OFF.h>
+#include <CGAL/IO/PLY.h>
+#include <CGAL/IO/STL.h>
+
+#include "cli_error.h"
+#include "count_checks.h"
+
+namespace tessaplan
+{
+    namespace
+    {
+        using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
+
+        // The largest polygon taken: CGAL's OFF reader sizes a polygon by
+        // the count at the start of its line before it reads the corners.
+        constexpr std::size_t max_corners = std::size_t{1} << 20;
+
+        // A polygon whose size is checked before it is allocated.
+        class BoundedPolygon : public std::vector<std::uint64_t>
+        {
+        public:
+            void resize(std::size_t size)
+            {
+                if (size > max_corners)
+                {
+                    throw CliError{ExitCode::invalid_input,
+                                   "a face claims " + std::to_string(size) +
+                                       " corners, more than " +
+                                       std::to_string(max_corners)};
+                }
+                std::vector<std::uint64_t>::resize(size);
+            }
+        };
+
+        std::ifstream open(const std::string& path)
+        {
+            std::ifstream file{path, std::ios::binary};
+            if (!file)
+            {
+                throw CliError{ExitCode::cannot_open_input,
+                               "cannot open '" + path + "'"};
+            }
+            return file;
+        }
+
+        // Takes what CGAL's readers print, with verbose on, to standard
+        // output and error while the object lives: their only account of
+        // why a file was rejected.
+        class ReaderMessages
+        {
+        public:
+            ReaderMessages()
+                : out_(std::cout.rdbuf(notes_.rdbuf())),
+                  error_(std::cerr.rdbuf(errors_.rdbuf()))
+            {
+            }
+            ReaderMessages(const ReaderMessages&) = delete;
+            ReaderMessages& operator=(const ReaderMessages&) = delete;
+            ~ReaderMessages()
+            {
+                std::cout.rdbuf(out_);
+                std::cerr.rdbuf(error_);
+            }
+
+            // The last line of the errors, without CGAL's "error: ".
+            std::string last_error() const
+            {
+                std::istringstream lines{errors_.str()};
+                std::string line;
+                std::string last;
+                while (std::getline(lines, line))
+                {
+                    if (line.find_first_not_of(" \t\r") != std::string::npos)
+                    {
+                        last = line;
+                    }
+                }
+                const std::string prefix = "error: ";
+                if (last.compare(0, prefix.size(), prefix) == 0)
+                {
+                    last.erase(0, prefix.size());
+                }
+                return last;
+            }
+
+        private:
+            std::ostringstream notes_;
+            std::ostringstream errors_;
+            std::streambuf* out_;
+            std::streambuf* error_;
+        };
+
+        bool read_with_cgal(std::istream& file, MeshFormat format,
+                            std::vector<Kernel::Point_3>& points,
+                            std::vector<BoundedPolygon>& polygons)
+        {
+            const auto verbose = CGAL::parameters::verbose(true);
+            switch (format)
+            {
+                case MeshFormat::obj:
+                    return CGAL::IO::read_OBJ(file, points, polygons, verbose);
+                case MeshFormat::off:
+                    return CGAL::IO::read_OFF(file, points, polygons, verbose);
+                case MeshFormat::ply:
+                    return CGAL::IO::read_PLY(file, points, polygons, verbose);
+                case MeshFormat::stl:
+                    return CGAL::IO::read_STL(file, points, polygons, verbose);
+                case MeshFormat::other:
+                    break;
+            }
+            return false;
+        }
+
+        void check_counts(const std::string& path, MeshFormat format,
+                          std::uint64_t size)
+        {
+            auto file = open(path);
+            if (format == MeshFormat::off)
+            {
+                check_off_counts(file, size, path);
+            }
+            else if (format == MeshFormat::ply)
+            {
+                check_ply_counts(file, size, path);
+            }
+            else if (format == MeshFormat::stl)
+            {
+                check_stl_counts(file, size, path);
+            }
+        }
+
+        PolygonSoup to_soup(const std::vector<Kernel::Point_3>& points,
+                            std::vector<BoundedPolygon>& polygons)
+        {
+            PolygonSoup soup;
+            soup.points.reserve(points.size());
+            for (const auto& point : points)
+            {
+                soup.points.emplace_back(
+                    std::array<double, 3>{point.x(), point.y(), point.z()});
+            }
+            soup.polygons.reserve(polygons.size());
+            for (auto& polygon : polygons)
+            {
+                soup.polygons.emplace_back(std::move(polygon));
+            }
+            return soup;
+        }
+    }  // namespace
+
+    PolygonSoup read_exact(const std::string& path, MeshFormat format,
+                           std::uint64_t size)
+    {
+        check_counts(path, format, size);
+        auto file = open(path);
+        std::vector<Kernel::Point_3> points;
+        std::vector<BoundedPolygon> polygons;
+        bool read = false;
+        std::string reason;
+        try
+        {
+            const ReaderMessages messages;
+            read = read_with_cgal(file, format, points, polygons);
+            reason = messages.last_error();
+        }
+        catch (const std::exception& error)
+        {
+            // A polygon too large, or a count the reader could not
+            // allocate for.
+            throw CliError{ExitCode::invalid_input,
+                           "cannot read '" + path + "': " + error.what()};
+        }
+        if (!read)
+        {
+            throw CliError{ExitCode::invalid_input,
+                           "cannot read '" + path + "': not a valid " +
+                               format_name(format) + " file" +
+                               (reason.empty() ? "" : " (" + reason + ")")};
+        }
+        return to_soup(points, polygons);
+    }
+}  // namespace tessaplan

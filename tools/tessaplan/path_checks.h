@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace tessaplan
+{
+    /// Checks that neither output is the input and that they are not each
+    /// other: the same file when both exist (whatever the spelling of their
+    /// paths, links included), the same resolved path otherwise. `svg` may
+    /// be empty. Throws CliError (usage) naming the clash.
+    void check_distinct_files(const std::string& input,
+                              const std::string& output,
+                              const std::string& svg);
+
+    /// Checks that `path`, if it exists, is a regular file (after links):
+    /// a device, a FIFO or a folder is never replaced. Throws CliError
+    /// (cannot_write_output) otherwise.
+    void check_replaceable(const std::string& path);
+}  // namespace tessaplan

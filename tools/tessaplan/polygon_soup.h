@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <velmora/geometry/point.h>
+
+namespace tessaplan
+{
+    /// One face of a file: the numbers of its corners' vertices, from 0.
+    using Polygon = std::vector<std::uint64_t>;
+
+    /// A mesh as a file stores it: vertices in the file's order and count,
+    /// faces in the file's order, each with its corners as given.
+    struct PolygonSoup
+    {
+        std::vector<nodara::Point<3>> points;
+        std::vector<Polygon> polygons;
+    };
+}  // namespace tessaplan
