@@ -1,5 +1,6 @@
 #include "flatten_command.h"
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <tessaplan/piece_packing.h>
 #include <tessaplan/surface.h>
 #include <velmora/basic/velmora_exception.h>
+#include <velmora/mesh/duplicate_triangles.h>
 
 #include "attribute/attribute_lookup.h"
 #include "cli_error.h"
@@ -51,6 +53,20 @@ namespace tessaplan
             {
                 warnings.push_back(std::to_string(mesh.nb_points_and_lines) +
                                    " points and line segments were left out");
+            }
+            const auto duplicates =
+                nodara::find_duplicate_triangles(*mesh.surface);
+            if (!duplicates.empty())
+            {
+                const auto reversed = std::count_if(
+                    duplicates.begin(), duplicates.end(),
+                    [](const nodara::DuplicateTriangle& duplicate)
+                    { return duplicate.reversed; });
+                warnings.push_back(
+                    std::to_string(duplicates.size()) +
+                    " triangles repeat the vertices of an earlier one (" +
+                    std::to_string(reversed) +
+                    " of them reversed): duplicates degrade the flattening");
             }
             return warnings;
         }

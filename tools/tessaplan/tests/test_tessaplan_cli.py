@@ -441,3 +441,19 @@ def test_existing_output_is_replaced_whole(tmp_path, tessaplan):
     flatten(tessaplan, source, "-o", output)
     assert "old content" not in output.read_text()
     assert sorted(os.listdir(tmp_path)) == ["flat.obj", "surface.obj"]
+
+
+def test_repeated_triangles_are_counted_in_a_warning(tmp_path, tessaplan):
+    # A curved grid with one triangle repeated as given and one reversed.
+    points, faces = mesh_files.wavy_grid(6, 5)
+    faces = list(faces) + [faces[3], list(reversed(faces[7]))]
+    source = write(tmp_path, "obj", points, faces)
+    result = tessaplan("flatten", source, "-o", tmp_path / "out.obj")
+    assert result.returncode == 0, result.stderr
+    assert ("warning: 2 triangles repeat the vertices of an earlier one "
+            "(1 of them reversed)") in result.stderr
+    # Without repeats there is no such warning.
+    clean = write(tmp_path, "obj", *mesh_files.wavy_grid(6, 5), name="clean")
+    result = tessaplan("flatten", clean, "-o", tmp_path / "clean-flat.obj")
+    assert result.returncode == 0, result.stderr
+    assert "triangles repeat" not in result.stderr
