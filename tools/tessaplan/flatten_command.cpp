@@ -134,7 +134,8 @@ namespace tessaplan
                 {
                     message +=
                         " (the surface is closed: it cannot be flattened "
-                        "without cuts)";
+                        "without cuts; 'tessaplan atlas' cuts it into "
+                        "charts)";
                 }
                 throw CliError{ExitCode::flattening_failed, message};
             }

@@ -1,10 +1,12 @@
-// tessaplan: flattens triangulated surfaces from mesh files.
+// tessaplan: flattens triangulated surfaces from mesh files, in one map
+// or as an atlas of charts.
 
 #include <iostream>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "atlas_command.h"
 #include "cli_error.h"
 #include "flatten_command.h"
 #include "options.h"
@@ -31,6 +33,10 @@ int main(int argc, char** argv)
         {
             std::cout << tessaplan::help_text();
             return static_cast<int>(ExitCode::success);
+        }
+        if (options.command == tessaplan::Command::atlas)
+        {
+            return tessaplan::run_atlas(options, std::cout);
         }
         return tessaplan::run_flatten(options, std::cout);
     }

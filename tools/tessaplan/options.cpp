@@ -1,6 +1,8 @@
 #include "options.h"
 
+#include <cmath>
 #include <filesystem>
+#include <stdexcept>
 
 #include "cli_error.h"
 
@@ -24,13 +26,13 @@ namespace tessaplan
             {
                 if (argument.size() == name.size() + 1)
                 {
-                    throw usage_error("option " + name + " needs a file name");
+                    throw usage_error("option " + name + " needs a value");
                 }
                 return argument.substr(name.size() + 1);
             }
             if (index + 1 >= arguments.size() || arguments[index + 1].empty())
             {
-                throw usage_error("option " + name + " needs a file name");
+                throw usage_error("option " + name + " needs a value");
             }
             return arguments[++index];
         }
@@ -38,6 +40,64 @@ namespace tessaplan
         bool is_option(const std::string& argument, const std::string& name)
         {
             return argument == name || argument.rfind(name + "=", 0) == 0;
+        }
+
+        // A number that must fill its whole text.
+        double number_value(const std::string& text, const std::string& name)
+        {
+            std::size_t used = 0;
+            double value = 0;
+            try
+            {
+                value = std::stod(text, &used);
+            }
+            catch (const std::exception&)
+            {
+                used = 0;
+            }
+            if (used == 0 || used != text.size() || !std::isfinite(value))
+            {
+                throw usage_error("option " + name + " needs a number, got '" +
+                                  text + "'");
+            }
+            return value;
+        }
+
+        // --max-distortion X, --padding P or --resolution R of the atlas
+        // command, each checked against its range.
+        void read_atlas_option(const std::vector<std::string>& arguments,
+                               std::size_t& index, Options& options)
+        {
+            const auto& argument = arguments[index];
+            const auto name = argument.substr(0, argument.find('='));
+            if (options.command != Command::atlas)
+            {
+                throw usage_error("option " + name +
+                                  " belongs to the atlas command");
+            }
+            const auto value =
+                number_value(option_value(arguments, index, name), name);
+            if (name == "--max-distortion" && value >= 1.0)
+            {
+                options.max_distortion = value;
+            }
+            else if (name == "--padding" && value >= 0.0 && value <= 1e6)
+            {
+                options.padding = value;
+            }
+            else if (name == "--resolution" && value >= 16 &&
+                     value <= (1 << 24) && value == std::floor(value))
+            {
+                options.resolution = static_cast<unsigned>(value);
+            }
+            else
+            {
+                throw usage_error(
+                    "option " + name +
+                    " is out of range (--max-distortion at least 1, "
+                    "--padding from 0, --resolution a whole number from 16 "
+                    "to 16777216)");
+            }
         }
     }  // namespace
 
@@ -60,10 +120,14 @@ namespace tessaplan
                 return options;
             }
         }
-        if (arguments.front() != "flatten")
+        if (arguments.front() == "atlas")
+        {
+            options.command = Command::atlas;
+        }
+        else if (arguments.front() != "flatten")
         {
             throw usage_error("unknown command '" + arguments.front() +
-                              "'; the command is 'flatten'");
+                              "'; the commands are 'flatten' and 'atlas'");
         }
         bool only_files = false;
         for (std::size_t i = 1; i < arguments.size(); ++i)
@@ -102,21 +166,28 @@ namespace tessaplan
             {
                 options.svg = option_value(arguments, i, "--svg");
             }
-            else if (argument == "--flat")
+            else if (argument == "--flat" || argument == "--normalize" ||
+                     argument == "--pack")
             {
-                options.flat = true;
+                if (options.command != Command::flatten)
+                {
+                    throw usage_error("option " + argument +
+                                      " belongs to the flatten command");
+                }
+                options.flat = options.flat || argument == "--flat";
+                options.normalize =
+                    options.normalize || argument == "--normalize";
+                options.pack = options.pack || argument == "--pack";
             }
-            else if (argument == "--normalize")
+            else if (is_option(argument, "--max-distortion") ||
+                     is_option(argument, "--padding") ||
+                     is_option(argument, "--resolution"))
             {
-                options.normalize = true;
+                read_atlas_option(arguments, i, options);
             }
             else if (argument == "--json")
             {
                 options.json = true;
-            }
-            else if (argument == "--pack")
-            {
-                options.pack = true;
             }
             else if (argument == "--weld")
             {
@@ -133,7 +204,8 @@ namespace tessaplan
         }
         if (options.output.empty())
         {
-            options.output = default_output_path(options.input);
+            options.output =
+                default_output_path(options.input, options.command);
         }
         if (!options.svg.empty() &&
             std::filesystem::path{options.svg}.lexically_normal() ==
@@ -144,10 +216,11 @@ namespace tessaplan
         return options;
     }
 
-    std::string default_output_path(const std::string& input)
+    std::string default_output_path(const std::string& input, Command command)
     {
         const std::filesystem::path path{input};
-        auto name = path.stem().string() + "-flat.obj";
+        auto name = path.stem().string() +
+                    (command == Command::atlas ? "-atlas.obj" : "-flat.obj");
         return (path.parent_path() / name).string();
     }
 

@@ -62,7 +62,8 @@ namespace tessaplan
                 "overlaps" +
                 (collapsed > 0
                      ? " (" + std::to_string(collapsed) + " collapsed)"
-                     : ""));
+                     : "") +
+                "; 'tessaplan atlas' cuts it into charts");
         }
         if (!packed && summary.pieces.size() > 1)
         {

@@ -106,7 +106,7 @@ def test_empty_output_names_are_usage_errors(tmp_path, tessaplan, source,
                                              option):
     arguments = [option, ""] if option == "-o" else [option]
     assert_refused(tessaplan("flatten", source, *arguments), 2,
-                   "needs a file name")
+                   "needs a value")
     assert os.listdir(tmp_path) == ["surface.obj"]
 
 
