@@ -162,19 +162,22 @@ namespace
                 ? NAN
                 : p95[static_cast<std::size_t>(0.95 * (p95.size() - 1))];
         index_t edges = 0;
+        index_t border = 0;
         const auto adjacencies = nodara::compute_manifold_adjacencies(surface);
         for (index_t t = 0; t < surface.nb_polygons(); ++t)
         {
             for (const auto q : adjacencies[t])
             {
                 edges += q == nodara::NO_ID || q > t;
+                border += q == nodara::NO_ID;
             }
         }
         std::printf(
-            "%-26s %8u | %6zu charts, %6u seam edges (%4.1f%%), efficiency "
+            "%-26s %8u (%5u border) | %6zu charts, %6u seam edges (%4.1f%%), "
+            "efficiency "
             "%4.1f%%, chart conformal p95 %.3f (worst %.3f), flips %u, "
             "overlaps %zu, %6.2f s\n",
-            name.c_str(), surface.nb_polygons(), atlas.charts.size(),
+            name.c_str(), surface.nb_polygons(), border, atlas.charts.size(),
             atlas.nb_seam_edges, 100.0 * atlas.nb_seam_edges / edges,
             100.0 * atlas.efficiency, typical, worst,
             check.nb_flipped_triangles, check.nb_overlapping_pairs, seconds);
