@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <tessaplan/atlas.h>
+#include <tessaplan/seam_cut.h>
 #include <velmora/basic/velmora_exception.h>
 
 #include "surface_factory.h"
@@ -141,5 +142,40 @@ namespace nodara
                      VelmoraException);
         corners[0][1][0] = std::nan("");
         EXPECT_THROW(check_atlas(*surface, corners), VelmoraException);
+    }
+
+    TEST(CutAlongSeams, SplitsOnlyWhereImagesDiffer)
+    {
+        const auto surface = flat_grid(3, true);
+        auto corners = identity_map(*surface);
+        const auto whole = cut_along_seams(*surface, corners);
+        EXPECT_EQ(whole.surface->nb_vertices(), surface->nb_vertices());
+        EXPECT_EQ(whole.surface->nb_polygons(), surface->nb_polygons());
+
+        // A triangle of the middle cell moved away: a chart of its own, with
+        // three new corners and its edges on the border on both sides.
+        constexpr index_t moved = 8;
+        for (auto& corner : corners[moved])
+        {
+            corner = Point<2>{{corner[0] + 10.0, corner[1]}};
+        }
+        const auto cut = cut_along_seams(*surface, corners);
+        ASSERT_EQ(cut.surface->nb_vertices(), surface->nb_vertices() + 3);
+        ASSERT_EQ(cut.images.size(), cut.source.size());
+        for (index_t t = 0; t < surface->nb_polygons(); ++t)
+        {
+            for (local_index_t k = 0; k < 3; ++k)
+            {
+                const auto c = cut.surface->polygon_vertex({t, k});
+                EXPECT_EQ(cut.source[c], surface->polygon_vertex({t, k}));
+                EXPECT_EQ(cut.images[c][0], corners[t][k][0]);
+                EXPECT_EQ(cut.images[c][1], corners[t][k][1]);
+                EXPECT_EQ(cut.surface->is_edge_on_border({t, k}),
+                          t == moved || surface->is_edge_on_border({t, k}) ||
+                              surface->polygon_adjacent({t, k}) == moved);
+            }
+        }
+        corners.pop_back();
+        EXPECT_THROW(cut_along_seams(*surface, corners), VelmoraException);
     }
 }  // namespace nodara

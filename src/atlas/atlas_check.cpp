@@ -1,15 +1,13 @@
 #include <tessaplan/atlas.h>
 
 #include <algorithm>
-#include <tuple>
 
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 #include <CGAL/box_intersection_d.h>
-#include <absl/container/flat_hash_map.h>
 
+#include <tessaplan/seam_cut.h>
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/polygon_orientation.h>
-#include <velmora/mesh/triangulated_surface_builder.h>
 
 namespace nodara
 {
@@ -47,43 +45,13 @@ namespace nodara
             }
         }
 
-        // The surface whose vertices are the distinct (vertex, image) pairs
-        // of the map: its pieces are the charts.
-        std::unique_ptr<TriangulatedSurface<3>> chart_surface(
-            const TriangulatedSurface<3>& surface,
-            absl::Span<const std::array<Point<2>, 3>> corners)
-        {
-            auto charts = TriangulatedSurface<3>::create();
-            TriangulatedSurfaceBuilder<3> builder{*charts};
-            absl::flat_hash_map<std::tuple<index_t, double, double>, index_t>
-                ids;
-            builder.reserve_triangles(surface.nb_polygons());
-            for (index_t t = 0; t < surface.nb_polygons(); ++t)
-            {
-                std::array<index_t, 3> split{};
-                for (local_index_t k = 0; k < 3; ++k)
-                {
-                    const auto v = surface.polygon_vertex({t, k});
-                    const auto key =
-                        std::make_tuple(v, corners[t][k][0], corners[t][k][1]);
-                    const auto found = ids.find(key);
-                    split[k] = found != ids.end()
-                                   ? found->second
-                                   : ids[key] =
-                                         builder.create_point(surface.point(v));
-                }
-                builder.create_triangle(split);
-            }
-            return charts;
-        }
-
         // Per triangle, whether it is flipped; degenerate ones are counted.
         std::vector<bool> find_flipped(
             const TriangulatedSurface<3>& surface,
             absl::Span<const std::array<Point<2>, 3>> corners,
             AtlasCheck& check)
         {
-            const auto charts = chart_surface(surface, corners);
+            const auto charts = cut_along_seams(surface, corners).surface;
             const auto adjacencies = compute_manifold_adjacencies(*charts);
             const auto pieces = compute_polygon_components(adjacencies);
             const auto orientation =
