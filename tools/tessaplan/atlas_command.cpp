@@ -4,15 +4,15 @@
 #include <iostream>
 #include <memory>
 
-#include <absl/container/flat_hash_map.h>
 #include <nlohmann/json.hpp>
 
 #include <tessaplan/atlas.h>
 #include <tessaplan/distortion.h>
+#include <tessaplan/seam_cut.h>
 #include <tessaplan/surface.h>
 #include <velmora/basic/velmora_exception.h>
-#include <velmora/mesh/triangulated_surface_builder.h>
 
+#include "atlas_obj_writer.h"
 #include "attribute/attribute_lookup.h"
 #include "attribute/variable_attribute.h"
 #include "cli_error.h"
@@ -34,97 +34,22 @@ namespace tessaplan
             return std::chrono::duration<double>(Clock::now() - start).count();
         }
 
-        // The surface cut along the seams: one vertex per distinct (vertex,
-        // image) corner, at the vertex's position, its image in the vertex
-        // attribute "uv"; triangles as in the input. Per cut vertex, the
-        // input vertex it comes from.
-        struct CutSurface
+        // The cut surface with its images in the vertex attribute "uv", the
+        // form the distortion measures and the layout read.
+        nodara::SeamCut cut_with_uv(const nodara::TriangulatedSurface<3>& input,
+                                    const nodara::CornerMap& corners)
         {
-            std::unique_ptr<nodara::TriangulatedSurface<3>> surface;
-            std::vector<nodara::index_t> source;
-        };
-
-        CutSurface cut_along_seams(const nodara::TriangulatedSurface<3>& input,
-                                   const nodara::CornerMap& corners)
-        {
-            CutSurface cut{nodara::TriangulatedSurface<3>::create(), {}};
-            nodara::TriangulatedSurfaceBuilder<3> builder{*cut.surface};
-            absl::flat_hash_map<std::tuple<nodara::index_t, double, double>,
-                                nodara::index_t>
-                ids;
-            std::vector<nodara::Point<2>> images;
-            for (nodara::index_t t = 0; t < input.nb_polygons(); ++t)
-            {
-                std::array<nodara::index_t, 3> split{};
-                for (nodara::local_index_t k = 0; k < 3; ++k)
-                {
-                    const auto v = input.polygon_vertex({t, k});
-                    const auto& image = corners[t][k];
-                    const auto key = std::make_tuple(v, image[0], image[1]);
-                    auto found = ids.find(key);
-                    if (found == ids.end())
-                    {
-                        found =
-                            ids.emplace(key,
-                                        builder.create_point(input.point(v)))
-                                .first;
-                        cut.source.push_back(v);
-                        images.push_back(image);
-                    }
-                    split[k] = found->second;
-                }
-                builder.create_triangle(split);
-            }
-            builder.compute_polygon_adjacencies();
+            auto cut = nodara::cut_along_seams(input, corners);
             const auto uv =
                 nodara::find_or_create_attribute<nodara::VariableAttribute,
                                                  nodara::Point<2>>(
                     cut.surface->vertex_attribute_manager(), uv_attribute,
                     nodara::Point<2>{}, nodara::AttributeFlags{});
-            for (nodara::index_t v = 0; v < images.size(); ++v)
+            for (nodara::index_t v = 0; v < cut.images.size(); ++v)
             {
-                uv->set_value(v, images[v]);
+                uv->set_value(v, cut.images[v]);
             }
             return cut;
-        }
-
-        // OBJ text: the input's vertices, one "vt" per cut vertex, and
-        // "f v/vt v/vt v/vt" per triangle (1-based).
-        void write_atlas_obj(const nodara::TriangulatedSurface<3>& input,
-                             const CutSurface& cut, OutputFile& file)
-        {
-            std::string text =
-                "# tessaplan atlas: 3D vertices, one texture "
-                "coordinate per chart corner\n";
-            char line[160];
-            for (nodara::index_t v = 0; v < input.nb_vertices(); ++v)
-            {
-                const auto& p = input.point(v);
-                std::snprintf(line, sizeof line, "v %.17g %.17g %.17g\n", p[0],
-                              p[1], p[2]);
-                text += line;
-            }
-            const auto uv = nodara::find_attribute<nodara::Point<2>>(
-                cut.surface->vertex_attribute_manager(), uv_attribute);
-            for (nodara::index_t v = 0; v < cut.surface->nb_vertices(); ++v)
-            {
-                const auto& p = uv->value(v);
-                std::snprintf(line, sizeof line, "vt %.17g %.17g\n", p[0],
-                              p[1]);
-                text += line;
-            }
-            for (nodara::index_t t = 0; t < cut.surface->nb_polygons(); ++t)
-            {
-                text += 'f';
-                for (const auto c : cut.surface->polygon_vertices(t))
-                {
-                    std::snprintf(line, sizeof line, " %u/%u",
-                                  cut.source[c] + 1, c + 1);
-                    text += line;
-                }
-                text += '\n';
-            }
-            file.write(text);
         }
 
         struct AtlasReport
@@ -135,6 +60,7 @@ namespace tessaplan
             double read_seconds{0};
             double atlas_seconds{0};
             double write_seconds{0};
+            std::size_t nb_split_faces{0};
         };
 
         nlohmann::json number_or_null(double value)
@@ -168,6 +94,7 @@ namespace tessaplan
                     {"flipped_triangles", report.check.nb_flipped_triangles},
                     {"overlapping_pairs", report.check.nb_overlapping_pairs},
                     {"degenerate_triangles", a.nb_degenerate_triangles},
+                    {"faces_split_at_seams", report.nb_split_faces},
                     {"seconds",
                      {{"read", report.read_seconds},
                       {"atlas", report.atlas_seconds},
@@ -190,6 +117,7 @@ namespace tessaplan
                 << "overlapping pairs     " << report.check.nb_overlapping_pairs
                 << '\n'
                 << "zero-area triangles   " << a.nb_degenerate_triangles << '\n'
+                << "faces split at seams  " << report.nb_split_faces << '\n'
                 << "seconds               read " << report.read_seconds
                 << ", atlas " << report.atlas_seconds << ", write "
                 << report.write_seconds << '\n'
@@ -216,11 +144,13 @@ namespace tessaplan
             }
         }
 
-        void write_outputs(const Options& options,
-                           const nodara::TriangulatedSurface<3>& surface,
-                           const CutSurface& cut,
-                           const nodara::TriangleDistortions& distortions,
-                           const nodara::DistortionSummary& summary)
+        // Writes the OBJ and, when asked, the SVG; returns the number of
+        // faces written as their triangles.
+        std::size_t write_outputs(
+            const Options& options, const MeshReadResult& mesh,
+            const nodara::Atlas& atlas, const nodara::SeamCut& cut,
+            const nodara::TriangleDistortions& distortions,
+            const nodara::DistortionSummary& summary)
         {
             OutputFile obj_file{options.output};
             std::unique_ptr<OutputFile> svg_file;
@@ -228,19 +158,22 @@ namespace tessaplan
             {
                 svg_file = std::make_unique<OutputFile>(options.svg);
             }
-            write_atlas_obj(surface, cut, obj_file);
+            const auto nb_split = write_atlas_obj(*mesh.surface, mesh.faces,
+                                                  atlas.chart, cut, obj_file);
             if (svg_file)
             {
                 const auto layout = nodara::convert_surface3d_into_2d(
                     *cut.surface, uv_attribute);
                 write_distortion_svg(*layout, distortions, summary,
-                                     printable(options.input), *svg_file);
+                                     printable(options.input), *svg_file,
+                                     SvgBorders::outlined);
             }
             obj_file.commit();
             if (svg_file)
             {
                 svg_file->commit();
             }
+            return nb_split;
         }
     }  // namespace
 
@@ -265,11 +198,12 @@ namespace tessaplan
         }
 
         start = Clock::now();
-        const auto cut = cut_along_seams(surface, report.atlas.corners);
+        const auto cut = cut_with_uv(surface, report.atlas.corners);
         const auto distortions =
             nodara::compute_triangle_distortions(*cut.surface, uv_attribute);
         report.distortion = nodara::summarize_distortions(distortions);
-        write_outputs(options, surface, cut, distortions, report.distortion);
+        report.nb_split_faces = write_outputs(options, mesh, report.atlas, cut,
+                                              distortions, report.distortion);
         report.write_seconds = seconds_since(start);
         print_report(options, report, out);
         return static_cast<int>(ExitCode::success);

@@ -28,6 +28,7 @@ namespace tessaplan
         constexpr index_t ring_limit = 500;
         const std::string flipped_colour = "#e4002b";
         const std::string degenerate_colour = "#9e9e9e";
+        const std::string border_colour = "#1a1a1a";
         constexpr std::size_t chunk_size = 1 << 16;
 
         void append_fixed(std::string& text, double value, int precision)
@@ -244,6 +245,38 @@ namespace tessaplan
             text += 'Z';
         }
 
+        // Every edge of one triangle only, as one path.
+        void append_borders(SvgText& svg,
+                            const nodara::TriangulatedSurface<2>& layout,
+                            const Viewport& viewport)
+        {
+            auto& text = svg.text();
+            text += "<path fill=\"none\" stroke=\"" + border_colour +
+                    "\" stroke-width=\"0.9\" stroke-linecap=\"round\" d=\"";
+            for (index_t t = 0; t < layout.nb_polygons(); ++t)
+            {
+                for (nodara::local_index_t e = 0; e < 3; ++e)
+                {
+                    if (!layout.is_edge_on_border({t, e}))
+                    {
+                        continue;
+                    }
+                    for (const auto k :
+                         {e, static_cast<nodara::local_index_t>((e + 1) % 3)})
+                    {
+                        const auto& point =
+                            layout.point(layout.polygon_vertex({t, k}));
+                        text += k == e ? 'M' : 'L';
+                        append_fixed(text, viewport.x(point), 2);
+                        text += ' ';
+                        append_fixed(text, viewport.y(point), 2);
+                    }
+                    svg.pass_on();
+                }
+            }
+            text += "\"/>\n";
+        }
+
         void append_legend(std::string& text,
                            const nodara::TriangleDistortions& distortions,
                            const nodara::DistortionSummary& summary,
@@ -330,7 +363,8 @@ namespace tessaplan
     void write_distortion_svg(const nodara::TriangulatedSurface<2>& layout,
                               const nodara::TriangleDistortions& distortions,
                               const nodara::DistortionSummary& summary,
-                              const std::string& title, OutputFile& file)
+                              const std::string& title, OutputFile& file,
+                              SvgBorders borders)
     {
         const Viewport viewport{layout};
         const auto ticks = scale_ticks(distortions.conformal);
@@ -403,6 +437,11 @@ namespace tessaplan
                 svg.pass_on();
             }
             text += "\"/>\n";
+        }
+
+        if (borders == SvgBorders::outlined)
+        {
+            append_borders(svg, layout, viewport);
         }
 
         if (summary.nb_flipped_triangles > 0)

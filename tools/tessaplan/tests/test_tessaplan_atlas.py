@@ -63,3 +63,114 @@ def test_atlas_options_belong_to_the_atlas(tmp_path, tessaplan):
     result = tessaplan("flatten", EXAMPLE, "-o", tmp_path / "f.obj",
                        "--padding", "3")
     assert result.returncode == 2
+
+
+def quad_cube(n=3):
+    """A closed cube of n x n quads per side, counter-clockwise from
+    outside, without repeated vertices."""
+    index, points, faces = {}, [], []
+
+    def vertex(p):
+        key = tuple(int(c) for c in p)
+        if key not in index:
+            index[key] = len(points)
+            points.append([c / n for c in key])
+        return index[key]
+
+    for axis in range(3):
+        u, v = (axis + 1) % 3, (axis + 2) % 3
+        for side in (0, n):
+            for i in range(n):
+                for j in range(n):
+                    corners = []
+                    for di, dj in ((0, 0), (1, 0), (1, 1), (0, 1)):
+                        p = [0, 0, 0]
+                        p[axis], p[u], p[v] = side, i + di, j + dj
+                        corners.append(vertex(p))
+                    faces.append(corners if side else corners[::-1])
+    return np.array(points, dtype=float), faces
+
+
+def test_atlas_obj_keeps_the_quads_of_a_closed_cube(tmp_path, tessaplan):
+    from mesh_files import write_obj
+    points, faces = quad_cube()
+    source = tmp_path / "cube.obj"
+    write_obj(source, points, faces)
+    output = tmp_path / "atlas.obj"
+    result = tessaplan("atlas", source, "-o", output, "--json")
+    assert result.returncode == 0, result.stderr
+    report = json.loads(result.stdout)
+    assert report["faces_split_at_seams"] == 0
+    assert report["flipped_triangles"] == 0
+    _, texture, written = read_obj(output)
+    assert [[v for v, _ in face] for face in written] == faces
+    # Each quad is flat and square: its four texture corners make a square
+    # of the same size as every other's (one scale for all charts).
+    sides = []
+    for face in written:
+        uv = np.array([texture[t] for _, t in face])
+        edges = np.roll(uv, -1, axis=0) - uv
+        lengths = np.linalg.norm(edges, axis=1)
+        assert np.allclose(lengths, lengths[0], rtol=1e-6)
+        sides.append(lengths[0])
+    assert np.allclose(sides, sides[0], rtol=1e-6)
+
+
+def test_faces_across_a_seam_are_written_as_triangles(tmp_path, tessaplan):
+    from mesh_files import write_obj
+    # A ring of 8 non-planar quads around a cylinder, with caps of 8-gons:
+    # closed, so some faces have to be cut somewhere.
+    ring = 8
+    angles = np.arange(ring) * 2 * np.pi / ring
+    bottom = np.column_stack([np.cos(angles), np.sin(angles), np.zeros(ring)])
+    top = bottom + [0.0, 0.0, 3.0]
+    top[::2, 2] += 0.4  # twists the quads
+    points = np.vstack([bottom, top])
+    faces = [[i, (i + 1) % ring, ring + (i + 1) % ring, ring + i]
+             for i in range(ring)]
+    faces.append(list(range(ring))[::-1])
+    faces.append([ring + i for i in range(ring)])
+    # Apart, one polygon fanned around a saddle point whose corner angles
+    # there add up to far more than a full turn: no map without fold holds
+    # all of its triangles, so it must be split.
+    around = np.linspace(0.0, 2 * np.pi, 24, endpoint=False)
+    rim = np.column_stack([np.cos(around), np.sin(around),
+                           1.5 * np.sin(3 * around)])
+    saddle = np.vstack([[0.0, 0.0, 0.0], rim]) + [5.0, 0.0, 0.0]
+    fan = [2 * ring + k for k in range(25)]
+    edges = saddle[2:] - saddle[0], saddle[1:-1] - saddle[0]
+    cosines = np.einsum("ij,ij->i", *edges) / (
+        np.linalg.norm(edges[0], axis=1) * np.linalg.norm(edges[1], axis=1))
+    assert np.arccos(cosines).sum() > 2.5 * np.pi
+    faces.append(fan)
+    points = np.vstack([points, saddle])
+    source = tmp_path / "drum.obj"
+    write_obj(source, points, faces)
+    output = tmp_path / "atlas.obj"
+    result = tessaplan("atlas", source, "-o", output, "--json",
+                       "--svg", tmp_path / "atlas.svg")
+    assert result.returncode == 0, result.stderr
+    report = json.loads(result.stdout)
+    assert report["overlapping_pairs"] == 0
+    _, _, written = read_obj(output)
+    # Faces keep their order; a split one becomes its fan's triangles.
+    expected = []
+    for face in faces:
+        expected.append([face])
+        expected[-1].append([[face[0], face[k], face[k + 1]]
+                             for k in range(1, len(face) - 1)])
+    vertices = [[v for v, _ in face] for face in written]
+    position, nb_split = 0, 0
+    for whole, fan in expected:
+        if vertices[position] == whole:
+            position += 1
+        else:
+            assert vertices[position:position + len(fan)] == fan
+            position += len(fan)
+            nb_split += 1
+    assert position == len(vertices)
+    assert nb_split == report["faces_split_at_seams"]
+    assert nb_split >= 1 and vertices[-1] != fan
+    # The picture outlines the charts.
+    svg = (tmp_path / "atlas.svg").read_text()
+    assert 'stroke="#1a1a1a"' in svg
