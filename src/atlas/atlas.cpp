@@ -272,8 +272,13 @@ namespace nodara
             for (int step = 0; step < 40; ++step)
             {
                 const auto scale = (low + high) / 2;
-                auto corners =
-                    pack_rectangles(texel_sizes(sizes, scale, padding), side);
+                const auto texels = texel_sizes(sizes, scale, padding);
+                auto corners = pack_rectangles(texels, side);
+                if (corners.empty())
+                {
+                    corners =
+                        pack_rectangles(texels, side, PackingRule::best_fit);
+                }
                 if (corners.empty())
                 {
                     high = scale;
