@@ -15,6 +15,7 @@
 #include "chart_growth.h"
 #include "chart_merging.h"
 #include "packing/rectangle_packing.h"
+#include "profile_packing.h"
 
 namespace nodara
 {
@@ -228,8 +229,19 @@ namespace nodara
         struct Packing
         {
             double texels_per_unit{0};
-            std::vector<std::array<int, 2>> corners;
+            std::vector<ProfilePlacement> placements;
         };
+
+        std::vector<ProfilePlacement> box_placements(
+            const std::vector<std::array<int, 2>>& corners)
+        {
+            std::vector<ProfilePlacement> placements;
+            for (const auto& corner : corners)
+            {
+                placements.push_back({0, corner[0], corner[1]});
+            }
+            return placements;
+        }
 
         std::vector<std::array<int, 2>> texel_sizes(
             const std::vector<std::array<double, 2>>& sizes, double scale,
@@ -249,19 +261,19 @@ namespace nodara
         // each grown by the padding, fit the square less one padding, by
         // bisection; the packer is not monotonic, so the best fit seen is
         // kept.
-        Packing pack_charts(const std::vector<std::array<double, 2>>& sizes,
-                            const AtlasOptions& options)
+        Packing pack_boxes(const std::vector<std::array<double, 2>>& sizes,
+                           const AtlasOptions& options)
         {
             const auto padding = static_cast<int>(std::ceil(options.padding));
             const auto side = static_cast<int>(options.resolution) - padding;
-            Packing best;
-            best.corners =
+            auto corners =
                 pack_rectangles(texel_sizes(sizes, 0.0, padding), side);
-            if (best.corners.empty())
+            if (corners.empty())
             {
                 fail("The resolution is too small for the padding of " +
                      std::to_string(sizes.size()) + " charts");
             }
+            Packing best{0.0, box_placements(corners)};
             double longest = 0;
             for (const auto& size : sizes)
             {
@@ -273,7 +285,7 @@ namespace nodara
             {
                 const auto scale = (low + high) / 2;
                 const auto texels = texel_sizes(sizes, scale, padding);
-                auto corners = pack_rectangles(texels, side);
+                corners = pack_rectangles(texels, side);
                 if (corners.empty())
                 {
                     corners =
@@ -285,7 +297,7 @@ namespace nodara
                     continue;
                 }
                 low = scale;
-                best = {scale, std::move(corners)};
+                best = {scale, box_placements(corners)};
             }
             return best;
         }
@@ -297,13 +309,58 @@ namespace nodara
             return std::abs(e1[0] * e2[1] - e1[1] * e2[0]) / 2;
         }
 
+        // Charts dropped onto a skyline by their outlines nest into each
+        // other's dents, where their boxes could not: the largest scale at
+        // which they fit so, by bisection above the boxes' scale, when it
+        // beats that.
+        Packing pack_charts(const std::vector<Chart>& charts,
+                            const std::vector<std::array<double, 2>>& sizes,
+                            const AtlasOptions& options)
+        {
+            auto best = pack_boxes(sizes, options);
+            double area = 0;
+            std::vector<const ChartCorners*> corners;
+            for (const auto& chart : charts)
+            {
+                corners.push_back(&chart.map.corners);
+                for (const auto& triangle : chart.map.corners)
+                {
+                    area += image_area(triangle);
+                }
+            }
+            const double resolution = options.resolution;
+            const auto side = static_cast<int>(options.resolution);
+            const auto padding = static_cast<int>(std::ceil(options.padding));
+            double low = best.texels_per_unit;
+            double high = area > 0 ? resolution / std::sqrt(area) : low;
+            for (int step = 0; step < 12 && high > low; ++step)
+            {
+                const auto scale = (low + high) / 2;
+                auto placements = drop_charts(corners, scale, padding, side,
+                                              DropRule::least_waste);
+                if (placements.empty())
+                {
+                    placements = drop_charts(corners, scale, padding, side,
+                                             DropRule::lowest);
+                }
+                if (placements.empty())
+                {
+                    high = scale;
+                    continue;
+                }
+                low = scale;
+                best = {scale, std::move(placements)};
+            }
+            return best;
+        }
+
         Atlas assemble(const TriangulatedSurface<3>& surface,
                        const SurfaceFacts& facts, std::vector<Chart>& charts,
                        const std::vector<std::array<double, 2>>& sizes,
                        const AtlasOptions& options)
         {
-            const auto packing = pack_charts(sizes, options);
-            const double padding = std::ceil(options.padding);
+            const auto packing = pack_charts(charts, sizes, options);
+            const auto padding = static_cast<int>(std::ceil(options.padding));
             const double resolution = options.resolution;
             Atlas atlas;
             atlas.texels_per_unit = packing.texels_per_unit;
@@ -312,21 +369,20 @@ namespace nodara
             for (index_t c = 0; c < charts.size(); ++c)
             {
                 const auto& chart = charts[c];
-                const auto& at = packing.corners[c];
+                const auto& at = packing.placements[c];
+                const auto texels =
+                    chart_texels(chart.map.corners, at.quarter_turns,
+                                 packing.texels_per_unit, padding);
                 for (std::size_t i = 0; i < chart.triangles.size(); ++i)
                 {
                     const auto t = chart.triangles[i];
                     atlas.chart[t] = c;
                     for (local_index_t k = 0; k < 3; ++k)
                     {
-                        const auto& p = chart.map.corners[i][k];
+                        const auto& p = texels[i][k];
                         atlas.corners[t][k] =
-                            Point<2>{{(at[0] + padding +
-                                       p[0] * packing.texels_per_unit) /
-                                          resolution,
-                                      (at[1] + padding +
-                                       p[1] * packing.texels_per_unit) /
-                                          resolution}};
+                            Point<2>{{(p[0] + at.x) / resolution,
+                                      (p[1] + at.y) / resolution}};
                     }
                     atlas.efficiency += image_area(atlas.corners[t]);
                 }

@@ -1,0 +1,269 @@
+#include "profile_packing.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <numeric>
+
+namespace nodara
+{
+    namespace
+    {
+        // Texel coordinates are rounded outwards by this much, so that a
+        // rounding error in the clipping never leaves a touched texel out.
+        constexpr double slack = 1e-7;
+        constexpr int no_row = INT_MAX;
+
+        Point<2> turned(const Point<2>& p, int quarter_turns)
+        {
+            switch (quarter_turns & 3)
+            {
+                case 0:
+                    return p;
+                case 1:
+                    return Point<2>{{-p[1], p[0]}};
+                case 2:
+                    return Point<2>{{-p[0], -p[1]}};
+                default:
+                    return Point<2>{{p[1], -p[0]}};
+            }
+        }
+
+        // The rows of the texel grid that a chart's footprint covers, per
+        // column: [bottom, top], or bottom == no_row for none.
+        struct Profile
+        {
+            std::vector<int> bottom;
+            std::vector<int> top;
+            int height{0};  // above the highest row
+
+            int width() const { return static_cast<int>(bottom.size()); }
+        };
+
+        // The extent in y of a triangle within the strip lo <= x <= hi.
+        bool strip_extent(const std::array<Point<2>, 3>& triangle, double lo,
+                          double hi, double& low_y, double& high_y)
+        {
+            low_y = HUGE_VAL;
+            high_y = -HUGE_VAL;
+            const auto take = [&](double y)
+            {
+                low_y = std::min(low_y, y);
+                high_y = std::max(high_y, y);
+            };
+            for (int k = 0; k < 3; ++k)
+            {
+                const auto& a = triangle[k];
+                const auto& b = triangle[(k + 1) % 3];
+                if (a[0] >= lo && a[0] <= hi)
+                {
+                    take(a[1]);
+                }
+                for (const double x : {lo, hi})
+                {
+                    if ((a[0] - x) * (b[0] - x) < 0)
+                    {
+                        take(a[1] + (b[1] - a[1]) * (x - a[0]) / (b[0] - a[0]));
+                    }
+                }
+            }
+            return low_y <= high_y;
+        }
+
+        // The rows each column of texels touches, without padding.
+        void touched_rows(const ChartCorners& texels, std::vector<int>& low,
+                          std::vector<int>& high)
+        {
+            const int last = static_cast<int>(low.size()) - 1;
+            for (const auto& triangle : texels)
+            {
+                double from = HUGE_VAL;
+                double to = -HUGE_VAL;
+                for (const auto& p : triangle)
+                {
+                    from = std::min(from, p[0]);
+                    to = std::max(to, p[0]);
+                }
+                const int first = std::max(0, int(std::floor(from - slack)));
+                const int end = std::min(last, int(std::floor(to + slack)));
+                for (int c = first; c <= end; ++c)
+                {
+                    double low_y = 0;
+                    double high_y = 0;
+                    if (strip_extent(triangle, c - slack, c + 1 + slack, low_y,
+                                     high_y))
+                    {
+                        low[c] =
+                            std::min(low[c], int(std::floor(low_y - slack)));
+                        high[c] =
+                            std::max(high[c], int(std::floor(high_y + slack)));
+                    }
+                }
+            }
+        }
+
+        Profile profile_of(const ChartCorners& texels, int padding)
+        {
+            double right = 0;
+            for (const auto& triangle : texels)
+            {
+                for (const auto& p : triangle)
+                {
+                    right = std::max(right, p[0]);
+                }
+            }
+            const int raw_width = int(std::floor(right + slack)) + 1;
+            std::vector<int> low(raw_width, no_row);
+            std::vector<int> high(raw_width, -1);
+            touched_rows(texels, low, high);
+            Profile profile;
+            const int width = raw_width + padding;
+            profile.bottom.assign(width, no_row);
+            profile.top.assign(width, -1);
+            for (int c = 0; c < raw_width; ++c)
+            {
+                if (low[c] == no_row)
+                {
+                    continue;
+                }
+                // Grown up and to the right only: two charts whose grown
+                // footprints are apart have triangles whose texels are more
+                // than `padding` apart across or along.
+                for (int d = c; d <= c + padding; ++d)
+                {
+                    profile.bottom[d] =
+                        std::min(profile.bottom[d], std::max(0, low[c]));
+                    profile.top[d] =
+                        std::max(profile.top[d], high[c] + padding);
+                }
+            }
+            profile.height =
+                *std::max_element(profile.top.begin(), profile.top.end()) + 1;
+            return profile;
+        }
+
+        struct Drop
+        {
+            ProfilePlacement placement;
+            long score{LONG_MAX};
+        };
+
+        // The best resting place of a profile on the skyline, by `rule`.
+        void drop_profile(const Profile& profile, int quarter_turns,
+                          const std::vector<int>& skyline, DropRule rule,
+                          Drop& best)
+        {
+            const int side = static_cast<int>(skyline.size());
+            for (int x = 0; x + profile.width() <= side; ++x)
+            {
+                int y = 0;
+                for (int c = 0; c < profile.width(); ++c)
+                {
+                    if (profile.bottom[c] != no_row)
+                    {
+                        y = std::max(y, skyline[x + c] - profile.bottom[c]);
+                    }
+                }
+                const int rest = y + profile.height;
+                if (rest > side)
+                {
+                    continue;
+                }
+                long score = rest;
+                if (rule == DropRule::least_waste)
+                {
+                    score = static_cast<long>(rest) * profile.width();
+                    for (int c = 0; c < profile.width(); ++c)
+                    {
+                        if (profile.bottom[c] != no_row)
+                        {
+                            score += y + profile.bottom[c] - skyline[x + c];
+                        }
+                    }
+                }
+                if (score < best.score ||
+                    (score == best.score && y < best.placement.y))
+                {
+                    best = {{quarter_turns, x, y}, score};
+                }
+            }
+        }
+    }  // namespace
+
+    ChartCorners chart_texels(const ChartCorners& chart, int quarter_turns,
+                              double scale, int padding)
+    {
+        ChartCorners texels(chart.size());
+        std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
+        for (std::size_t t = 0; t < chart.size(); ++t)
+        {
+            for (int k = 0; k < 3; ++k)
+            {
+                const auto p = turned(chart[t][k], quarter_turns);
+                texels[t][k] = Point<2>{{p[0] * scale, p[1] * scale}};
+                low[0] = std::min(low[0], texels[t][k][0]);
+                low[1] = std::min(low[1], texels[t][k][1]);
+            }
+        }
+        for (auto& triangle : texels)
+        {
+            for (auto& p : triangle)
+            {
+                p = Point<2>{
+                    {p[0] - low[0] + padding, p[1] - low[1] + padding}};
+            }
+        }
+        return texels;
+    }
+
+    std::vector<ProfilePlacement> drop_charts(
+        const std::vector<const ChartCorners*>& charts, double scale,
+        int padding, int side, DropRule rule)
+    {
+        // Profiles of every chart in its four turns.
+        std::vector<std::array<Profile, 4>> profiles(charts.size());
+        for (std::size_t i = 0; i < charts.size(); ++i)
+        {
+            for (int k = 0; k < 4; ++k)
+            {
+                profiles[i][k] = profile_of(
+                    chart_texels(*charts[i], k, scale, padding), padding);
+            }
+        }
+        std::vector<std::size_t> order(charts.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        const auto box = [&](std::size_t i) {
+            return static_cast<long>(profiles[i][0].width()) *
+                   profiles[i][0].height;
+        };
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b)
+                         { return box(a) > box(b); });
+
+        std::vector<int> skyline(static_cast<std::size_t>(side), 0);
+        std::vector<ProfilePlacement> placements(charts.size());
+        for (const auto i : order)
+        {
+            Drop best;
+            for (int k = 0; k < 4; ++k)
+            {
+                drop_profile(profiles[i][k], k, skyline, rule, best);
+            }
+            if (best.score == LONG_MAX)
+            {
+                return {};
+            }
+            const auto& profile = profiles[i][best.placement.quarter_turns];
+            for (int c = 0; c < profile.width(); ++c)
+            {
+                if (profile.bottom[c] != no_row)
+                {
+                    skyline[best.placement.x + c] =
+                        best.placement.y + profile.top[c] + 1;
+                }
+            }
+            placements[i] = best.placement;
+        }
+        return placements;
+    }
+}  // namespace nodara

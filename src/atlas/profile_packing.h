@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include <velmora/geometry/point.h>
+
+namespace nodara
+{
+    /// The images of a chart's triangle corners.
+    using ChartCorners = std::vector<std::array<Point<2>, 3>>;
+
+    /// Where drop_charts puts a chart: chart_texels(chart, quarter_turns,
+    /// ...) moved by (x, y) texels.
+    struct ProfilePlacement
+    {
+        int quarter_turns{0};
+        int x{0};
+        int y{0};
+    };
+
+    /// How drop_charts picks a chart's place among those where it rests on
+    /// the skyline: the lowest top, or the fewest texels left empty below
+    /// it plus the texels its columns hold up to its top.
+    enum class DropRule
+    {
+        lowest,
+        least_waste
+    };
+
+    /// The corners of `chart` turned by `quarter_turns` quarter turns
+    /// counter-clockwise, scaled by `scale` and moved so that their box
+    /// starts at (padding, padding): the chart in a texel frame of its own.
+    ChartCorners chart_texels(const ChartCorners& chart, int quarter_turns,
+                              double scale, int padding);
+
+    /// Packs charts into a square of `side` texels at `scale` texels per
+    /// unit: largest first, each is dropped, in the quarter turn and column
+    /// that `rule` prefers, onto the skyline that the charts before it
+    /// leave. A chart's footprint is, per column of texels, the
+    /// rows its triangles touch, grown by `padding` texels in every
+    /// direction, so charts nest into the dents of those below them while
+    /// their triangles stay `padding` texels apart and from the sides.
+    /// Returns one placement per chart, or nothing when they do not fit.
+    /// Throws std::bad_alloc when memory runs out.
+    std::vector<ProfilePlacement> drop_charts(
+        const std::vector<const ChartCorners*>& charts, double scale,
+        int padding, int side, DropRule rule);
+}  // namespace nodara

@@ -1,0 +1,208 @@
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include <tessaplan/atlas.h>
+
+#include "atlas/profile_packing.h"
+#include "packing/rectangle_packing.h"
+#include "surface_factory.h"
+
+namespace nodara
+{
+    namespace
+    {
+        using Triangle = std::array<Point<2>, 3>;
+
+        // An L of three unit squares: (0, 0), (1, 0) and (0, 1).
+        ChartCorners l_shape()
+        {
+            ChartCorners chart;
+            for (const auto& cell :
+                 std::vector<std::array<double, 2>>{{0, 0}, {1, 0}, {0, 1}})
+            {
+                const Point<2> a{{cell[0], cell[1]}};
+                const Point<2> b{{cell[0] + 1, cell[1]}};
+                const Point<2> c{{cell[0] + 1, cell[1] + 1}};
+                const Point<2> d{{cell[0], cell[1] + 1}};
+                chart.push_back({a, b, c});
+                chart.push_back({a, c, d});
+            }
+            return chart;
+        }
+
+        // A fan of `n` triangles around the origin with random radii: a
+        // star-shaped chart with dents.
+        ChartCorners random_star(std::mt19937& random, int n, double size)
+        {
+            std::uniform_real_distribution<double> radius{0.2 * size, size};
+            const double step = 2 * std::acos(-1.0) / n;
+            std::vector<Point<2>> rim;
+            for (int k = 0; k < n; ++k)
+            {
+                const double r = radius(random);
+                rim.push_back(
+                    Point<2>{{r * std::cos(k * step), r * std::sin(k * step)}});
+            }
+            ChartCorners chart;
+            for (int k = 0; k < n; ++k)
+            {
+                chart.push_back({Point<2>{}, rim[k], rim[(k + 1) % n]});
+            }
+            return chart;
+        }
+
+        // The packed charts in texels, one list of triangles per chart.
+        std::vector<ChartCorners> placed(
+            const std::vector<ChartCorners>& charts,
+            const std::vector<ProfilePlacement>& placements, double scale,
+            int padding)
+        {
+            std::vector<ChartCorners> result;
+            for (std::size_t i = 0; i < charts.size(); ++i)
+            {
+                auto texels = chart_texels(
+                    charts[i], placements[i].quarter_turns, scale, padding);
+                for (auto& triangle : texels)
+                {
+                    for (auto& p : triangle)
+                    {
+                        p = Point<2>{
+                            {p[0] + placements[i].x, p[1] + placements[i].y}};
+                    }
+                }
+                result.push_back(std::move(texels));
+            }
+            return result;
+        }
+
+        double point_segment_distance(const Point<2>& p, const Point<2>& a,
+                                      const Point<2>& b)
+        {
+            const double dx = b[0] - a[0];
+            const double dy = b[1] - a[1];
+            const double length = dx * dx + dy * dy;
+            double t = length > 0
+                           ? ((p[0] - a[0]) * dx + (p[1] - a[1]) * dy) / length
+                           : 0.0;
+            t = std::clamp(t, 0.0, 1.0);
+            return std::hypot(p[0] - a[0] - t * dx, p[1] - a[1] - t * dy);
+        }
+
+        // The distance between two triangles that do not overlap: the
+        // closest corner of one to an edge of the other.
+        double distance(const Triangle& s, const Triangle& t)
+        {
+            double nearest = HUGE_VAL;
+            for (int k = 0; k < 3; ++k)
+            {
+                for (int e = 0; e < 3; ++e)
+                {
+                    nearest = std::min(
+                        {nearest,
+                         point_segment_distance(s[k], t[e], t[(e + 1) % 3]),
+                         point_segment_distance(t[k], s[e], s[(e + 1) % 3])});
+                }
+            }
+            return nearest;
+        }
+
+        // The packed charts as pieces of one surface with their texel
+        // images as the corner map, for the exact check.
+        AtlasCheck check_packing(const std::vector<ChartCorners>& texels)
+        {
+            testing::Points points;
+            testing::Triangles triangles;
+            CornerMap corners;
+            for (const auto& chart : texels)
+            {
+                for (const auto& triangle : chart)
+                {
+                    std::array<index_t, 3> ids{};
+                    for (int k = 0; k < 3; ++k)
+                    {
+                        ids[k] = static_cast<index_t>(points.size());
+                        points.push_back({triangle[k][0], triangle[k][1], 0.0});
+                    }
+                    triangles.push_back(ids);
+                    corners.push_back(triangle);
+                }
+            }
+            return check_atlas(*testing::make_surface(points, triangles),
+                               corners);
+        }
+    }  // namespace
+
+    TEST(DropCharts, NestsChartsWhoseBoxesDoNotFit)
+    {
+        const auto l = l_shape();
+        const ChartCorners square(l.begin(), l.begin() + 2);
+        const std::vector<ChartCorners> charts{l, square};
+        const double scale = 10;
+        // At 10 texels per unit the boxes (their border rows and columns
+        // included) are 21 and 11 texels wide: they do not fit a square of
+        // 25 texels, but the unit square fits in the dent of the L.
+        EXPECT_TRUE(pack_rectangles({{21, 21}, {11, 11}}, 25).empty());
+        const auto placements = drop_charts({&charts[0], &charts[1]}, scale, 0,
+                                            25, DropRule::lowest);
+        ASSERT_EQ(placements.size(), 2u);
+        const auto texels = placed(charts, placements, scale, 0);
+        EXPECT_TRUE(check_packing(texels).valid());
+        // Too small a square is refused, not overfilled.
+        EXPECT_TRUE(drop_charts({&charts[0], &charts[1]}, scale, 0, 21,
+                                DropRule::lowest)
+                        .empty());
+    }
+
+    TEST(DropCharts, KeepsThePaddingBetweenChartsAndFromTheSides)
+    {
+        std::mt19937 random{7};
+        std::vector<ChartCorners> charts;
+        for (int i = 0; i < 40; ++i)
+        {
+            charts.push_back(random_star(random, 5 + i % 9, 1.0 + i % 4));
+        }
+        std::vector<const ChartCorners*> pointers;
+        for (const auto& chart : charts)
+        {
+            pointers.push_back(&chart);
+        }
+        const int side = 256;
+        for (const auto rule : {DropRule::lowest, DropRule::least_waste})
+        {
+            for (const int padding : {0, 1, 3})
+            {
+                SCOPED_TRACE(padding);
+                const double scale = 3.7;
+                const auto placements =
+                    drop_charts(pointers, scale, padding, side, rule);
+                ASSERT_EQ(placements.size(), charts.size());
+                const auto texels = placed(charts, placements, scale, padding);
+                EXPECT_TRUE(check_packing(texels).valid());
+                double nearest = HUGE_VAL;
+                for (std::size_t a = 0; a < texels.size(); ++a)
+                {
+                    for (const auto& triangle : texels[a])
+                    {
+                        for (const auto& p : triangle)
+                        {
+                            EXPECT_GE(std::min(p[0], p[1]), padding);
+                            EXPECT_LE(std::max(p[0], p[1]), side - padding);
+                        }
+                        for (std::size_t b = a + 1; b < texels.size(); ++b)
+                        {
+                            for (const auto& other : texels[b])
+                            {
+                                nearest = std::min(nearest,
+                                                   distance(triangle, other));
+                            }
+                        }
+                    }
+                }
+                EXPECT_GE(nearest, padding);
+            }
+        }
+    }
+}  // namespace nodara
