@@ -14,6 +14,7 @@
 #include "chart_flattening.h"
 #include "chart_growth.h"
 #include "chart_merging.h"
+#include "chart_smoothing.h"
 #include "packing/rectangle_packing.h"
 #include "profile_packing.h"
 
@@ -413,6 +414,7 @@ namespace nodara
         const ChartBounds bounds{options.max_distortion, 2.0};
         auto charts = cut_charts(surface, facts, bounds);
         merge_charts(surface, facts.adjacencies, bounds, charts);
+        smooth_chart_borders(surface, facts.adjacencies, bounds, charts);
         std::vector<std::array<double, 2>> sizes;
         for (auto& chart : charts)
         {

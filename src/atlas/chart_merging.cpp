@@ -5,7 +5,8 @@
 #include <utility>
 
 #include <absl/container/flat_hash_map.h>
-#include <absl/container/flat_hash_set.h>
+
+#include "chart_topology.h"
 
 namespace nodara
 {
@@ -18,28 +19,6 @@ namespace nodara
         constexpr std::size_t union_factor = 16;
         // Neighbours tried per chart, by shared seam length.
         constexpr std::size_t tries = 3;
-
-        // Whether triangles joined through edges form a disc: V - E + F = 1
-        // (the union of two charts across their seam is connected).
-        bool is_disc(const TriangulatedSurface<3>& surface,
-                     const std::vector<index_t>& triangles)
-        {
-            absl::flat_hash_set<index_t> vertices;
-            absl::flat_hash_set<std::pair<index_t, index_t>> edges;
-            for (const auto t : triangles)
-            {
-                const auto& corners = surface.polygon_vertices(t);
-                for (local_index_t k = 0; k < 3; ++k)
-                {
-                    vertices.insert(corners[k]);
-                    edges.insert(std::minmax(corners[k], corners[(k + 1) % 3]));
-                }
-            }
-            return static_cast<long>(vertices.size()) -
-                       static_cast<long>(edges.size()) +
-                       static_cast<long>(triangles.size()) ==
-                   1;
-        }
 
         // The neighbouring charts of `chart` by seam edges shared, most
         // first.
@@ -110,7 +89,7 @@ namespace nodara
                 }
                 joined.insert(joined.end(), charts[c].triangles.begin(),
                               charts[c].triangles.end());
-                if (!is_disc(surface, joined))
+                if (!is_disc(surface, adjacencies, joined))
                 {
                     continue;
                 }

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <vector>
+
+#include <velmora/mesh/manifold_adjacency.h>
+
+#include "chart_flattening.h"
+
+namespace nodara
+{
+    /// Straightens the seams between charts: a triangle with two edges on
+    /// one neighbouring chart and at most one on its own moves over, which
+    /// takes one seam edge off. The moves between two charts are made
+    /// together and kept only when both charts stay discs and their maps
+    /// pass the checks again. A few passes, as each straightens the next
+    /// row. Throws std::bad_alloc when memory runs out.
+    void smooth_chart_borders(const TriangulatedSurface<3>& surface,
+                              const PolygonAdjacencies& adjacencies,
+                              const ChartBounds& bounds,
+                              std::vector<Chart>& charts);
+}  // namespace nodara

@@ -1,0 +1,119 @@
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "atlas/chart_smoothing.h"
+#include "atlas/chart_topology.h"
+#include "surface_factory.h"
+
+namespace nodara
+{
+    namespace
+    {
+        constexpr index_t n = 8;
+
+        // Edges between triangles of different charts.
+        index_t seam_edges(const PolygonAdjacencies& adjacencies,
+                           const std::vector<Chart>& charts)
+        {
+            std::vector<index_t> chart_of(adjacencies.size(), NO_ID);
+            for (index_t c = 0; c < charts.size(); ++c)
+            {
+                for (const auto t : charts[c].triangles)
+                {
+                    chart_of[t] = c;
+                }
+            }
+            index_t seams = 0;
+            for (index_t t = 0; t < adjacencies.size(); ++t)
+            {
+                for (const auto q : adjacencies[t])
+                {
+                    seams += q != NO_ID && q > t && chart_of[q] != chart_of[t];
+                }
+            }
+            return seams;
+        }
+    }  // namespace
+
+    TEST(SmoothChartBorders, TakesTheTeethOffASeam)
+    {
+        testing::Points points;
+        testing::Triangles triangles;
+        testing::add_patch(points, triangles, n, 0.0);
+        const auto surface = testing::make_surface(points, triangles);
+        const auto adjacencies = compute_manifold_adjacencies(*surface);
+
+        // The left half of the cells, and as teeth the upper-left triangle
+        // of every other cell just right of it: each tooth holds on by one
+        // edge and has two on the right half.
+        std::vector<index_t> left;
+        std::vector<index_t> right;
+        for (index_t j = 0; j < n; ++j)
+        {
+            for (index_t i = 0; i < n; ++i)
+            {
+                const index_t lower = 2 * (j * n + i);
+                const bool tooth = i == n / 2 && j % 2 == 0;
+                (i < n / 2 ? left : right).push_back(lower);
+                (i < n / 2 || tooth ? left : right).push_back(lower + 1);
+            }
+        }
+        const ChartBounds bounds;
+        std::vector<Chart> charts;
+        for (auto* chart : {&left, &right})
+        {
+            ASSERT_TRUE(is_disc(*surface, adjacencies, *chart));
+            auto map = flatten_chart(*surface, *chart, bounds);
+            ASSERT_TRUE(map.valid);
+            charts.push_back({*chart, std::move(map), false});
+        }
+        EXPECT_EQ(seam_edges(adjacencies, charts), n + n / 2);
+
+        smooth_chart_borders(*surface, adjacencies, bounds, charts);
+
+        // A straight seam, both charts still discs with maps that pass,
+        // every triangle in one chart.
+        EXPECT_EQ(seam_edges(adjacencies, charts), n);
+        std::vector<index_t> all;
+        for (const auto& chart : charts)
+        {
+            EXPECT_TRUE(is_disc(*surface, adjacencies, chart.triangles));
+            EXPECT_TRUE(chart.map.valid);
+            EXPECT_EQ(chart.map.corners.size(), chart.triangles.size());
+            all.insert(all.end(), chart.triangles.begin(),
+                       chart.triangles.end());
+        }
+        std::sort(all.begin(), all.end());
+        ASSERT_EQ(all.size(), surface->nb_polygons());
+        for (index_t t = 0; t < all.size(); ++t)
+        {
+            EXPECT_EQ(all[t], t);
+        }
+    }
+
+    TEST(ChartTopology, TellsDiscsFromAnnuliAndSeparatePieces)
+    {
+        testing::Points points;
+        testing::Triangles triangles;
+        testing::add_patch(points, triangles, 3, 0.0);
+        const auto surface = testing::make_surface(points, triangles);
+        const auto adjacencies = compute_manifold_adjacencies(*surface);
+        std::vector<index_t> ring;
+        for (index_t t = 0; t < surface->nb_polygons(); ++t)
+        {
+            if (t / 2 != 4)  // all but the middle cell
+            {
+                ring.push_back(t);
+            }
+        }
+        EXPECT_FALSE(is_disc(*surface, adjacencies, ring));
+        ring.push_back(8);
+        ring.push_back(9);
+        EXPECT_TRUE(is_disc(*surface, adjacencies, ring));
+        // Two cells that meet only at a corner: V - E + F = 1 with two
+        // pieces, yet not a disc.
+        EXPECT_FALSE(is_disc(*surface, adjacencies, {0, 1, 8, 9}));
+        EXPECT_FALSE(is_disc(*surface, adjacencies, {}));
+    }
+}  // namespace nodara
