@@ -107,6 +107,98 @@ namespace
         return make_surface(points, triangles);
     }
 
+    // A plate of n x m cells, `layers` cells thick, with three square
+    // holes through it: a closed surface of genus 3 (a pretzel), its top
+    // and bottom gently waved.
+    std::unique_ptr<nodara::TriangulatedSurface<3>> pretzel(index_t n,
+                                                            index_t m,
+                                                            index_t layers)
+    {
+        const auto hole = [&](index_t i, index_t j)
+        {
+            const index_t side = m / 2;
+            const index_t low = (m - side) / 2;
+            for (index_t k = 0; k < 3; ++k)
+            {
+                const index_t left = (2 * k + 1) * n / 6 - side / 2;
+                if (i >= left && i < left + side && j >= low && j < low + side)
+                {
+                    return true;
+                }
+            }
+            return false;
+        };
+        const auto present = [&](long i, long j)
+        {
+            return i >= 0 && j >= 0 && i < long(n) && j < long(m) &&
+                   !hole(index_t(i), index_t(j));
+        };
+        Points points;
+        Triangles triangles;
+        std::map<std::array<index_t, 3>, index_t> ids;
+        const double cell = 1.0 / m;
+        const auto id = [&](index_t i, index_t j, index_t level)
+        {
+            const auto found = ids.find({i, j, level});
+            if (found != ids.end())
+            {
+                return found->second;
+            }
+            const double x = i * cell;
+            const double y = j * cell;
+            const double wave = 0.05 * std::sin(7 * x) * std::cos(5 * y);
+            const double z = (level * cell) + (level == 0        ? -wave
+                                               : level == layers ? wave
+                                                                 : 0);
+            points.push_back({x, y, z});
+            return ids[{i, j, level}] = index_t(points.size() - 1);
+        };
+        const auto quad = [&](index_t a, index_t b, index_t c, index_t d)
+        {
+            triangles.push_back({a, b, c});
+            triangles.push_back({a, c, d});
+        };
+        for (index_t j = 0; j < m; ++j)
+        {
+            for (index_t i = 0; i < n; ++i)
+            {
+                if (!present(i, j))
+                {
+                    continue;
+                }
+                quad(id(i, j, layers), id(i + 1, j, layers),
+                     id(i + 1, j + 1, layers), id(i, j + 1, layers));
+                quad(id(i, j, 0), id(i, j + 1, 0), id(i + 1, j + 1, 0),
+                     id(i + 1, j, 0));
+                // Walls where the neighbour is missing, facing it.
+                for (index_t l = 0; l < layers; ++l)
+                {
+                    if (!present(long(i), long(j) - 1))
+                    {
+                        quad(id(i, j, l), id(i + 1, j, l), id(i + 1, j, l + 1),
+                             id(i, j, l + 1));
+                    }
+                    if (!present(long(i) + 1, long(j)))
+                    {
+                        quad(id(i + 1, j, l), id(i + 1, j + 1, l),
+                             id(i + 1, j + 1, l + 1), id(i + 1, j, l + 1));
+                    }
+                    if (!present(long(i), long(j) + 1))
+                    {
+                        quad(id(i + 1, j + 1, l), id(i, j + 1, l),
+                             id(i, j + 1, l + 1), id(i + 1, j + 1, l + 1));
+                    }
+                    if (!present(long(i) - 1, long(j)))
+                    {
+                        quad(id(i, j + 1, l), id(i, j, l), id(i, j, l + 1),
+                             id(i, j + 1, l + 1));
+                    }
+                }
+            }
+        }
+        return make_surface(points, triangles);
+    }
+
     std::unique_ptr<nodara::TriangulatedSurface<3>> read_off(
         const std::string& path)
     {
@@ -215,6 +307,7 @@ int main(int argc, char** argv)
                                    0.7 * std::sin(b)};
                            }),
                options);
+        report("genus 3", *pretzel(200, 60, 4), options);
         return 0;
     }
     for (const auto& file : files)
