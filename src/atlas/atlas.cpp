@@ -334,7 +334,7 @@ namespace nodara
             const auto padding = static_cast<int>(std::ceil(options.padding));
             double low = best.texels_per_unit;
             double high = area > 0 ? resolution / std::sqrt(area) : low;
-            for (int step = 0; step < 12 && high > low; ++step)
+            for (int step = 0; step < 8 && high > low; ++step)
             {
                 const auto scale = (low + high) / 2;
                 auto placements = drop_charts(corners, scale, padding, side,
