@@ -82,6 +82,10 @@ namespace nodara
 
     void LSCM::solve()
     {
+        // The assembly runs in parallel too: one thread for all of it when
+        // no core is spare.
+        const SolverThreads threads;
+        statistics_.single_threaded = threads.single_threaded();
         auto start = std::chrono::steady_clock::now();
         pin_vertices();
         statistics_.pin_seconds = seconds_since(start);
@@ -96,8 +100,6 @@ namespace nodara
 
     void LSCM::solve_system()
     {
-        const SolverThreads threads;
-        statistics_.single_threaded = threads.single_threaded();
         Eigen::LeastSquaresConjugateGradient<Eigen::SparseMatrix<double>>
             solver;
         solver.setMaxIterations(100 * surface.nb_vertices());

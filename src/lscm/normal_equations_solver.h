@@ -4,6 +4,39 @@
 
 namespace nodara
 {
+    /// The fill-reducing ordering of the sparse Cholesky factorisation.
+    enum class FillOrdering
+    {
+        /// Chosen by the size of the system (see normal_equations_solver.cpp).
+        automatic,
+        /// Approximate minimum degree.
+        amd,
+        /// METIS's nested dissection of the matrix graph.
+        metis,
+        /// CHOLMOD's nested dissection: METIS separators, constrained
+        /// minimum degree on the parts.
+        nested_dissection
+    };
+
+    /// What one solve_normal_equations call did, for benchmarks.
+    struct NormalEquationsFigures
+    {
+        /// The ordering used (never automatic).
+        FillOrdering ordering{FillOrdering::amd};
+        /// Building W^H W and W^H c from F and b.
+        double assembly_seconds{0};
+        /// Ordering and symbolic analysis.
+        double ordering_seconds{0};
+        /// Numerical factorisation.
+        double factor_seconds{0};
+        /// Forward and back substitution.
+        double substitution_seconds{0};
+        /// Entries of the factor, and the flop count of a real simplicial
+        /// factorisation of its pattern (CHOLMOD's measure).
+        double factor_nonzeros{0};
+        double factor_flops{0};
+    };
+
     /// Solves min |F x - b| through a sparse Cholesky factorisation of the
     /// normal equations. F must be the real form of a complex matrix W: every
     /// 2 x 2 block of rows (2i, 2i + 1) and columns (2j, 2j + 1) reads
@@ -15,7 +48,10 @@ namespace nodara
     /// when the factorisation meets a pivot that is not positive or when the
     /// solution is not finite. A matrix that is singular only up to rounding
     /// may still be factored: the caller makes sure the system is well posed.
-    /// Throws std::bad_alloc when memory runs out.
+    /// Fills `figures` when given. Throws std::bad_alloc when memory runs
+    /// out.
     bool solve_normal_equations(const Eigen::SparseMatrix<double>& F,
-                                const Eigen::VectorXd& b, Eigen::VectorXd& x);
+                                const Eigen::VectorXd& b, Eigen::VectorXd& x,
+                                FillOrdering ordering = FillOrdering::automatic,
+                                NormalEquationsFigures* figures = nullptr);
 }  // namespace nodara
