@@ -1,7 +1,8 @@
 // Times the direct solve of the LSCM normal equations with each fill-reducing
 // ordering on generated surfaces: ordering and symbolic analysis, numerical
 // factorisation, nonzeros and flops of the factor, the child's peak memory
-// (surface, system and factor together) and the energy reached. Each
+// (surface, system and factor together), the cores used (CPU time over
+// wall time of the solve) and the energy reached. Each
 // measurement runs in its own child process under a time limit.
 //
 //   ordering_bench [--timeout SECONDS] [--sizes N,N,...] [--kinds wavy,cap]
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <sstream>
 #include <string>
@@ -162,12 +164,15 @@ namespace
         const auto& b = inspector.pinned_values();
         Eigen::VectorXd x = inspector.free_values();
         nodara::NormalEquationsFigures figures;
+        const auto cpu_start = std::clock();
         const auto start = std::chrono::steady_clock::now();
         const bool solved =
             nodara::solve_normal_equations(F, b, x, ordering, &figures);
         const double seconds = std::chrono::duration<double>(
                                    std::chrono::steady_clock::now() - start)
                                    .count();
+        const double cpu_seconds =
+            static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         const double energy = (F * x - b).squaredNorm();
@@ -175,7 +180,7 @@ namespace
         std::snprintf(
             text, sizeof text,
             "%9.0f %-7s | %6.3f %7.3f %7.3f %6.3f | %7.3f | %6.0f | %8.2f "
-            "%9.1f | %.17g%s",
+            "%9.1f %8.2f | %4.2f | %.17g%s",
             static_cast<double>(surface->nb_polygons()),
             figures.ordering == FillOrdering::amd     ? "amd"
             : figures.ordering == FillOrdering::metis ? "metis"
@@ -183,7 +188,8 @@ namespace
             figures.assembly_seconds, figures.ordering_seconds,
             figures.factor_seconds, figures.substitution_seconds, seconds,
             usage.ru_maxrss / 1024.0, figures.factor_nonzeros / 1e6,
-            figures.factor_flops / 1e9, energy, solved ? "" : " FAILED");
+            figures.factor_flops / 1e9, figures.factor_stored_entries / 1e6,
+            cpu_seconds / seconds, energy, solved ? "" : " FAILED");
         return text;
     }
 }  // namespace
@@ -191,9 +197,11 @@ namespace
 int main(int argc, char** argv)
 {
     const auto options = parse(argc, argv);
-    std::printf("%-14s %9s %-7s | %6s %7s %7s %6s | %7s | %6s | %8s %9s | %s\n",
-                "surface", "triangles", "order", "build", "order", "factor",
-                "subst", "total", "MB", "lnz (M)", "flops (G)", "energy");
+    std::printf(
+        "%-14s %9s %-7s | %6s %7s %7s %6s | %7s | %6s | %8s %9s %8s | %4s | "
+        "%s\n",
+        "surface", "triangles", "order", "build", "order", "factor", "subst",
+        "total", "MB", "lnz (M)", "flops (G)", "xsize (M)", "cpu", "energy");
     for (const auto size : options.sizes)
     {
         for (const auto& kind_name : options.kinds)

@@ -12,6 +12,7 @@
 #include "attribute/attribute_lookup.h"
 #include "lscm_limits.h"
 #include "normal_equations_solver.h"
+#include "parallel_triplets.h"
 #include "piece_orientation.h"
 #include "solver_threads.h"
 
@@ -104,11 +105,6 @@ namespace nodara
             solver;
         solver.setMaxIterations(100 * surface.nb_vertices());
         solver.setTolerance(solver_tolerance);
-        solver.compute(free_matrix);
-        if (solver.info() != Eigen::Success)
-        {
-            throw VelmoraException{"[LSCM::solve] Decomposition failed"};
-        }
         // A non-finite coefficient (a triangle with two corners at one
         // position, or non-finite coordinates) can never pass the stopping
         // test: fail now instead of running every iteration.
@@ -126,6 +122,13 @@ namespace nodara
         scale_by_power_of_two(pinned_values, -exponent);
         scale_by_power_of_two(free_values, -exponent);
         start_from_direct_solution();
+        // The solver keeps a view of the matrix's buffers, which the direct
+        // solution replaces: it takes the matrix only now.
+        solver.compute(free_matrix);
+        if (solver.info() != Eigen::Success)
+        {
+            throw VelmoraException{"[LSCM::solve] Decomposition failed"};
+        }
         free_values = solver.solveWithGuess(pinned_values, free_values);
         statistics_.iterations = solver.iterations();
         statistics_.relative_error = solver.error();
@@ -162,8 +165,22 @@ namespace nodara
             return;
         }
         Eigen::VectorXd direct = free_values;
-        if (solve_normal_equations(free_matrix, pinned_values, direct) &&
-            residual_norm2(direct) < projection_norm2)
+        ComplexNormalSystem system;
+        bool solved = false;
+        if (assemble_complex_normal_system(free_matrix, pinned_values, system))
+        {
+            // The matrix and the factor would be the largest buffers at once:
+            // the matrix is released during the factorisation and built
+            // again, identically, from its triplets.
+            const auto rows = static_cast<int>(free_matrix.rows());
+            const auto columns = static_cast<int>(free_matrix.cols());
+            Eigen::SparseMatrix<double>{}.swap(free_matrix);
+            solved = solve_complex_normal_system(system, direct);
+            system = ComplexNormalSystem{};
+            set_from_triplets_in_parallel(free_triplets, rows, columns,
+                                          free_matrix);
+        }
+        if (solved && residual_norm2(direct) < projection_norm2)
         {
             free_values.swap(direct);
             statistics_.started_from_direct_solution = true;

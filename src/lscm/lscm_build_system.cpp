@@ -7,6 +7,7 @@
 #include <omp.h>
 
 #include "lscm.h"
+#include "parallel_triplets.h"
 
 namespace nodara
 {
@@ -141,7 +142,9 @@ namespace nodara
             pinned_values[2 * s] = position.value(0);
             pinned_values[2 * s + 1] = position.value(1);
         }
-        free_matrix.setFromTriplets(free_triplets.begin(), free_triplets.end());
+        set_from_triplets_in_parallel(
+            free_triplets, static_cast<int>(free_matrix.rows()),
+            static_cast<int>(free_matrix.cols()), free_matrix);
         pinned_matrix.setFromTriplets(pinned_triplets.begin(),
                                       pinned_triplets.end());
         Eigen::VectorXd rhs = Eigen::VectorXd::Zero(pinned_matrix.rows());

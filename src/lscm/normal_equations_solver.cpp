@@ -146,15 +146,28 @@ namespace nodara
                                 FillOrdering ordering,
                                 NormalEquationsFigures* figures)
     {
-        NormalEquationsFigures own;
-        auto& report = figures != nullptr ? *figures : own;
-        auto start = std::chrono::steady_clock::now();
+        const auto start = std::chrono::steady_clock::now();
         ComplexNormalSystem system;
         if (!assemble_complex_normal_system(F, b, system))
         {
             return false;
         }
-        report.assembly_seconds = seconds_since(start);
+        const auto assembly_seconds = seconds_since(start);
+        const bool solved =
+            solve_complex_normal_system(system, x, ordering, figures);
+        if (figures != nullptr)
+        {
+            figures->assembly_seconds = assembly_seconds;
+        }
+        return solved;
+    }
+
+    bool solve_complex_normal_system(ComplexNormalSystem& system,
+                                     Eigen::VectorXd& x, FillOrdering ordering,
+                                     NormalEquationsFigures* figures)
+    {
+        NormalEquationsFigures own;
+        auto& report = figures != nullptr ? *figures : own;
         report.ordering = chosen(ordering, system.columns.size());
 
         Cholmod cholmod;
@@ -162,7 +175,7 @@ namespace nodara
         common->nmethods = 1;
         common->method[0].ordering = cholmod_ordering(report.ordering);
         auto A = lower_triangle(system);
-        start = std::chrono::steady_clock::now();
+        auto start = std::chrono::steady_clock::now();
         Factor L{cholmod_l_analyze(&A, common), FactorDeleter{common}};
         cholmod.check_memory();
         if (!L)
@@ -182,6 +195,9 @@ namespace nodara
             return false;
         }
         // The matrix is no longer needed once factored.
+        report.factor_stored_entries =
+            static_cast<double>(L->is_super ? L->xsize : L->nzmax);
+        std::vector<long>{}.swap(system.column_start);
         std::vector<long>{}.swap(system.row);
         std::vector<std::complex<double>>{}.swap(system.value);
 

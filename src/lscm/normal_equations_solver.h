@@ -2,6 +2,8 @@
 
 #include <Eigen/SparseCore>
 
+#include "complex_normal_system.h"
+
 namespace nodara
 {
     /// The fill-reducing ordering of the sparse Cholesky factorisation.
@@ -35,6 +37,9 @@ namespace nodara
         /// factorisation of its pattern (CHOLMOD's measure).
         double factor_nonzeros{0};
         double factor_flops{0};
+        /// Entries the factor stores, the zeros that supernodes pad with
+        /// included.
+        double factor_stored_entries{0};
     };
 
     /// Solves min |F x - b| through a sparse Cholesky factorisation of the
@@ -54,4 +59,15 @@ namespace nodara
                                 const Eigen::VectorXd& b, Eigen::VectorXd& x,
                                 FillOrdering ordering = FillOrdering::automatic,
                                 NormalEquationsFigures* figures = nullptr);
+
+    /// The second half of solve_normal_equations, for callers that assemble
+    /// the system themselves (see assemble_complex_normal_system): factors
+    /// and solves it, writes the solution into the entries of x of the
+    /// system's columns and releases the system's matrix. Returns false, with
+    /// x unchanged, on a pivot that is not positive or a solution that is not
+    /// finite. Throws std::bad_alloc when memory runs out.
+    bool solve_complex_normal_system(
+        ComplexNormalSystem& system, Eigen::VectorXd& x,
+        FillOrdering ordering = FillOrdering::automatic,
+        NormalEquationsFigures* figures = nullptr);
 }  // namespace nodara
