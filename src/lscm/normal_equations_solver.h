@@ -9,7 +9,8 @@ namespace nodara
     /// The fill-reducing ordering of the sparse Cholesky factorisation.
     enum class FillOrdering
     {
-        /// Chosen by the size of the system (see normal_equations_solver.cpp).
+        /// Minimum degree below, nested dissection (METIS) from 400000
+        /// unknowns in one connected piece of the system.
         automatic,
         /// Approximate minimum degree.
         amd,
@@ -27,7 +28,7 @@ namespace nodara
         FillOrdering ordering{FillOrdering::amd};
         /// Building W^H W and W^H c from F and b.
         double assembly_seconds{0};
-        /// Ordering and symbolic analysis.
+        /// Choice of the ordering, ordering and symbolic analysis.
         double ordering_seconds{0};
         /// Numerical factorisation.
         double factor_seconds{0};
