@@ -6,7 +6,8 @@
 // measurement runs in its own child process under a time limit.
 //
 //   ordering_bench [--timeout SECONDS] [--sizes N,N,...] [--kinds wavy,cap]
-//                  [--pieces N,N,...] [--orderings amd,metis,nesdis,auto]
+//                  [--pieces N,N,...] [--orderings
+//                  amd,metis,nesdis,geometric,auto]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -43,7 +44,7 @@ namespace
         std::fprintf(stderr,
                      "usage: ordering_bench [--timeout SECONDS] "
                      "[--sizes N,N,...] [--kinds wavy,cap] [--pieces N,N,...] "
-                     "[--orderings amd,metis,nesdis,auto]\n");
+                     "[--orderings amd,metis,nesdis,geometric,auto]\n");
         std::exit(2);
     }
 
@@ -94,6 +95,7 @@ namespace
             {"amd", FillOrdering::amd},
             {"metis", FillOrdering::metis},
             {"nesdis", FillOrdering::nested_dissection},
+            {"geometric", FillOrdering::geometric},
             {"auto", FillOrdering::automatic}};
         const auto found = names.find(name);
         if (found == names.end())
@@ -182,9 +184,10 @@ namespace
             "%9.0f %-7s | %6.3f %7.3f %7.3f %6.3f | %7.3f | %6.0f | %8.2f "
             "%9.1f %8.2f | %4.2f | %.17g%s",
             static_cast<double>(surface->nb_polygons()),
-            figures.ordering == FillOrdering::amd     ? "amd"
-            : figures.ordering == FillOrdering::metis ? "metis"
-                                                      : "nesdis",
+            figures.ordering == FillOrdering::amd         ? "amd"
+            : figures.ordering == FillOrdering::metis     ? "metis"
+            : figures.ordering == FillOrdering::geometric ? "geom"
+                                                          : "nesdis",
             figures.assembly_seconds, figures.ordering_seconds,
             figures.factor_seconds, figures.substitution_seconds, seconds,
             usage.ru_maxrss / 1024.0, figures.factor_nonzeros / 1e6,

@@ -6,6 +6,7 @@
 #include <omp.h>
 
 #include "lscm/complex_normal_system.h"
+#include "lscm/geometric_dissection.h"
 #include "lscm/normal_equations_solver.h"
 #include "lscm/parallel_triplets.h"
 #include "lscm_inspector.h"
@@ -174,8 +175,8 @@ namespace nodara
         broken.coeffRef(3, 2) = 7.0;
         ComplexNormalSystem system;
         EXPECT_FALSE(assemble_complex_normal_system(broken, b, system));
-        EXPECT_FALSE(assemble_complex_normal_system(
-            F, Eigen::VectorXd::Zero(8), system));
+        EXPECT_FALSE(assemble_complex_normal_system(F, Eigen::VectorXd::Zero(8),
+                                                    system));
     }
 
     TEST(SolveNormalEquations, EveryOrderingGivesTheSameSolution)
@@ -193,7 +194,8 @@ namespace nodara
         Eigen::VectorXd reference;
         for (const auto ordering :
              {FillOrdering::amd, FillOrdering::metis,
-              FillOrdering::nested_dissection, FillOrdering::automatic})
+              FillOrdering::nested_dissection, FillOrdering::geometric,
+              FillOrdering::automatic})
         {
             Eigen::VectorXd x = inspector.free_values();
             NormalEquationsFigures figures;
@@ -206,8 +208,7 @@ namespace nodara
             // The factor holds at least the lower triangle of W^H W.
             EXPECT_GE(figures.factor_nonzeros, F.cols() / 2);
             EXPECT_GE(figures.factor_stored_entries, figures.factor_nonzeros);
-            const Eigen::VectorXd normal_residual =
-                F.transpose() * (b - F * x);
+            const Eigen::VectorXd normal_residual = F.transpose() * (b - F * x);
             EXPECT_LT(normal_residual.norm(),
                       1e-10 * (F.transpose() * b).norm());
             if (reference.size() == 0)
@@ -216,5 +217,72 @@ namespace nodara
             }
             EXPECT_LT((x - reference).norm(), 1e-10 * reference.norm());
         }
+    }
+
+    TEST(GeometricDissection, SeparatorsComeAfterThePartsTheySplit)
+    {
+        testing::Points points;
+        testing::Triangles triangles;
+        testing::add_patch(points, triangles, 20, 0.0);
+        const auto surface = testing::make_surface(points, triangles);
+        LSCM lscm{*surface, "uv"};
+        LSCMInspector inspector{lscm};
+        inspector.pin_vertices();
+        inspector.build_system();
+        ComplexNormalSystem system;
+        ASSERT_TRUE(assemble_complex_normal_system(
+            inspector.free_matrix(), inspector.pinned_values(), system));
+        const auto n = static_cast<long>(system.columns.size());
+        const auto parts =
+            geometric_dissection(system, inspector.free_values(), 20);
+        ASSERT_EQ(static_cast<long>(parts.size()), n);
+        long nb_parts = 0;
+        for (const auto part : parts)
+        {
+            ASSERT_GE(part, 0);
+            nb_parts = std::max(nb_parts, part + 1);
+        }
+        std::vector<long> size(nb_parts, 0);
+        for (const auto part : parts)
+        {
+            ++size[part];
+        }
+        // 439 unknowns in parts of at most 20 or separators: cut several
+        // times, every number used.
+        EXPECT_GT(nb_parts, n / 20);
+        for (const auto s : size)
+        {
+            EXPECT_GT(s, 0);
+        }
+        // The last part is the first cut's separator: a line across the
+        // 21 x 21 grid. Without it, the parts split into those numbered
+        // below some L and the rest, with no edge between the two groups.
+        const auto top = nb_parts - 1;
+        EXPECT_LE(size[top], 2 * 21);
+        std::vector<int> crossing(nb_parts + 1, 0);
+        for (long j = 0; j < n; ++j)
+        {
+            for (auto p = system.column_start[j];
+                 p < system.column_start[j + 1]; ++p)
+            {
+                const auto a = parts[system.row[p]];
+                const auto b = parts[j];
+                if (a == top || b == top || a == b)
+                {
+                    continue;
+                }
+                // Every L in (min, max] would be crossed by this edge.
+                ++crossing[std::min(a, b) + 1];
+                --crossing[std::max(a, b) + 1];
+            }
+        }
+        bool split = false;
+        int open = 0;
+        for (long L = 1; L < top; ++L)
+        {
+            open += crossing[L];
+            split = split || open == 0;
+        }
+        EXPECT_TRUE(split);
     }
 }  // namespace nodara

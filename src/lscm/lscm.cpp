@@ -164,6 +164,8 @@ namespace nodara
         {
             return;
         }
+        // The projection, which the ordering of large systems reads as the
+        // unknowns' positions.
         Eigen::VectorXd direct = free_values;
         ComplexNormalSystem system;
         bool solved = false;

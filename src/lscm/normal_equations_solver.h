@@ -9,8 +9,9 @@ namespace nodara
     /// The fill-reducing ordering of the sparse Cholesky factorisation.
     enum class FillOrdering
     {
-        /// Minimum degree below, nested dissection (METIS) from 400000
-        /// unknowns in one connected piece of the system.
+        /// Minimum degree below, geometric nested dissection from 400000
+        /// unknowns in one connected piece of the system (x is then read
+        /// as positions, see geometric).
         automatic,
         /// Approximate minimum degree.
         amd,
@@ -18,7 +19,11 @@ namespace nodara
         metis,
         /// CHOLMOD's nested dissection: METIS separators, constrained
         /// minimum degree on the parts.
-        nested_dissection
+        nested_dissection,
+        /// Nested dissection by the unknowns' positions in the plane (see
+        /// geometric_dissection), constrained minimum degree on the parts.
+        /// The entries of x on entry are read as those positions.
+        geometric
     };
 
     /// What one solve_normal_equations call did, for benchmarks.
