@@ -5,7 +5,7 @@ construction, the C++ parameterization, the flat surface and its points)
 and the share that is not the parameterization itself.
 
     PYTHONPATH=<build>/python:<source>/python \\
-        python3 bench/python_overhead.py [TRIANGLES] [REPEATS]
+        /usr/bin/python3 bench/python_overhead.py [TRIANGLES] [REPEATS]
 """
 
 import sys
