@@ -205,6 +205,8 @@ int main(int argc, char** argv)
         "%s\n",
         "surface", "triangles", "order", "build", "order", "factor", "subst",
         "total", "MB", "lnz (M)", "flops (G)", "xsize (M)", "cpu", "energy");
+    // Flushed before the children fork, which would print it again.
+    std::fflush(stdout);
     for (const auto size : options.sizes)
     {
         for (const auto& kind_name : options.kinds)
