@@ -12,6 +12,7 @@
 #include "attribute/attribute_lookup.h"
 #include "lscm_limits.h"
 #include "normal_equations_solver.h"
+#include "parallel_triplets.h"
 #include "piece_orientation.h"
 #include "solver_threads.h"
 
@@ -82,6 +83,10 @@ namespace nodara
 
     void LSCM::solve()
     {
+        // The assembly runs in parallel too: one thread for all of it when
+        // no core is spare.
+        const SolverThreads threads;
+        statistics_.single_threaded = threads.single_threaded();
         auto start = std::chrono::steady_clock::now();
         pin_vertices();
         statistics_.pin_seconds = seconds_since(start);
@@ -96,17 +101,10 @@ namespace nodara
 
     void LSCM::solve_system()
     {
-        const SolverThreads threads;
-        statistics_.single_threaded = threads.single_threaded();
         Eigen::LeastSquaresConjugateGradient<Eigen::SparseMatrix<double>>
             solver;
         solver.setMaxIterations(100 * surface.nb_vertices());
         solver.setTolerance(solver_tolerance);
-        solver.compute(free_matrix);
-        if (solver.info() != Eigen::Success)
-        {
-            throw VelmoraException{"[LSCM::solve] Decomposition failed"};
-        }
         // A non-finite coefficient (a triangle with two corners at one
         // position, or non-finite coordinates) can never pass the stopping
         // test: fail now instead of running every iteration.
@@ -124,6 +122,13 @@ namespace nodara
         scale_by_power_of_two(pinned_values, -exponent);
         scale_by_power_of_two(free_values, -exponent);
         start_from_direct_solution();
+        // The solver keeps a view of the matrix's buffers, which the direct
+        // solution replaces: it takes the matrix only now.
+        solver.compute(free_matrix);
+        if (solver.info() != Eigen::Success)
+        {
+            throw VelmoraException{"[LSCM::solve] Decomposition failed"};
+        }
         free_values = solver.solveWithGuess(pinned_values, free_values);
         statistics_.iterations = solver.iterations();
         statistics_.relative_error = solver.error();
@@ -159,9 +164,25 @@ namespace nodara
         {
             return;
         }
+        // The projection, which the ordering of large systems reads as the
+        // unknowns' positions.
         Eigen::VectorXd direct = free_values;
-        if (solve_normal_equations(free_matrix, pinned_values, direct) &&
-            residual_norm2(direct) < projection_norm2)
+        ComplexNormalSystem system;
+        bool solved = false;
+        if (assemble_complex_normal_system(free_matrix, pinned_values, system))
+        {
+            // The matrix and the factor would be the largest buffers at once:
+            // the matrix is released during the factorisation and built
+            // again, identically, from its triplets.
+            const auto rows = static_cast<int>(free_matrix.rows());
+            const auto columns = static_cast<int>(free_matrix.cols());
+            Eigen::SparseMatrix<double>{}.swap(free_matrix);
+            solved = solve_complex_normal_system(system, direct);
+            system = ComplexNormalSystem{};
+            set_from_triplets_in_parallel(free_triplets, rows, columns,
+                                          free_matrix);
+        }
+        if (solved && residual_norm2(direct) < projection_norm2)
         {
             free_values.swap(direct);
             statistics_.started_from_direct_solution = true;

@@ -67,7 +67,11 @@ namespace nodara
         // Assembly.
         void build_system();
         std::array<CornerWeight, 3> triangle_weights(index_t t) const;
-        void add_corner(const CornerWeight& corner);
+        // Writes the four free entries of the corner at `free_entries` and
+        // returns true, or appends its pinned entries and returns false.
+        bool add_corner(const CornerWeight& corner,
+                        Eigen::Triplet<double>* free_entries,
+                        Triplets& pinned_entries) const;
         static void add_corner_triplets(Triplets& triplets, index_t slot,
                                         const CornerWeight& corner);
 

@@ -1,8 +1,13 @@
 // The assembly of LSCM: two conformality equations per triangle, split into
 // the columns of the free unknowns and those of the pinned coordinates.
+#include <algorithm>
 #include <cmath>
+#include <numeric>
+
+#include <omp.h>
 
 #include "lscm.h"
+#include "parallel_triplets.h"
 
 namespace nodara
 {
@@ -49,21 +54,24 @@ namespace nodara
                  {PolygonVertex{t, corner[2]}, (x1 - x0) / s, (y1 - y0) / s}}};
     }
 
-    void LSCM::add_corner(const CornerWeight& corner)
+    bool LSCM::add_corner(const CornerWeight& corner,
+                          Eigen::Triplet<double>* free_entries,
+                          Triplets& pinned_entries) const
     {
         const auto vertex = surface.polygon_vertex(corner.polygon_vertex);
         const auto s = vertex_unknown[vertex];
         if (vertex_pinned[vertex])
         {
-            const auto& position = attribute->value(vertex);
-            pinned_values[2 * s] = position.value(0);
-            pinned_values[2 * s + 1] = position.value(1);
-            add_corner_triplets(pinned_triplets, s, corner);
+            add_corner_triplets(pinned_entries, s, corner);
+            return false;
         }
-        else
-        {
-            add_corner_triplets(free_triplets, s, corner);
-        }
+        const auto row = static_cast<int>(2 * corner.polygon_vertex.polygon_id);
+        const auto column = static_cast<int>(2 * s);
+        free_entries[0] = {row, column, corner.real};
+        free_entries[1] = {row, column + 1, -corner.imaginary};
+        free_entries[2] = {row + 1, column, corner.imaginary};
+        free_entries[3] = {row + 1, column + 1, corner.real};
+        return true;
     }
 
     void LSCM::add_corner_triplets(Triplets& triplets, index_t slot,
@@ -79,16 +87,64 @@ namespace nodara
         triplets.emplace_back(row + 1, column + 1, alpha);
     }
 
+    // The triangles are cut into one contiguous range per thread. A first
+    // pass counts each range's free entries, so that every thread writes
+    // its own where the triangle-by-triangle loop would put them: the
+    // triplets come out in the same order whatever the number of threads.
     void LSCM::build_system()
     {
-        for (index_t t = 0; t < surface.nb_polygons(); ++t)
+        const auto nb_triangles = static_cast<long>(surface.nb_polygons());
+        const int nb_ranges = std::max(1, omp_get_max_threads());
+        const auto range_start = [&](int r)
+        { return static_cast<index_t>(nb_triangles * r / nb_ranges); };
+        std::vector<std::size_t> offset(nb_ranges + 1, 0);
+#pragma omp parallel for schedule(static, 1)
+        for (int r = 0; r < nb_ranges; ++r)
         {
-            for (const auto& corner : triangle_weights(t))
+            std::size_t count = 0;
+            for (auto t = range_start(r); t < range_start(r + 1); ++t)
             {
-                add_corner(corner);
+                for (local_index_t c = 0; c < 3; ++c)
+                {
+                    const auto v = surface.polygon_vertex(PolygonVertex{t, c});
+                    count += vertex_pinned[v] ? 0 : 4;
+                }
+            }
+            offset[r + 1] = count;
+        }
+        std::partial_sum(offset.begin(), offset.end(), offset.begin());
+        free_triplets.resize(offset.back());
+        std::vector<Triplets> pinned(nb_ranges);
+#pragma omp parallel for schedule(static, 1)
+        for (int r = 0; r < nb_ranges; ++r)
+        {
+            auto* out = free_triplets.data() + offset[r];
+            for (auto t = range_start(r); t < range_start(r + 1); ++t)
+            {
+                for (const auto& corner : triangle_weights(t))
+                {
+                    if (add_corner(corner, out, pinned[r]))
+                    {
+                        out += 4;
+                    }
+                }
             }
         }
-        free_matrix.setFromTriplets(free_triplets.begin(), free_triplets.end());
+        for (const auto& entries : pinned)
+        {
+            pinned_triplets.insert(pinned_triplets.end(), entries.begin(),
+                                   entries.end());
+        }
+        for (const auto& entry : pinned_triplets)
+        {
+            const auto s = entry.col() / 2;
+            const auto& position = attribute->value(pinned_vertices[s]);
+            pinned_values[2 * s] = position.value(0);
+            pinned_values[2 * s + 1] = position.value(1);
+        }
+        set_from_triplets_in_parallel(
+            free_triplets, static_cast<int>(free_matrix.rows()),
+            static_cast<int>(free_matrix.cols()), free_matrix);
         pinned_matrix.setFromTriplets(pinned_triplets.begin(),
                                       pinned_triplets.end());
         Eigen::VectorXd rhs = Eigen::VectorXd::Zero(pinned_matrix.rows());

@@ -1,0 +1,237 @@
+// Flattens large generated surfaces end to end through
+// compute_LSCM_parameterization, each in its own child process under a time
+// limit: the surface is generated in the child, then flattened in one call.
+// Prints the call's wall and CPU time (the CPU time of the process, all
+// threads, which a loaded machine inflates less than the wall time), the
+// child's peak memory when the call returns and, unless --no-energy, the
+// conformal energy of the map (computed after the peak was read) and, with
+// --verify, its distance to the exact minimiser's.
+//
+//   scale_bench [--timeout SECONDS] [--sizes N,N,...] [--kinds wavy,cap]
+//               [--pieces N,N,...] [--no-energy] [--verify]
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+
+#include <tessaplan/surface.h>
+
+#include "attribute/attribute_lookup.h"
+#include "child_process.h"
+#include "conformal_energy.h"
+#include "lscm_inspector.h"
+#include "surface_generators.h"
+
+namespace
+{
+    using nodara::bench::SurfaceKind;
+
+    struct Options
+    {
+        std::vector<std::size_t> sizes{10000000};
+        double timeout{900};
+        std::vector<std::string> kinds{"wavy"};
+        std::vector<nodara::index_t> pieces{1};
+        bool energy{true};
+        bool verify{false};
+    };
+
+    [[noreturn]] void usage()
+    {
+        std::fprintf(stderr,
+                     "usage: scale_bench [--timeout SECONDS] [--sizes N,...] "
+                     "[--kinds wavy,cap] [--pieces N,...] [--no-energy] "
+                     "[--verify]\n");
+        std::exit(2);
+    }
+
+    std::vector<std::string> split(const std::string& list)
+    {
+        std::vector<std::string> items;
+        std::stringstream stream{list};
+        std::string item;
+        while (std::getline(stream, item, ','))
+        {
+            items.push_back(item);
+        }
+        return items;
+    }
+
+    template <typename Number>
+    std::vector<Number> parse_numbers(const std::string& list)
+    {
+        std::vector<Number> numbers;
+        for (const auto& item : split(list))
+        {
+            const auto value = std::strtoul(item.c_str(), nullptr, 10);
+            if (value == 0)
+            {
+                usage();
+            }
+            numbers.push_back(static_cast<Number>(value));
+        }
+        return numbers;
+    }
+
+    SurfaceKind kind_named(const std::string& name)
+    {
+        if (name == "wavy")
+        {
+            return SurfaceKind::wavy_height_field;
+        }
+        if (name == "cap")
+        {
+            return SurfaceKind::spherical_cap;
+        }
+        usage();
+    }
+
+    Options parse(int argc, char** argv)
+    {
+        Options options;
+        for (int i = 1; i < argc; ++i)
+        {
+            const std::string arg = argv[i];
+            const bool has_value = i + 1 < argc;
+            if (arg == "--no-energy")
+            {
+                options.energy = false;
+            }
+            else if (arg == "--verify")
+            {
+                options.verify = true;
+            }
+            else if (arg == "--timeout" && has_value)
+            {
+                options.timeout = std::atof(argv[++i]);
+            }
+            else if (arg == "--sizes" && has_value)
+            {
+                options.sizes = parse_numbers<std::size_t>(argv[++i]);
+            }
+            else if (arg == "--kinds" && has_value)
+            {
+                options.kinds = split(argv[++i]);
+            }
+            else if (arg == "--pieces" && has_value)
+            {
+                options.pieces = parse_numbers<nodara::index_t>(argv[++i]);
+            }
+            else
+            {
+                usage();
+            }
+        }
+        for (const auto& kind : options.kinds)
+        {
+            kind_named(kind);
+        }
+        return options;
+    }
+
+    std::vector<nodara::Point<2>> read_map(
+        const nodara::TriangulatedSurface<3>& surface)
+    {
+        const auto uv = nodara::find_attribute<nodara::Point<2>>(
+            surface.vertex_attribute_manager(), "uv");
+        std::vector<nodara::Point<2>> map;
+        map.reserve(surface.nb_vertices());
+        for (nodara::index_t v = 0; v < surface.nb_vertices(); ++v)
+        {
+            map.push_back(uv->value(v));
+        }
+        return map;
+    }
+
+    std::string measure(SurfaceKind kind, std::size_t size,
+                        nodara::index_t pieces, const Options& options)
+    {
+        auto start = std::chrono::steady_clock::now();
+        const auto surface = nodara::bench::make_surface(kind, size, pieces);
+        const double generation = std::chrono::duration<double>(
+                                      std::chrono::steady_clock::now() - start)
+                                      .count();
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        const double surface_mb = usage.ru_maxrss / 1024.0;
+        const double cpu_before =
+            usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 +
+            usage.ru_stime.tv_sec + usage.ru_stime.tv_usec * 1e-6;
+        start = std::chrono::steady_clock::now();
+        nodara::compute_LSCM_parameterization(*surface, "uv");
+        const double seconds = std::chrono::duration<double>(
+                                   std::chrono::steady_clock::now() - start)
+                                   .count();
+        getrusage(RUSAGE_SELF, &usage);
+        const double cpu_seconds =
+            usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 +
+            usage.ru_stime.tv_sec + usage.ru_stime.tv_usec * 1e-6 - cpu_before;
+        char text[256];
+        std::snprintf(text, sizeof text,
+                      "%10.0f | %7.3f s, CPU %7.3f s | %6.0f MB peak (%5.0f MB "
+                      "after generation in %.1f s)",
+                      static_cast<double>(surface->nb_polygons()), seconds,
+                      cpu_seconds, usage.ru_maxrss / 1024.0, surface_mb,
+                      generation);
+        std::string result = text;
+        if (options.energy || options.verify)
+        {
+            // The same system again, to measure the map against.
+            nodara::LSCM lscm{*surface, "check"};
+            nodara::LSCMInspector inspector{lscm};
+            inspector.pin_vertices();
+            inspector.build_system();
+            const auto energy =
+                nodara::bench::conformal_energy(lscm, read_map(*surface));
+            std::snprintf(text, sizeof text, " | energy %.17g", energy);
+            result += text;
+            if (options.verify)
+            {
+                const auto minimum = nodara::bench::direct_minimum_energy(lscm);
+                std::snprintf(text, sizeof text, ", vs direct minimiser %+.1e",
+                              (energy - minimum) / minimum);
+                result += text;
+            }
+        }
+        return result;
+    }
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const auto options = parse(argc, argv);
+    for (const auto size : options.sizes)
+    {
+        for (const auto& kind_name : options.kinds)
+        {
+            for (const auto pieces : options.pieces)
+            {
+                const auto kind = kind_named(kind_name);
+                const auto result = nodara::bench::run_in_child(
+                    [&] { return measure(kind, size, pieces, options); },
+                    options.timeout);
+                const auto label =
+                    kind_name +
+                    (pieces > 1 ? "/" + std::to_string(pieces) : "");
+                if (result.finished)
+                {
+                    std::printf("%-8s %s\n", label.c_str(),
+                                result.output.c_str());
+                }
+                else
+                {
+                    std::printf(
+                        "%-8s %zu: %s (peak %.0f MB)\n", label.c_str(), size,
+                        result.timed_out ? "timed out" : result.output.c_str(),
+                        result.peak_rss_kb / 1024.0);
+                }
+                std::fflush(stdout);
+            }
+        }
+    }
+    return 0;
+}

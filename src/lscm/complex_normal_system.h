@@ -1,0 +1,34 @@
+#pragma once
+
+#include <complex>
+#include <vector>
+
+#include <Eigen/SparseCore>
+
+namespace nodara
+{
+    /// The normal equations W^H W z = W^H c of a least-squares system given
+    /// in real form (see solve_normal_equations), restricted to the complex
+    /// columns of W that hold entries.
+    struct ComplexNormalSystem
+    {
+        /// The complex columns of W that hold entries, in increasing order;
+        /// unknown k of the system is column columns[k].
+        std::vector<int> columns;
+        /// The lower triangle of W^H W, column-compressed, rows sorted in
+        /// each column, the diagonal first.
+        std::vector<long> column_start;
+        std::vector<long> row;
+        std::vector<std::complex<double>> value;
+        /// W^H c.
+        std::vector<std::complex<double>> rhs;
+    };
+
+    /// Builds the normal equations of min |F x - b| straight from F's
+    /// entries, in parallel over the unknowns. Returns false when F and b
+    /// are not the real form of a complex matrix and vector, or when F has
+    /// no entry. Throws std::bad_alloc when memory runs out.
+    bool assemble_complex_normal_system(const Eigen::SparseMatrix<double>& F,
+                                        const Eigen::VectorXd& b,
+                                        ComplexNormalSystem& system);
+}  // namespace nodara
