@@ -4,6 +4,8 @@
 #include <chrono>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <tessaplan/distortion.h>
@@ -12,14 +14,13 @@
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/duplicate_triangles.h>
 
-#include "attribute/attribute_lookup.h"
 #include "cli_error.h"
 #include "mesh_reader.h"
 #include "mesh_topology.h"
 #include "mesh_writer.h"
 #include "output_file.h"
-#include "piece_checks.h"
 #include "path_checks.h"
+#include "piece_checks.h"
 #include "printable_text.h"
 #include "progress.h"
 #include "report.h"
@@ -30,8 +31,6 @@ namespace tessaplan
 {
     namespace
     {
-        constexpr const char* uv_attribute = "uv";
-
         using Clock = std::chrono::steady_clock;
 
         double seconds_since(Clock::time_point start)
@@ -58,10 +57,10 @@ namespace tessaplan
                 nodara::find_duplicate_triangles(*mesh.surface);
             if (!duplicates.empty())
             {
-                const auto reversed = std::count_if(
-                    duplicates.begin(), duplicates.end(),
-                    [](const nodara::DuplicateTriangle& duplicate)
-                    { return duplicate.reversed; });
+                const auto reversed =
+                    std::count_if(duplicates.begin(), duplicates.end(),
+                                  [](const nodara::DuplicateTriangle& duplicate)
+                                  { return duplicate.reversed; });
                 warnings.push_back(
                     std::to_string(duplicates.size()) +
                     " triangles repeat the vertices of an earlier one (" +
@@ -71,20 +70,13 @@ namespace tessaplan
             return warnings;
         }
 
-        // The flattening as computed, one point per vertex. Throws CliError
-        // when a coordinate is not finite.
-        std::vector<nodara::Point<2>> read_flattening(
-            const nodara::TriangulatedSurface<3>& surface,
-            const std::string& input)
+        // Throws CliError when a coordinate of the flattening is not finite.
+        void check_finite(const std::vector<nodara::Point<2>>& uv,
+                          const std::string& input)
         {
-            const auto attribute = nodara::find_attribute<nodara::Point<2>>(
-                surface.vertex_attribute_manager(), uv_attribute);
-            std::vector<nodara::Point<2>> uv;
-            uv.reserve(surface.nb_vertices());
-            for (nodara::index_t v = 0; v < surface.nb_vertices(); ++v)
+            for (const auto& point : uv)
             {
-                uv.push_back(attribute->value(v));
-                if (!uv.back().is_finite())
+                if (!point.is_finite())
                 {
                     throw CliError{ExitCode::flattening_failed,
                                    "cannot flatten '" + input +
@@ -92,7 +84,6 @@ namespace tessaplan
                                        "that are not finite numbers"};
                 }
             }
-            return uv;
         }
     }  // namespace
 
@@ -122,9 +113,10 @@ namespace tessaplan
             progress.stage("flattening " + std::to_string(report.triangles) +
                            " triangles");
             start = Clock::now();
+            std::vector<nodara::Point<2>> uv;
             try
             {
-                nodara::compute_LSCM_parameterization(surface, uv_attribute);
+                uv = nodara::compute_LSCM_map(surface);
             }
             catch (const nodara::VelmoraException& error)
             {
@@ -139,13 +131,13 @@ namespace tessaplan
                 }
                 throw CliError{ExitCode::flattening_failed, message};
             }
-            auto uv = read_flattening(surface, options.input);
+            check_finite(uv, options.input);
             report.parameterize_seconds = seconds_since(start);
 
             progress.stage("measuring the distortion");
             start = Clock::now();
             const auto distortions =
-                nodara::compute_triangle_distortions(surface, uv_attribute);
+                nodara::compute_triangle_distortions(surface, uv);
             report.distortion = nodara::summarize_distortions(distortions);
             report.measure_seconds = seconds_since(start);
             check_no_open_piece_collapsed(report.distortion, options.input);
@@ -156,9 +148,10 @@ namespace tessaplan
             if (options.pack)
             {
                 progress.stage("packing the pieces");
-                report.pack_fill =
-                    nodara::pack_parameterization_pieces(surface, uv_attribute);
-                uv = read_flattening(surface, options.input);
+                auto packing = nodara::pack_pieces(surface, uv);
+                report.pack_fill = packing.fill;
+                uv = std::move(packing.uv);
+                check_finite(uv, options.input);
             }
 
             progress.stage("writing " + printable(options.output));
@@ -182,7 +175,7 @@ namespace tessaplan
             if (svg_file)
             {
                 const auto layout =
-                    nodara::convert_surface3d_into_2d(surface, uv_attribute);
+                    nodara::convert_surface3d_into_2d(surface, uv);
                 write_distortion_svg(*layout, distortions, report.distortion,
                                      printable(options.input), *svg_file);
             }
