@@ -282,8 +282,9 @@ class TestModule:
         return vm.TriangulatedSurface3D.from_arrays(points, triangles)
 
     def test_given_uv_leaves_the_surface_alone(self, surface):
-        # The surface already holds an attribute under the module's own
-        # name for its temporary one: it must stay as it is.
+        # A given map is measured as it is: the surface's attributes, one
+        # of them under a name the module might have picked, stay as they
+        # are and no other appears.
         taken = "tessaplan_py_distortion_uv"
         ts.compute_LSCM_parameterization(surface, taken)
         stored = td.compute_triangle_distortions(surface, taken)
