@@ -10,7 +10,7 @@
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/triangulated_surface_builder.h>
 
-#include "attribute/attribute_lookup.h"
+#include <tessaplan/attribute/attribute_lookup.h>
 
 namespace nodara
 {

@@ -1,6 +1,6 @@
-#include "attribute_values.h"
+#include <tessaplan/attribute/attribute_values.h>
 
-#include "attribute_lookup.h"
+#include <tessaplan/attribute/attribute_lookup.h>
 
 namespace nodara
 {

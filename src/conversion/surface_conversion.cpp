@@ -5,7 +5,7 @@
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/triangulated_surface_builder.h>
 
-#include "attribute/attribute_values.h"
+#include <tessaplan/attribute/attribute_values.h>
 
 namespace nodara
 {

@@ -14,7 +14,7 @@
 #include <velmora/geometry/vector.h>
 #include <velmora/mesh/polygon_orientation.h>
 
-#include "attribute/attribute_values.h"
+#include <tessaplan/attribute/attribute_values.h>
 
 namespace nodara
 {

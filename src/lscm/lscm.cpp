@@ -9,7 +9,7 @@
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/manifold_adjacency.h>
 
-#include "attribute/attribute_lookup.h"
+#include <tessaplan/attribute/attribute_lookup.h>
 #include "lscm_limits.h"
 #include "normal_equations_solver.h"
 #include "piece_orientation.h"

@@ -14,7 +14,7 @@
 #include <velmora/mesh/polygon_components.h>
 #include <velmora/mesh/triangulated_surface.h>
 
-#include "attribute/variable_attribute.h"
+#include <tessaplan/attribute/variable_attribute.h>
 
 namespace nodara
 {

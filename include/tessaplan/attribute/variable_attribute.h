@@ -8,8 +8,8 @@
 
 #include <velmora/basic/velmora_exception.h>
 
-#include "attribute_value_items.h"
-#include "read_only_attribute.h"
+#include <tessaplan/attribute/attribute_value_items.h>
+#include <tessaplan/attribute/read_only_attribute.h>
 
 namespace nodara
 {
@@ -33,8 +33,8 @@ namespace nodara
             return Items::item(value(element), 0);
         }
 
-        float float_item_value(
-            index_t element, local_index_t item) const override
+        float float_item_value(index_t element,
+                               local_index_t item) const override
         {
             const auto& stored = value(element);
             if (item >= Items::count)
@@ -57,8 +57,8 @@ namespace nodara
 
         std::shared_ptr<AttributeBase> clone() const override
         {
-            auto copy = std::make_shared<VariableAttribute<T>>(
-                default_value_, this->flags());
+            auto copy = std::make_shared<VariableAttribute<T>>(default_value_,
+                                                               this->flags());
             copy->values_.assign(values_.begin(), values_.end());
             return copy;
         }
@@ -111,9 +111,9 @@ namespace nodara
             auto result = Items::zero();
             for (std::size_t i = 0; i < interpolation.indices.size(); ++i)
             {
-                result = Items::add_weighted(
-                    result, value(interpolation.indices[i]),
-                    interpolation.weights.at(i));
+                result =
+                    Items::add_weighted(result, value(interpolation.indices[i]),
+                                        interpolation.weights.at(i));
             }
             set_value(element, result);
         }

@@ -7,7 +7,7 @@
 #include <velmora/basic/attribute_manager.h>
 #include <velmora/basic/velmora_exception.h>
 
-#include "read_only_attribute.h"
+#include <tessaplan/attribute/read_only_attribute.h>
 
 namespace nodara
 {
@@ -18,9 +18,7 @@ namespace nodara
     /// storage kind or value type; nothing is created then.
     template <template <typename> class Storage, typename T>
     std::shared_ptr<Storage<T>> find_or_create_attribute(
-        AttributeManager& manager,
-        absl::string_view name,
-        T default_value,
+        AttributeManager& manager, absl::string_view name, T default_value,
         AttributeFlags flags)
     {
         auto base = manager.find_attribute_base(name);
