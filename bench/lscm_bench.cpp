@@ -18,7 +18,7 @@
 
 #include <sys/resource.h>
 
-#include <tessaplan/surface.h>
+#include <tessaplan/lscm.h>
 
 #include "child_process.h"
 #include "conformal_energy.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <tessaplan/surface.h>
+#include <tessaplan/conversion.h>
 
 #include <tessaplan/attribute/attribute_lookup.h>
 #include <tessaplan/attribute/variable_attribute.h>

@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tessaplan/conversion.h>
 #include <tessaplan/distortion.h>
-#include <tessaplan/surface.h>
+#include <tessaplan/lscm.h>
 
 #include <tessaplan/attribute/attribute_lookup.h>
 #include <tessaplan/attribute/variable_attribute.h>

@@ -12,7 +12,7 @@
 #include <pybind11/pybind11.h>
 
 #include <tessaplan/distortion.h>
-#include <tessaplan/surface.h>
+#include <tessaplan/lscm.h>
 #include <velmora/geometry/point.h>
 
 #include "velmora_py_types.h"

@@ -12,8 +12,9 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <tessaplan/conversion.h>
+#include <tessaplan/lscm.h>
 #include <tessaplan/piece_packing.h>
-#include <tessaplan/surface.h>
 
 #include "velmora_py_types.h"
 

@@ -1,4 +1,4 @@
-#include <tessaplan/surface.h>
+#include <tessaplan/conversion.h>
 
 #include <string>
 

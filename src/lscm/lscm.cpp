@@ -5,7 +5,7 @@
 
 #include <Eigen/IterativeLinearSolvers>
 
-#include <tessaplan/surface.h>
+#include <tessaplan/lscm.h>
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/manifold_adjacency.h>
 

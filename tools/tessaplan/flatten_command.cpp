@@ -8,9 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include <tessaplan/conversion.h>
 #include <tessaplan/distortion.h>
+#include <tessaplan/lscm.h>
 #include <tessaplan/piece_packing.h>
-#include <tessaplan/surface.h>
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/duplicate_triangles.h>
 
