@@ -341,3 +341,18 @@ def test_readme_example_runs():
     with contextlib.redirect_stdout(output):
         exec(compile(example, str(readme), "exec"), {})
     assert output.getvalue()
+
+
+def test_flattening_distortions_are_those_of_the_stored_map():
+    points, triangles = plane_grid(4, 3)
+    points = np.asarray(points, dtype=float).copy()
+    points[:, 2] = 0.2 * points[:, 0] ** 2
+    surface = vm.TriangulatedSurface3D.from_arrays(points, triangles)
+    computed = td.compute_flattening_distortions(surface)
+    assert surface.vertex_attribute_names() == []
+    ts.compute_LSCM_parameterization(surface, "uv")
+    stored = td.compute_triangle_distortions(surface, "uv")
+    for key in ["conformal", "area", "signed_image_area", "flipped",
+                "collapsed", "piece"]:
+        assert computed[key].tobytes() == stored[key].tobytes(), key
+    assert computed["summary"]["flipped_triangles"] == 0
