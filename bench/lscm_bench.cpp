@@ -1,4 +1,4 @@
-// Times compute_LSCM_parameterization step by step on generated disk-shaped
+// Times solve_LSCM step by step on generated disk-shaped
 // surfaces, whole or cut into pieces, and, where CGAL is available, CGAL's
 // LSCM on the whole surfaces. Every measurement runs in its own child
 // process under a time limit; peak memory is the child's peak resident set
@@ -18,10 +18,10 @@
 
 #include <sys/resource.h>
 
-#include "attribute/attribute_lookup.h"
+#include <tessaplan/lscm.h>
+
 #include "child_process.h"
 #include "conformal_energy.h"
-#include "lscm_inspector.h"
 #include "surface_generators.h"
 #ifdef TESSAPLAN_BENCH_WITH_CGAL
 #include "cgal_lscm.h"
@@ -169,33 +169,19 @@ namespace
         return fields;
     }
 
-    std::vector<nodara::Point<2>> read_map(
-        const nodara::TriangulatedSurface<3>& surface)
-    {
-        const auto uv = nodara::find_attribute<nodara::Point<2>>(
-            surface.vertex_attribute_manager(), "uv");
-        std::vector<nodara::Point<2>> map;
-        for (nodara::index_t v = 0; v < surface.nb_vertices(); ++v)
-        {
-            map.push_back(uv->value(v));
-        }
-        return map;
-    }
-
     // Child: this library's parameterization.
     std::string measure_ours(SurfaceKind kind, std::size_t size,
                              nodara::index_t pieces, bool verify)
     {
         const auto surface = nodara::bench::make_surface(kind, size, pieces);
         const auto start = std::chrono::steady_clock::now();
-        nodara::LSCM lscm{*surface, "uv"};
-        lscm.solve();
+        const auto solution = nodara::solve_LSCM(*surface);
         Fields fields;
         fields["seconds"] = std::chrono::duration<double>(
                                 std::chrono::steady_clock::now() - start)
                                 .count();
         fields["peak_mb"] = peak_rss_mb();
-        const auto& s = lscm.statistics();
+        const auto& s = solution.statistics;
         fields["triangles"] = surface->nb_polygons();
         fields["pin"] = s.pin_seconds;
         fields["assembly"] = s.assembly_seconds;
@@ -204,12 +190,14 @@ namespace
         fields["iterations"] = static_cast<double>(s.iterations);
         fields["error"] = s.relative_error;
         fields["single_threaded"] = s.single_threaded ? 1 : 0;
-        const auto energy =
-            nodara::bench::conformal_energy(lscm, read_map(*surface));
+        const nodara::bench::ConformalEnergy conformal_energy{*surface,
+                                                              solution.map};
+        const auto energy = conformal_energy.of(solution.map);
         fields["energy"] = energy;
         if (verify)
         {
-            const auto minimum = nodara::bench::direct_minimum_energy(lscm);
+            const auto minimum = conformal_energy.direct_minimum(
+                solution.pinned_vertices, solution.map);
             fields["energy_vs_direct"] = (energy - minimum) / minimum;
         }
         return format(fields);
@@ -225,14 +213,14 @@ namespace
         Fields fields;
         fields["seconds"] = cgal.seconds;
         fields["peak_mb"] = peak_rss_mb();
-        nodara::LSCM lscm{*surface, "uv"};
-        lscm.solve();
-        const auto ours = read_map(*surface);
-        const auto pins = nodara::LSCMInspector{lscm}.pinned_vertices();
+        const auto solution = nodara::solve_LSCM(*surface);
+        const auto& ours = solution.map;
+        const auto& pins = solution.pinned_vertices;
         const auto aligned = nodara::bench::align_to_pins(
-            lscm, {ours[pins[0]], ours[pins[1]]}, cgal.uv);
-        const auto energy = nodara::bench::conformal_energy(lscm, aligned);
-        const auto own = nodara::bench::conformal_energy(lscm, ours);
+            pins, {ours[pins[0]], ours[pins[1]]}, cgal.uv);
+        const nodara::bench::ConformalEnergy conformal_energy{*surface, ours};
+        const auto energy = conformal_energy.of(aligned);
+        const auto own = conformal_energy.of(ours);
         fields["energy_excess"] = (energy - own) / own;
         return format(fields);
     }

@@ -1,5 +1,5 @@
 // Flattens large generated surfaces end to end through
-// compute_LSCM_parameterization, each in its own child process under a time
+// solve_LSCM, each in its own child process under a time
 // limit: the surface is generated in the child, then flattened in one call.
 // Prints the call's wall and CPU time (the CPU time of the process, all
 // threads, which a loaded machine inflates less than the wall time), the
@@ -18,12 +18,10 @@
 
 #include <sys/resource.h>
 
-#include <tessaplan/surface.h>
+#include <tessaplan/lscm.h>
 
-#include "attribute/attribute_lookup.h"
 #include "child_process.h"
 #include "conformal_energy.h"
-#include "lscm_inspector.h"
 #include "surface_generators.h"
 
 namespace
@@ -133,20 +131,6 @@ namespace
         return options;
     }
 
-    std::vector<nodara::Point<2>> read_map(
-        const nodara::TriangulatedSurface<3>& surface)
-    {
-        const auto uv = nodara::find_attribute<nodara::Point<2>>(
-            surface.vertex_attribute_manager(), "uv");
-        std::vector<nodara::Point<2>> map;
-        map.reserve(surface.nb_vertices());
-        for (nodara::index_t v = 0; v < surface.nb_vertices(); ++v)
-        {
-            map.push_back(uv->value(v));
-        }
-        return map;
-    }
-
     std::string measure(SurfaceKind kind, std::size_t size,
                         nodara::index_t pieces, const Options& options)
     {
@@ -162,7 +146,7 @@ namespace
             usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 +
             usage.ru_stime.tv_sec + usage.ru_stime.tv_usec * 1e-6;
         start = std::chrono::steady_clock::now();
-        nodara::compute_LSCM_parameterization(*surface, "uv");
+        const auto solution = nodara::solve_LSCM(*surface);
         const double seconds = std::chrono::duration<double>(
                                    std::chrono::steady_clock::now() - start)
                                    .count();
@@ -180,18 +164,15 @@ namespace
         std::string result = text;
         if (options.energy || options.verify)
         {
-            // The same system again, to measure the map against.
-            nodara::LSCM lscm{*surface, "check"};
-            nodara::LSCMInspector inspector{lscm};
-            inspector.pin_vertices();
-            inspector.build_system();
-            const auto energy =
-                nodara::bench::conformal_energy(lscm, read_map(*surface));
+            const nodara::bench::ConformalEnergy conformal_energy{*surface,
+                                                                  solution.map};
+            const auto energy = conformal_energy.of(solution.map);
             std::snprintf(text, sizeof text, " | energy %.17g", energy);
             result += text;
             if (options.verify)
             {
-                const auto minimum = nodara::bench::direct_minimum_energy(lscm);
+                const auto minimum = conformal_energy.direct_minimum(
+                    solution.pinned_vertices, solution.map);
                 std::snprintf(text, sizeof text, ", vs direct minimiser %+.1e",
                               (energy - minimum) / minimum);
                 result += text;

@@ -10,7 +10,7 @@
 
 #include <velmora/basic/attribute_manager.h>
 
-#include "attribute/variable_attribute.h"
+#include <tessaplan/attribute/variable_attribute.h>
 
 namespace nodara
 {

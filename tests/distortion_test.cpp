@@ -11,8 +11,8 @@
 #include <tessaplan/surface.h>
 #include <velmora/basic/velmora_exception.h>
 
-#include "attribute/attribute_lookup.h"
-#include "attribute/variable_attribute.h"
+#include <tessaplan/attribute/attribute_lookup.h>
+#include <tessaplan/attribute/variable_attribute.h>
 #include "surface_factory.h"
 
 namespace nodara

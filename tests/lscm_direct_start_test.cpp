@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <Eigen/IterativeLinearSolvers>
 
-#include "attribute/attribute_lookup.h"
+#include <tessaplan/attribute/attribute_lookup.h>
 #include "lscm/normal_equations_solver.h"
 #include "lscm_inspector.h"
 #include "surface_factory.h"

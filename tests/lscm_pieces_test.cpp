@@ -6,7 +6,7 @@
 
 #include <tessaplan/surface.h>
 
-#include "attribute/attribute_lookup.h"
+#include <tessaplan/attribute/attribute_lookup.h>
 #include "surface_factory.h"
 
 namespace nodara

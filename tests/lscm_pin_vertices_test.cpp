@@ -5,7 +5,7 @@
 
 #include <tessaplan/surface.h>
 
-#include "attribute/attribute_lookup.h"
+#include <tessaplan/attribute/attribute_lookup.h>
 #include "lscm_inspector.h"
 #include "surface_factory.h"
 

@@ -6,8 +6,8 @@
 
 #include <tessaplan/surface.h>
 
-#include "attribute/attribute_lookup.h"
-#include "attribute/variable_attribute.h"
+#include <tessaplan/attribute/attribute_lookup.h>
+#include <tessaplan/attribute/variable_attribute.h>
 #include "lscm/lscm_limits.h"
 #include "surface_factory.h"
 

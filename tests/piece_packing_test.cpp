@@ -10,8 +10,8 @@
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/polygon_components.h>
 
-#include "attribute/attribute_lookup.h"
-#include "attribute/variable_attribute.h"
+#include <tessaplan/attribute/attribute_lookup.h>
+#include <tessaplan/attribute/variable_attribute.h>
 #include "surface_factory.h"
 
 namespace nodara

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "attribute/attribute_lookup.h"
-#include "attribute/variable_attribute.h"
+#include <tessaplan/attribute/attribute_lookup.h>
+#include <tessaplan/attribute/variable_attribute.h>
 #include "surface_factory.h"
 
 namespace nodara

@@ -1,11 +1,10 @@
 // Python module measuring the distortion of a parameterization of a surface
 // of velmora_py_mesh (found through pybind11's shared registry): per-triangle
 // numpy arrays and the summary statistics, for a parameterization stored on
-// the surface as a vertex attribute or given as an array.
+// the surface as a vertex attribute, given as an array, or computed here.
 
 #include <cmath>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <absl/strings/string_view.h>
@@ -13,10 +12,9 @@
 #include <pybind11/pybind11.h>
 
 #include <tessaplan/distortion.h>
+#include <tessaplan/lscm.h>
 #include <velmora/geometry/point.h>
 
-#include "attribute/attribute_lookup.h"
-#include "attribute/variable_attribute.h"
 #include "velmora_py_types.h"
 
 namespace py = pybind11;
@@ -97,12 +95,8 @@ namespace
         return result;
     }
 
-    py::dict distortions_of_attribute(
-        const nodara::TriangulatedSurface<3>& surface,
-        absl::string_view attribute_name)
+    py::dict distortions_dict(const nodara::TriangleDistortions& distortions)
     {
-        const auto distortions =
-            nodara::compute_triangle_distortions(surface, attribute_name);
         py::dict result;
         result["conformal"] = to_array(distortions.conformal);
         result["area"] = to_array(distortions.area);
@@ -114,6 +108,14 @@ namespace
         result["summary"] =
             summary_dict(nodara::summarize_distortions(distortions));
         return result;
+    }
+
+    py::dict distortions_of_attribute(
+        const nodara::TriangulatedSurface<3>& surface,
+        absl::string_view attribute_name)
+    {
+        return distortions_dict(
+            nodara::compute_triangle_distortions(surface, attribute_name));
     }
 
     /// A C-ordered, aligned float64 array: numpy copies a misaligned one
@@ -159,61 +161,27 @@ namespace
         return converted;
     }
 
-    /// Deletes the named vertex attribute when it goes out of scope, on every
-    /// path out of the measurement.
-    class TemporaryAttributeGuard
-    {
-    public:
-        TemporaryAttributeGuard(nodara::AttributeManager& manager,
-                                std::string name)
-            : manager_(manager), name_(std::move(name))
-        {
-        }
-        TemporaryAttributeGuard(const TemporaryAttributeGuard&) = delete;
-        TemporaryAttributeGuard& operator=(const TemporaryAttributeGuard&) =
-            delete;
-        ~TemporaryAttributeGuard() { manager_.delete_attribute(name_); }
-
-        const std::string& name() const { return name_; }
-
-    private:
-        nodara::AttributeManager& manager_;
-        std::string name_;
-    };
-
-    /// A vertex attribute name that `manager` does not use.
-    std::string free_attribute_name(const nodara::AttributeManager& manager)
-    {
-        const std::string prefix = "tessaplan_py_distortion_uv";
-        std::string name = prefix;
-        for (unsigned long k = 1; manager.attribute_exists(name); ++k)
-        {
-            name = prefix + "_" + std::to_string(k);
-        }
-        return name;
-    }
-
     py::dict distortions_of_uv(const nodara::TriangulatedSurface<3>& surface,
                                const py::object& uv)
     {
         const auto nb_vertices = surface.nb_vertices();
         const auto values = checked_uv(uv, nb_vertices);
         const auto rows = values.unchecked<2>();
-        // The library reads a parameterization from a vertex attribute: store
-        // the array under a name nobody else uses, only for this call.
-        auto& manager = surface.vertex_attribute_manager();
-        const TemporaryAttributeGuard guard(manager,
-                                            free_attribute_name(manager));
-        const auto attribute =
-            nodara::find_or_create_attribute<nodara::VariableAttribute,
-                                             nodara::Point<2>>(
-                manager, guard.name(), nodara::Point<2>{},
-                nodara::AttributeFlags{});
+        std::vector<nodara::Point<2>> points;
+        points.reserve(nb_vertices);
         for (nodara::index_t v = 0; v < nb_vertices; ++v)
         {
-            attribute->set_value(v, nodara::Point<2>{{rows(v, 0), rows(v, 1)}});
+            points.push_back(nodara::Point<2>{{rows(v, 0), rows(v, 1)}});
         }
-        return distortions_of_attribute(surface, guard.name());
+        return distortions_dict(
+            nodara::compute_triangle_distortions(surface, points));
+    }
+
+    py::dict distortions_of_flattening(
+        const nodara::TriangulatedSurface<3>& surface)
+    {
+        return distortions_dict(nodara::compute_triangle_distortions(
+            surface, nodara::compute_LSCM_map(surface)));
     }
 }  // namespace
 
@@ -268,4 +236,14 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
         "message names the first bad row).";
     m.def("compute_uv_distortions", &distortions_of_uv, py::arg("surface"),
           py::arg("uv"), uv_doc.c_str());
+
+    const std::string flattening_doc =
+        std::string(
+            "Distortion of the least squares conformal map of `surface` "
+            "(compute_LSCM_map); the surface is left as it was. ") +
+        result_doc +
+        " Raises RuntimeError with the library's message when the map "
+        "cannot be computed.";
+    m.def("compute_flattening_distortions", &distortions_of_flattening,
+          py::arg("surface"), flattening_doc.c_str());
 }

@@ -103,8 +103,8 @@ namespace nodara
     /// chart is flipped, as is one whose image has zero area. Two images
     /// overlap when their interiors meet, within a chart or across charts;
     /// flipped and degenerate triangles are left out of the overlap test.
-    /// Throws VelmoraException when `corners` does not hold one entry per
-    /// triangle or holds a coordinate that is not finite.
+    /// Needs one entry per triangle and finite coordinates: throws
+    /// VelmoraException ("[check_atlas] ...") otherwise.
     AtlasCheck check_atlas(const TriangulatedSurface<3>& surface,
                            absl::Span<const std::array<Point<2>, 3>> corners);
 }  // namespace nodara

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include <absl/strings/string_view.h>
+#include <absl/types/span.h>
 
 #include <velmora/mesh/triangulated_surface.h>
 
@@ -117,21 +118,37 @@ namespace nodara
     };
 
     /// Measures, for every triangle of `surface`, the distortion of the
+    /// parameterization `uv`, whose point v is the image of vertex v. Needs
+    /// one point per vertex: throws VelmoraException
+    /// ("[compute_triangle_distortions] ...") when `uv` holds another number
+    /// of points.
+    TriangleDistortions compute_triangle_distortions(
+        const TriangulatedSurface<3>& surface, absl::Span<const Point<2>> uv);
+
+    /// Measures, for every triangle of `surface`, the distortion of the
     /// parameterization held by its Point<2> vertex attribute
-    /// `attribute_name`. Throws VelmoraException when the surface has no
+    /// `attribute_name`. Throws VelmoraException
+    /// ("[AttributeManager::find_attribute] ...") when the surface has no
     /// Point<2> vertex attribute of that name, and std::out_of_range when the
     /// attribute holds fewer values than the surface has vertices.
     TriangleDistortions compute_triangle_distortions(
         const TriangulatedSurface<3>& surface,
         absl::string_view attribute_name);
 
-    /// The statistics of per-triangle distortions. Throws VelmoraException
-    /// when the per-triangle vectors of `distortions` differ in length.
+    /// The statistics of per-triangle distortions. Needs per-triangle
+    /// vectors of one length: throws VelmoraException
+    /// ("[summarize_distortions] ...") when they differ.
     DistortionSummary summarize_distortions(
         const TriangleDistortions& distortions);
 
-    /// summarize_distortions(compute_triangle_distortions(...)), with the
-    /// same failures.
+    /// summarize_distortions(compute_triangle_distortions(surface, uv)):
+    /// needs one point per vertex and throws as that function does.
+    DistortionSummary compute_distortion_summary(
+        const TriangulatedSurface<3>& surface, absl::Span<const Point<2>> uv);
+
+    /// summarize_distortions(compute_triangle_distortions(surface,
+    /// attribute_name)): needs the attribute and throws as that function
+    /// does.
     DistortionSummary compute_distortion_summary(
         const TriangulatedSurface<3>& surface,
         absl::string_view attribute_name);

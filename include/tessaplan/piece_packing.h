@@ -42,9 +42,12 @@ namespace nodara
 
     /// Packs, as pack_pieces does, the map held by the Point<2> vertex
     /// attribute `attribute_name` of `surface` and stores the packed map in
-    /// that attribute. Returns the fill. Throws VelmoraException when the
-    /// attribute is missing, holds another value type or a kind of storage
-    /// other than VariableAttribute, and as pack_pieces does.
+    /// that attribute. Returns the fill. Needs the attribute, of Point<2>
+    /// values stored as a VariableAttribute: throws VelmoraException when it
+    /// is missing or holds another value type
+    /// ("[AttributeManager::find_attribute] ..."), holds another kind of
+    /// storage ("[pack_parameterization_pieces] ..."), and as pack_pieces
+    /// does.
     double pack_parameterization_pieces(const TriangulatedSurface<3>& surface,
                                         absl::string_view attribute_name);
 }  // namespace nodara

@@ -1,36 +1,6 @@
 #pragma once
 
-#include <memory>
-
-#include <absl/strings/string_view.h>
-
-#include <velmora/mesh/triangulated_surface.h>
-
-namespace nodara
-{
-    /// Computes a least squares conformal map of `surface` into the plane and
-    /// stores it as the vertex attribute `attribute_name` of Point<2> values,
-    /// creating the attribute when it is absent. Each piece of the surface
-    /// (triangles joined through edges of exactly two triangles) is oriented
-    /// consistently and gets two pinned vertices at their projections onto
-    /// the surface's mean plane (a vertex shared with an earlier piece
-    /// counts as one of them); every other vertex gets the least-squares
-    /// solution, and a vertex in no triangle keeps its projection. The
-    /// surface itself is not changed. Throws VelmoraException when the name
-    /// holds an attribute of another type, when the surface has fewer than
-    /// two vertices, a piece that cannot be oriented ("[LSCM::LSCM] Cannot
-    /// orient piece ..."), no mean plane ("[LSCM::pin_vertices] Cannot find
-    /// a mean plane: ..."), a piece whose vertices all project onto one
-    /// point, counts too large, or when the solve fails ("[LSCM::solve]
-    /// Solving failed"; the attribute then holds every vertex's projection).
-    void compute_LSCM_parameterization(
-        const TriangulatedSurface<3>& surface, absl::string_view attribute_name);
-
-    /// Builds a new surface in the plane whose vertex v lies at the value of
-    /// vertex v of the Point<2> vertex attribute `attribute_name` of
-    /// `surface`, with the same triangles, vertex order and adjacencies.
-    /// Throws VelmoraException when `surface` has no Point<2> vertex
-    /// attribute of that name.
-    std::unique_ptr<TriangulatedSurface<2>> convert_surface3d_into_2d(
-        const TriangulatedSurface<3>& surface, absl::string_view attribute_name);
-}  // namespace nodara
+// Everything about flattening one surface: the least squares conformal map
+// and the conversion of a map into a surface in the plane.
+#include <tessaplan/conversion.h>
+#include <tessaplan/lscm.h>

@@ -12,14 +12,18 @@ that they import:
 
 - ``velmora_py_mesh``: the surface classes (``TriangulatedSurface3D``,
   ``TriangulatedSurface2D``) with numpy arrays in and out;
-- ``tessaplan_py_surface``: ``compute_LSCM_parameterization(surface, name)``,
-  which stores the map on the surface as the vertex attribute ``name``,
-  ``pack_parameterization_pieces(surface, name)``, which lays the pieces of
-  that map out side by side, and ``convert_surface3d_into_2d(surface,
-  name)``, which builds the flat surface from that attribute;
-- ``tessaplan_py_distortion``: ``compute_triangle_distortions(surface,
-  name)`` for a map stored as the vertex attribute ``name``, and
-  ``compute_uv_distortions(surface, uv)`` for a map given as an array;
+- ``tessaplan_py_surface``: ``compute_LSCM_map(surface)``, which returns the
+  map as an array, ``pack_pieces(surface, uv)``, which lays the pieces of
+  such a map out side by side, and their forms that work on a vertex
+  attribute of the surface: ``compute_LSCM_parameterization(surface,
+  name)``, ``pack_parameterization_pieces(surface, name)`` and
+  ``convert_surface3d_into_2d(surface, name)``, which builds the flat
+  surface from that attribute;
+- ``tessaplan_py_distortion``: ``compute_uv_distortions(surface, uv)`` for a
+  map given as an array, ``compute_flattening_distortions(surface)`` for the
+  least squares conformal map of the surface, and
+  ``compute_triangle_distortions(surface, name)`` for a map stored as the
+  vertex attribute ``name``;
 - ``tessaplan_py_atlas``: ``compute_atlas(surface, ...)`` and
   ``check_atlas(surface, corner_uv)``, with every figure of the atlas.
 
@@ -34,11 +38,6 @@ import tessaplan_py_distortion
 import tessaplan_py_atlas
 
 __all__ = ["flatten", "measure_distortion", "atlas", "check_atlas"]
-
-# The attribute lives only on the temporary surface that flatten and
-# measure_distortion build.
-_ATTRIBUTE_NAME = "tessaplan_flatten_uv"
-
 
 def flatten(points, triangles, pack=False):
     """Return the LSCM parameterization of a triangulated surface.
@@ -78,14 +77,10 @@ def flatten(points, triangles, pack=False):
         raise TypeError("pack must be a bool, got %s" % type(pack).__name__)
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
-    tessaplan_py_surface.compute_LSCM_parameterization(
-        surface, _ATTRIBUTE_NAME)
+    uv = tessaplan_py_surface.compute_LSCM_map(surface)
     if pack:
-        tessaplan_py_surface.pack_parameterization_pieces(
-            surface, _ATTRIBUTE_NAME)
-    flat = tessaplan_py_surface.convert_surface3d_into_2d(
-        surface, _ATTRIBUTE_NAME)
-    return flat.points()
+        uv, _ = tessaplan_py_surface.pack_pieces(surface, uv)
+    return uv
 
 
 def measure_distortion(points, triangles, uv=None):
@@ -149,10 +144,7 @@ def measure_distortion(points, triangles, uv=None):
         points, triangles)
     if uv is not None:
         return tessaplan_py_distortion.compute_uv_distortions(surface, uv)
-    tessaplan_py_surface.compute_LSCM_parameterization(
-        surface, _ATTRIBUTE_NAME)
-    return tessaplan_py_distortion.compute_triangle_distortions(
-        surface, _ATTRIBUTE_NAME)
+    return tessaplan_py_distortion.compute_flattening_distortions(surface)
 
 
 def atlas(points, triangles, max_distortion=1.15, padding=2.0,

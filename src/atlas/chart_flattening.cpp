@@ -6,18 +6,14 @@
 
 #include <tessaplan/atlas.h>
 #include <tessaplan/distortion.h>
-#include <tessaplan/surface.h>
+#include <tessaplan/lscm.h>
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/triangulated_surface_builder.h>
-
-#include "attribute/attribute_lookup.h"
 
 namespace nodara
 {
     namespace
     {
-        constexpr const char* uv_name = "uv";
-
         // The chart as a surface of its own, its vertices numbered in the
         // order the chart's triangles first use them.
         std::unique_ptr<TriangulatedSurface<3>> chart_surface(
@@ -48,10 +44,9 @@ namespace nodara
 
         // The images of the corners, scaled to the 3D area.
         std::vector<std::array<Point<2>, 3>> scaled_corners(
-            const TriangulatedSurface<3>& flat_source)
+            const TriangulatedSurface<3>& flat_source,
+            const std::vector<Point<2>>& uv)
         {
-            const auto uv = find_attribute<Point<2>>(
-                flat_source.vertex_attribute_manager(), uv_name);
             std::vector<std::array<Point<2>, 3>> corners(
                 flat_source.nb_polygons());
             double area_2d = 0;
@@ -60,8 +55,7 @@ namespace nodara
             {
                 for (local_index_t k = 0; k < 3; ++k)
                 {
-                    corners[t][k] =
-                        uv->value(flat_source.polygon_vertex({t, k}));
+                    corners[t][k] = uv[flat_source.polygon_vertex({t, k})];
                 }
                 const Vector<2> e1{corners[t][0], corners[t][1]};
                 const Vector<2> e2{corners[t][0], corners[t][2]};
@@ -91,19 +85,20 @@ namespace nodara
     {
         ChartMap map;
         const auto flat_source = chart_surface(surface, chart);
+        std::vector<Point<2>> uv;
         try
         {
-            compute_LSCM_parameterization(*flat_source, uv_name);
+            uv = compute_LSCM_map(*flat_source);
         }
         catch (const VelmoraException&)
         {
             return map;
         }
         const auto summary = summarize_distortions(
-            compute_triangle_distortions(*flat_source, uv_name));
+            compute_triangle_distortions(*flat_source, uv));
         map.conformal_p95 = summary.conformal.p95;
         map.area_p95 = summary.area.p95;
-        map.corners = scaled_corners(*flat_source);
+        map.corners = scaled_corners(*flat_source, uv);
         bool finite =
             std::isfinite(map.conformal_p95) && std::isfinite(map.area_p95);
         for (const auto& triangle : map.corners)

@@ -1,4 +1,4 @@
-#include "variable_attribute.h"
+#include <tessaplan/attribute/variable_attribute.h>
 
 namespace nodara
 {

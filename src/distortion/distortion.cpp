@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include <Eigen/Core>
 #include <Eigen/LU>
@@ -13,7 +14,7 @@
 #include <velmora/geometry/vector.h>
 #include <velmora/mesh/polygon_orientation.h>
 
-#include "attribute/attribute_lookup.h"
+#include <tessaplan/attribute/attribute_values.h>
 
 namespace nodara
 {
@@ -226,10 +227,16 @@ namespace nodara
     }  // namespace
 
     TriangleDistortions compute_triangle_distortions(
-        const TriangulatedSurface<3>& surface, absl::string_view attribute_name)
+        const TriangulatedSurface<3>& surface, absl::Span<const Point<2>> uv)
     {
-        const auto attribute = find_attribute<Point<2>>(
-            surface.vertex_attribute_manager(), attribute_name);
+        if (uv.size() != surface.nb_vertices())
+        {
+            throw VelmoraException{
+                "[compute_triangle_distortions] Expected one point per "
+                "vertex: " +
+                std::to_string(uv.size()) + " points for " +
+                std::to_string(surface.nb_vertices()) + " vertices"};
+        }
         const auto nb_triangles = surface.nb_polygons();
         TriangleDistortions result;
         result.conformal.resize(nb_triangles, not_a_number);
@@ -246,8 +253,7 @@ namespace nodara
             const auto measure = measure_triangle(
                 {&surface.point(vertices[0]), &surface.point(vertices[1]),
                  &surface.point(vertices[2])},
-                {attribute->value(vertices[0]), attribute->value(vertices[1]),
-                 attribute->value(vertices[2])});
+                {uv[vertices[0]], uv[vertices[1]], uv[vertices[2]]});
             result.signed_image_area[t] = measure.signed_image_area;
             if (!measure.degenerate)
             {
@@ -297,6 +303,19 @@ namespace nodara
         summary.area = statistics_of(std::move(area));
         summary.pieces = distortions.pieces;
         return summary;
+    }
+
+    TriangleDistortions compute_triangle_distortions(
+        const TriangulatedSurface<3>& surface, absl::string_view attribute_name)
+    {
+        return compute_triangle_distortions(
+            surface, attribute_values(surface, attribute_name));
+    }
+
+    DistortionSummary compute_distortion_summary(
+        const TriangulatedSurface<3>& surface, absl::Span<const Point<2>> uv)
+    {
+        return summarize_distortions(compute_triangle_distortions(surface, uv));
     }
 
     DistortionSummary compute_distortion_summary(

@@ -5,11 +5,11 @@
 
 #include <Eigen/IterativeLinearSolvers>
 
-#include <tessaplan/surface.h>
+#include <tessaplan/lscm.h>
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/manifold_adjacency.h>
 
-#include "attribute/attribute_lookup.h"
+#include <tessaplan/attribute/attribute_lookup.h>
 #include "lscm_limits.h"
 #include "normal_equations_solver.h"
 #include "parallel_triplets.h"
@@ -55,6 +55,16 @@ namespace nodara
                                       { return std::ldexp(value, exponent); });
         }
 
+        // Storage for one point per vertex that belongs to no surface.
+        std::shared_ptr<VariableAttribute<Point<2>>> unregistered_map(
+            const TriangulatedSurface<3>& surface)
+        {
+            auto map = std::make_shared<VariableAttribute<Point<2>>>(
+                Point<2>{}, AttributeFlags{true, false});
+            map->resize(surface.nb_vertices());
+            return map;
+        }
+
         [[noreturn]] void solving_failed()
         {
             throw VelmoraException{"[LSCM::solve] Solving failed"};
@@ -63,10 +73,22 @@ namespace nodara
 
     LSCM::LSCM(const TriangulatedSurface<3>& surface_in,
                absl::string_view attribute_name)
+        : LSCM(surface_in,
+               find_or_create_attribute<VariableAttribute, Point<2>>(
+                   checked(surface_in).vertex_attribute_manager(),
+                   attribute_name, Point<2>{}, AttributeFlags{true, false}))
+    {
+    }
+
+    LSCM::LSCM(const TriangulatedSurface<3>& surface_in)
+        : LSCM(surface_in, unregistered_map(checked(surface_in)))
+    {
+    }
+
+    LSCM::LSCM(const TriangulatedSurface<3>& surface_in,
+               std::shared_ptr<VariableAttribute<Point<2>>> map_attribute)
         : surface(checked(surface_in)),
-          attribute(find_or_create_attribute<VariableAttribute, Point<2>>(
-              surface.vertex_attribute_manager(), attribute_name, Point<2>{},
-              AttributeFlags{true, false})),
+          attribute(std::move(map_attribute)),
           pinned_vertices{NO_ID, NO_ID},
           free_matrix(static_cast<int>(2 * surface.nb_polygons()),
                       static_cast<int>(2 * surface.nb_vertices() - 4)),
@@ -205,9 +227,36 @@ namespace nodara
         }
     }
 
+    std::vector<Point<2>> LSCM::map() const
+    {
+        const auto nb_vertices = surface.nb_vertices();
+        std::vector<Point<2>> result;
+        result.reserve(nb_vertices);
+        for (index_t v = 0; v < nb_vertices; ++v)
+        {
+            result.push_back(attribute->value(v));
+        }
+        return result;
+    }
+
+    LSCMSolution solve_LSCM(const TriangulatedSurface<3>& surface)
+    {
+        LSCM lscm{surface};
+        lscm.solve();
+        return {lscm.map(), lscm.pins(), lscm.statistics()};
+    }
+
+    std::vector<Point<2>> compute_LSCM_map(
+        const TriangulatedSurface<3>& surface)
+    {
+        return solve_LSCM(surface).map;
+    }
+
     void compute_LSCM_parameterization(const TriangulatedSurface<3>& surface,
                                        absl::string_view attribute_name)
     {
+        // The map is computed in the attribute itself, so that a failed
+        // solve leaves the projections there.
         LSCM lscm{surface, attribute_name};
         lscm.solve();
     }

@@ -9,12 +9,12 @@
 #include <absl/strings/string_view.h>
 #include <Eigen/SparseCore>
 
+#include <tessaplan/lscm_statistics.h>
 #include <velmora/geometry/vector.h>
 #include <velmora/mesh/polygon_components.h>
 #include <velmora/mesh/triangulated_surface.h>
 
-#include "attribute/variable_attribute.h"
-#include "lscm_statistics.h"
+#include <tessaplan/attribute/variable_attribute.h>
 
 namespace nodara
 {
@@ -46,6 +46,10 @@ namespace nodara
         LSCM(const TriangulatedSurface<3>& surface,
              absl::string_view attribute_name);
 
+        /// As above, but the map is kept by this object alone and the
+        /// surface's attributes are left as they are.
+        explicit LSCM(const TriangulatedSurface<3>& surface);
+
         /// Runs the pin step, the assembly and the solve, and writes the
         /// solution into the attribute. Throws VelmoraException on failure;
         /// after the pin step the attribute holds the projections.
@@ -54,8 +58,20 @@ namespace nodara
         /// Timings and solver figures of the last solve().
         const LSCMStatistics& statistics() const { return statistics_; }
 
+        /// The map, one point per vertex: the solution after solve(), the
+        /// projections after a failed one.
+        std::vector<Point<2>> map() const;
+
+        /// The pinned vertices chosen by the last solve(), piece after piece.
+        const std::vector<index_t>& pins() const { return pinned_vertices; }
+
     private:
         using Triplets = std::vector<Eigen::Triplet<double>>;
+
+        // Both public constructors end here, with the attribute that holds
+        // the map.
+        LSCM(const TriangulatedSurface<3>& surface,
+             std::shared_ptr<VariableAttribute<Point<2>>> map_attribute);
 
         // Pin step.
         void pin_vertices();

@@ -6,7 +6,7 @@
 
 #include <velmora/mesh/polygon_components.h>
 
-#include "attribute/variable_attribute.h"
+#include <tessaplan/attribute/variable_attribute.h>
 
 namespace nodara
 {

@@ -282,8 +282,9 @@ class TestModule:
         return vm.TriangulatedSurface3D.from_arrays(points, triangles)
 
     def test_given_uv_leaves_the_surface_alone(self, surface):
-        # The surface already holds an attribute under the module's own
-        # name for its temporary one: it must stay as it is.
+        # A given map is measured as it is: the surface's attributes, one
+        # of them under a name the module might have picked, stay as they
+        # are and no other appears.
         taken = "tessaplan_py_distortion_uv"
         ts.compute_LSCM_parameterization(surface, taken)
         stored = td.compute_triangle_distortions(surface, taken)
@@ -340,3 +341,18 @@ def test_readme_example_runs():
     with contextlib.redirect_stdout(output):
         exec(compile(example, str(readme), "exec"), {})
     assert output.getvalue()
+
+
+def test_flattening_distortions_are_those_of_the_stored_map():
+    points, triangles = plane_grid(4, 3)
+    points = np.asarray(points, dtype=float).copy()
+    points[:, 2] = 0.2 * points[:, 0] ** 2
+    surface = vm.TriangulatedSurface3D.from_arrays(points, triangles)
+    computed = td.compute_flattening_distortions(surface)
+    assert surface.vertex_attribute_names() == []
+    ts.compute_LSCM_parameterization(surface, "uv")
+    stored = td.compute_triangle_distortions(surface, "uv")
+    for key in ["conformal", "area", "signed_image_area", "flipped",
+                "collapsed", "piece"]:
+        assert computed[key].tobytes() == stored[key].tobytes(), key
+    assert computed["summary"]["flipped_triangles"] == 0

@@ -36,8 +36,9 @@ def test_module_contents():
     assert ts.__doc__ == "Tessaplan Python binding for surface"
     public = sorted(name for name in dir(ts) if not name.startswith("_"))
     assert public == [
-        "compute_LSCM_parameterization", "convert_surface3d_into_2d",
-        "pack_parameterization_pieces"
+        "compute_LSCM_map", "compute_LSCM_parameterization",
+        "convert_surface3d_into_2d", "pack_parameterization_pieces",
+        "pack_pieces"
     ]
     assert ts.convert_surface3d_into_2d.__doc__.startswith(
         "convert_surface3d_into_2d(arg0: "
@@ -217,3 +218,57 @@ def test_calls_without_the_mesh_module_fail_cleanly(own_interpreter):
             print("TypeError", "incompatible function arguments" in str(error))
         """)
     assert output.strip() == "TypeError True"
+
+
+class TestMapAsArray:
+    """The functions that take and return the map as an array agree exactly
+    with those that keep it in a vertex attribute."""
+
+    @staticmethod
+    def bumpy_grid(n=6):
+        u, v = np.meshgrid(np.linspace(0, 1, n + 1), np.linspace(0, 1, n + 1))
+        points = np.column_stack(
+            [u.ravel(), v.ravel(), 0.3 * np.sin(3 * u.ravel()) * v.ravel()])
+        triangles = []
+        for j in range(n):
+            for i in range(n):
+                a = j * (n + 1) + i
+                triangles += [[a, a + 1, a + n + 2], [a, a + n + 2, a + n + 1]]
+        return vm.TriangulatedSurface3D.from_arrays(points, triangles)
+
+    def test_map_is_the_stored_one_and_the_surface_stays_bare(self):
+        surface = self.bumpy_grid()
+        uv = ts.compute_LSCM_map(surface)
+        assert uv.dtype == np.float64 and uv.shape == (49, 2)
+        assert uv.flags["C_CONTIGUOUS"]
+        assert surface.vertex_attribute_names() == []
+        ts.compute_LSCM_parameterization(surface, "uv")
+        stored = ts.convert_surface3d_into_2d(surface, "uv").points()
+        assert uv.tobytes() == stored.tobytes()
+
+    def test_packing_an_array_is_packing_the_attribute(self):
+        surface = self.bumpy_grid()
+        uv = ts.compute_LSCM_map(surface)
+        packed, fill = ts.pack_pieces(surface, uv)
+        ts.compute_LSCM_parameterization(surface, "uv")
+        assert ts.pack_parameterization_pieces(surface, "uv") == fill
+        stored = ts.convert_surface3d_into_2d(surface, "uv").points()
+        assert packed.tobytes() == stored.tobytes()
+        assert uv.tobytes() == ts.compute_LSCM_map(surface).tobytes()
+
+    def test_pack_pieces_checks_the_map(self):
+        surface = self.bumpy_grid()
+        uv = ts.compute_LSCM_map(surface)
+        with pytest.raises(ValueError, match=r"shape \(n, 2\)"):
+            ts.pack_pieces(surface, uv[:, :1])
+        with pytest.raises(RuntimeError, match=r"^\[pack_pieces\]"):
+            ts.pack_pieces(surface, uv[:-1])
+
+    def test_failure_keeps_the_library_message(self):
+        lone = vm.TriangulatedSurface3D.from_arrays([[0, 0, 0]],
+                                                    np.zeros((0, 3), int))
+        with pytest.raises(RuntimeError) as by_map:
+            ts.compute_LSCM_map(lone)
+        with pytest.raises(RuntimeError) as by_name:
+            ts.compute_LSCM_parameterization(lone, "uv")
+        assert str(by_map.value) == str(by_name.value)

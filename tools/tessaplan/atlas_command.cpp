@@ -7,14 +7,12 @@
 #include <nlohmann/json.hpp>
 
 #include <tessaplan/atlas.h>
+#include <tessaplan/conversion.h>
 #include <tessaplan/distortion.h>
 #include <tessaplan/seam_cut.h>
-#include <tessaplan/surface.h>
 #include <velmora/basic/velmora_exception.h>
 
 #include "atlas_obj_writer.h"
-#include "attribute/attribute_lookup.h"
-#include "attribute/variable_attribute.h"
 #include "cli_error.h"
 #include "mesh_reader.h"
 #include "output_file.h"
@@ -27,29 +25,10 @@ namespace tessaplan
     namespace
     {
         using Clock = std::chrono::steady_clock;
-        constexpr const char* uv_attribute = "uv";
 
         double seconds_since(Clock::time_point start)
         {
             return std::chrono::duration<double>(Clock::now() - start).count();
-        }
-
-        // The cut surface with its images in the vertex attribute "uv", the
-        // form the distortion measures and the layout read.
-        nodara::SeamCut cut_with_uv(const nodara::TriangulatedSurface<3>& input,
-                                    const nodara::CornerMap& corners)
-        {
-            auto cut = nodara::cut_along_seams(input, corners);
-            const auto uv =
-                nodara::find_or_create_attribute<nodara::VariableAttribute,
-                                                 nodara::Point<2>>(
-                    cut.surface->vertex_attribute_manager(), uv_attribute,
-                    nodara::Point<2>{}, nodara::AttributeFlags{});
-            for (nodara::index_t v = 0; v < cut.images.size(); ++v)
-            {
-                uv->set_value(v, cut.images[v]);
-            }
-            return cut;
         }
 
         struct AtlasReport
@@ -162,8 +141,8 @@ namespace tessaplan
                                                   atlas.chart, cut, obj_file);
             if (svg_file)
             {
-                const auto layout = nodara::convert_surface3d_into_2d(
-                    *cut.surface, uv_attribute);
+                const auto layout =
+                    nodara::convert_surface3d_into_2d(*cut.surface, cut.images);
                 write_distortion_svg(*layout, distortions, summary,
                                      printable(options.input), *svg_file,
                                      SvgBorders::outlined);
@@ -198,9 +177,9 @@ namespace tessaplan
         }
 
         start = Clock::now();
-        const auto cut = cut_with_uv(surface, report.atlas.corners);
+        const auto cut = nodara::cut_along_seams(surface, report.atlas.corners);
         const auto distortions =
-            nodara::compute_triangle_distortions(*cut.surface, uv_attribute);
+            nodara::compute_triangle_distortions(*cut.surface, cut.images);
         report.distortion = nodara::summarize_distortions(distortions);
         report.nb_split_faces = write_outputs(options, mesh, report.atlas, cut,
                                               distortions, report.distortion);

@@ -7,20 +7,19 @@
 #include <velmora/basic/attribute_manager.h>
 #include <velmora/basic/velmora_exception.h>
 
-#include "read_only_attribute.h"
+#include <tessaplan/attribute/read_only_attribute.h>
 
 namespace nodara
 {
     /// The attribute of storage kind Storage and value type T registered
     /// under `name` in `manager`, unchanged; or, when the name is free, a new
     /// one made from `default_value` and `flags` and registered under it.
-    /// Throws VelmoraException when the name holds an attribute of another
-    /// storage kind or value type; nothing is created then.
+    /// Throws VelmoraException ("[AttributeManager::find_or_create_attribute]
+    /// ...") when the name holds an attribute of another storage kind or
+    /// value type; nothing is created then.
     template <template <typename> class Storage, typename T>
     std::shared_ptr<Storage<T>> find_or_create_attribute(
-        AttributeManager& manager,
-        absl::string_view name,
-        T default_value,
+        AttributeManager& manager, absl::string_view name, T default_value,
         AttributeFlags flags)
     {
         auto base = manager.find_attribute_base(name);
@@ -43,7 +42,8 @@ namespace nodara
 
     /// Read access to the attribute of values of type T registered under
     /// `name` in `manager`, whatever its storage kind. Throws
-    /// VelmoraException when the name is free or holds another value type.
+    /// VelmoraException ("[AttributeManager::find_attribute] ...") when the
+    /// name is free or holds another value type.
     template <typename T>
     std::shared_ptr<ReadOnlyAttribute<T>> find_attribute(
         const AttributeManager& manager, absl::string_view name)

@@ -34,8 +34,8 @@ namespace nodara
             return static_cast<float>(value.value(item));
         }
         static Point<D> zero() { return Point<D>{}; }
-        static Point<D> add_weighted(
-            const Point<D>& sum, const Point<D>& value, double weight)
+        static Point<D> add_weighted(const Point<D>& sum, const Point<D>& value,
+                                     double weight)
         {
             return sum + value * weight;
         }

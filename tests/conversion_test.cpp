@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <tessaplan/surface.h>
+#include <tessaplan/conversion.h>
 
-#include "attribute/attribute_lookup.h"
-#include "attribute/variable_attribute.h"
+#include <tessaplan/attribute/attribute_lookup.h>
+#include <tessaplan/attribute/variable_attribute.h>
 #include "surface_factory.h"
 
 namespace nodara

@@ -8,8 +8,8 @@
 
 #include <velmora/basic/velmora_exception.h>
 
-#include "attribute_value_items.h"
-#include "read_only_attribute.h"
+#include <tessaplan/attribute/attribute_value_items.h>
+#include <tessaplan/attribute/read_only_attribute.h>
 
 namespace nodara
 {
@@ -28,13 +28,22 @@ namespace nodara
             values_.reserve(10);
         }
 
+        // The overrides below are AttributeBase's operations (see
+        // velmora/basic/attribute_base.h) on values of type T.
+
+        /// The first item of the value of `element` as a float. Throws
+        /// std::out_of_range for an element at or past the number of values.
         float float_value(index_t element) const override
         {
             return Items::item(value(element), 0);
         }
 
-        float float_item_value(
-            index_t element, local_index_t item) const override
+        /// Item `item` of the value of `element` as a float. Throws
+        /// std::out_of_range ("[VariableAttribute::float_item_value] ...")
+        /// for an item past the value type's count, and for an element at or
+        /// past the number of values.
+        float float_item_value(index_t element,
+                               local_index_t item) const override
         {
             const auto& stored = value(element);
             if (item >= Items::count)
@@ -57,12 +66,16 @@ namespace nodara
 
         std::shared_ptr<AttributeBase> clone() const override
         {
-            auto copy = std::make_shared<VariableAttribute<T>>(
-                default_value_, this->flags());
+            auto copy = std::make_shared<VariableAttribute<T>>(default_value_,
+                                                               this->flags());
             copy->values_.assign(values_.begin(), values_.end());
             return copy;
         }
 
+        /// Takes the first `nb_elements` values and the default value of
+        /// `other`, which must be a VariableAttribute<T> (std::bad_cast
+        /// otherwise). Throws std::out_of_range
+        /// ("[VariableAttribute::copy_from] ...") when it holds fewer values.
         void copy_from(const AttributeBase& other, index_t nb_elements) override
         {
             const auto& source =
@@ -100,8 +113,15 @@ namespace nodara
 
         void reserve(index_t capacity) override { values_.reserve(capacity); }
 
+        /// Drops the values flagged in `to_remove`, keeping the others in
+        /// order. Needs one flag per value: throws VelmoraException
+        /// ("[VariableAttribute::remove_elements] ...") otherwise.
         void remove_elements(const std::vector<bool>& to_remove) override;
 
+        /// Puts the value of element order[k] at k. Needs a permutation of
+        /// the elements: throws VelmoraException
+        /// ("[VariableAttribute::reorder_elements] ...") otherwise, changing
+        /// nothing.
         void reorder_elements(absl::Span<const index_t> order) override;
 
         void interpolate_value(
@@ -111,9 +131,9 @@ namespace nodara
             auto result = Items::zero();
             for (std::size_t i = 0; i < interpolation.indices.size(); ++i)
             {
-                result = Items::add_weighted(
-                    result, value(interpolation.indices[i]),
-                    interpolation.weights.at(i));
+                result =
+                    Items::add_weighted(result, value(interpolation.indices[i]),
+                                        interpolation.weights.at(i));
             }
             set_value(element, result);
         }

@@ -1,8 +1,11 @@
-#include <tessaplan/surface.h>
+#include <tessaplan/conversion.h>
 
+#include <string>
+
+#include <velmora/basic/velmora_exception.h>
 #include <velmora/mesh/triangulated_surface_builder.h>
 
-#include "attribute/attribute_lookup.h"
+#include <tessaplan/attribute/attribute_values.h>
 
 namespace nodara
 {
@@ -33,19 +36,32 @@ namespace nodara
     }  // namespace
 
     std::unique_ptr<TriangulatedSurface<2>> convert_surface3d_into_2d(
-        const TriangulatedSurface<3>& surface, absl::string_view attribute_name)
+        const TriangulatedSurface<3>& surface,
+        absl::Span<const Point<2>> points)
     {
+        const auto nb_vertices = surface.nb_vertices();
+        if (points.size() != nb_vertices)
+        {
+            throw VelmoraException{
+                "[convert_surface3d_into_2d] Expected one point per vertex: " +
+                std::to_string(points.size()) + " points for " +
+                std::to_string(nb_vertices) + " vertices"};
+        }
         auto result = TriangulatedSurface<2>::create();
         auto builder = TriangulatedSurfaceBuilder<2>::create(*result);
-        const auto attribute = find_attribute<Point<2>>(
-            surface.vertex_attribute_manager(), attribute_name);
-        const auto nb_vertices = surface.nb_vertices();
         builder->create_vertices(nb_vertices);
         for (index_t v = 0; v < nb_vertices; ++v)
         {
-            builder->set_point(v, attribute->value(v));
+            builder->set_point(v, points[v]);
         }
         copy_triangles(surface, *builder);
         return result;
+    }
+
+    std::unique_ptr<TriangulatedSurface<2>> convert_surface3d_into_2d(
+        const TriangulatedSurface<3>& surface, absl::string_view attribute_name)
+    {
+        return convert_surface3d_into_2d(
+            surface, attribute_values(surface, attribute_name));
     }
 }  // namespace nodara
