@@ -20,6 +20,9 @@ namespace nodara
 {
     namespace
     {
+        // Surfaces with fewer triangles are solved on one thread.
+        constexpr index_t parallel_triangles = 20000;
+
         // The iterative solver's relative tolerance on the normal equations.
         constexpr double solver_tolerance = 1e-10;
 
@@ -106,8 +109,12 @@ namespace nodara
     void LSCM::solve()
     {
         // The assembly runs in parallel too: one thread for all of it when
-        // no core is spare.
-        const SolverThreads threads;
+        // no core is spare, or when the surface is so small that starting
+        // threads costs more than they save (an atlas flattens hundreds of
+        // small charts one after the other).
+        const SolverThreads threads =
+            surface.nb_polygons() < parallel_triangles ? SolverThreads{true}
+                                                       : SolverThreads{};
         statistics_.single_threaded = threads.single_threaded();
         auto start = std::chrono::steady_clock::now();
         pin_vertices();
