@@ -20,6 +20,7 @@
 
 #include <tessaplan/lscm.h>
 
+#include "bench_arguments.h"
 #include "child_process.h"
 #include "conformal_energy.h"
 #include "surface_generators.h"
@@ -54,40 +55,12 @@ namespace
 
     std::vector<SurfaceKind> parse_kinds(const std::string& list)
     {
-        const std::map<std::string, SurfaceKind> names{
-            {"wavy", SurfaceKind::wavy_height_field},
-            {"cap", SurfaceKind::spherical_cap}};
         std::vector<SurfaceKind> kinds;
-        std::stringstream stream{list};
-        std::string item;
-        while (std::getline(stream, item, ','))
+        for (const auto& item : nodara::bench::split_list(list))
         {
-            const auto found = names.find(item);
-            if (found == names.end())
-            {
-                usage();
-            }
-            kinds.push_back(found->second);
+            kinds.push_back(nodara::bench::kind_named(item, usage));
         }
         return kinds;
-    }
-
-    template <typename Number>
-    std::vector<Number> parse_numbers(const std::string& list)
-    {
-        std::vector<Number> numbers;
-        std::stringstream stream{list};
-        std::string item;
-        while (std::getline(stream, item, ','))
-        {
-            const auto value = std::strtoul(item.c_str(), nullptr, 10);
-            if (value == 0)
-            {
-                usage();
-            }
-            numbers.push_back(static_cast<Number>(value));
-        }
-        return numbers;
     }
 
     Options parse(int argc, char** argv)
@@ -118,11 +91,13 @@ namespace
             }
             else if (arg == "--sizes" && i + 1 < argc)
             {
-                options.sizes = parse_numbers<std::size_t>(argv[++i]);
+                options.sizes =
+                    nodara::bench::parse_numbers<std::size_t>(argv[++i], usage);
             }
             else if (arg == "--pieces" && i + 1 < argc)
             {
-                options.pieces = parse_numbers<nodara::index_t>(argv[++i]);
+                options.pieces = nodara::bench::parse_numbers<nodara::index_t>(
+                    argv[++i], usage);
             }
             else
             {

@@ -20,6 +20,7 @@
 
 #include <tessaplan/lscm.h>
 
+#include "bench_arguments.h"
 #include "child_process.h"
 #include "conformal_energy.h"
 #include "surface_generators.h"
@@ -47,47 +48,6 @@ namespace
         std::exit(2);
     }
 
-    std::vector<std::string> split(const std::string& list)
-    {
-        std::vector<std::string> items;
-        std::stringstream stream{list};
-        std::string item;
-        while (std::getline(stream, item, ','))
-        {
-            items.push_back(item);
-        }
-        return items;
-    }
-
-    template <typename Number>
-    std::vector<Number> parse_numbers(const std::string& list)
-    {
-        std::vector<Number> numbers;
-        for (const auto& item : split(list))
-        {
-            const auto value = std::strtoul(item.c_str(), nullptr, 10);
-            if (value == 0)
-            {
-                usage();
-            }
-            numbers.push_back(static_cast<Number>(value));
-        }
-        return numbers;
-    }
-
-    SurfaceKind kind_named(const std::string& name)
-    {
-        if (name == "wavy")
-        {
-            return SurfaceKind::wavy_height_field;
-        }
-        if (name == "cap")
-        {
-            return SurfaceKind::spherical_cap;
-        }
-        usage();
-    }
-
     Options parse(int argc, char** argv)
     {
         Options options;
@@ -109,15 +69,17 @@ namespace
             }
             else if (arg == "--sizes" && has_value)
             {
-                options.sizes = parse_numbers<std::size_t>(argv[++i]);
+                options.sizes =
+                    nodara::bench::parse_numbers<std::size_t>(argv[++i], usage);
             }
             else if (arg == "--kinds" && has_value)
             {
-                options.kinds = split(argv[++i]);
+                options.kinds = nodara::bench::split_list(argv[++i]);
             }
             else if (arg == "--pieces" && has_value)
             {
-                options.pieces = parse_numbers<nodara::index_t>(argv[++i]);
+                options.pieces = nodara::bench::parse_numbers<nodara::index_t>(
+                    argv[++i], usage);
             }
             else
             {
@@ -126,7 +88,7 @@ namespace
         }
         for (const auto& kind : options.kinds)
         {
-            kind_named(kind);
+            nodara::bench::kind_named(kind, usage);
         }
         return options;
     }
@@ -191,7 +153,7 @@ int main(int argc, char** argv)
         {
             for (const auto pieces : options.pieces)
             {
-                const auto kind = kind_named(kind_name);
+                const auto kind = nodara::bench::kind_named(kind_name, usage);
                 const auto result = nodara::bench::run_in_child(
                     [&] { return measure(kind, size, pieces, options); },
                     options.timeout);

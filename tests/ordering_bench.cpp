@@ -20,6 +20,7 @@
 
 #include <sys/resource.h>
 
+#include "bench_arguments.h"
 #include "child_process.h"
 #include "lscm/normal_equations_solver.h"
 #include "lscm_inspector.h"
@@ -46,47 +47,6 @@ namespace
                      "[--sizes N,N,...] [--kinds wavy,cap] [--pieces N,N,...] "
                      "[--orderings amd,metis,nesdis,geometric,auto]\n");
         std::exit(2);
-    }
-
-    std::vector<std::string> split(const std::string& list)
-    {
-        std::vector<std::string> items;
-        std::stringstream stream{list};
-        std::string item;
-        while (std::getline(stream, item, ','))
-        {
-            items.push_back(item);
-        }
-        return items;
-    }
-
-    template <typename Number>
-    std::vector<Number> parse_numbers(const std::string& list)
-    {
-        std::vector<Number> numbers;
-        for (const auto& item : split(list))
-        {
-            const auto value = std::strtoul(item.c_str(), nullptr, 10);
-            if (value == 0)
-            {
-                usage();
-            }
-            numbers.push_back(static_cast<Number>(value));
-        }
-        return numbers;
-    }
-
-    SurfaceKind kind_named(const std::string& name)
-    {
-        if (name == "wavy")
-        {
-            return SurfaceKind::wavy_height_field;
-        }
-        if (name == "cap")
-        {
-            return SurfaceKind::spherical_cap;
-        }
-        usage();
     }
 
     FillOrdering ordering_named(const std::string& name)
@@ -118,19 +78,21 @@ namespace
             }
             else if (arg == "--sizes")
             {
-                options.sizes = parse_numbers<std::size_t>(value);
+                options.sizes =
+                    nodara::bench::parse_numbers<std::size_t>(value, usage);
             }
             else if (arg == "--kinds")
             {
-                options.kinds = split(value);
+                options.kinds = nodara::bench::split_list(value);
             }
             else if (arg == "--pieces")
             {
-                options.pieces = parse_numbers<nodara::index_t>(value);
+                options.pieces =
+                    nodara::bench::parse_numbers<nodara::index_t>(value, usage);
             }
             else if (arg == "--orderings")
             {
-                options.orderings = split(value);
+                options.orderings = nodara::bench::split_list(value);
             }
             else
             {
@@ -143,7 +105,7 @@ namespace
         }
         for (const auto& kind : options.kinds)
         {
-            kind_named(kind);
+            nodara::bench::kind_named(kind, usage);
         }
         for (const auto& ordering : options.orderings)
         {
@@ -215,7 +177,8 @@ int main(int argc, char** argv)
             {
                 for (const auto& ordering_name : options.orderings)
                 {
-                    const auto kind = kind_named(kind_name);
+                    const auto kind =
+                        nodara::bench::kind_named(kind_name, usage);
                     const auto ordering = ordering_named(ordering_name);
                     const auto result = nodara::bench::run_in_child(
                         [&] { return measure(kind, size, pieces, ordering); },
