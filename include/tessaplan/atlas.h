@@ -41,40 +41,6 @@ namespace nodara
         bool degenerate{false};
     };
 
-    /// A texture atlas: the surface cut into charts, each flattened without
-    /// fold and packed into the unit square.
-    struct Atlas
-    {
-        /// Per triangle, its chart.
-        std::vector<index_t> chart;
-        /// Per triangle, the images of its corners in the unit square.
-        CornerMap corners;
-        std::vector<AtlasChart> charts;
-        /// Edges shared by two triangles of different charts.
-        index_t nb_seam_edges{0};
-        /// Triangles of zero (or non-finite) 3D area.
-        index_t nb_degenerate_triangles{0};
-        /// The share of the unit square covered by the charts' triangles.
-        double efficiency{0};
-        /// Texels per unit of 3D length, the same for every chart.
-        double texels_per_unit{0};
-    };
-
-    /// Cuts `surface` into charts that are topological discs, flattens each
-    /// by LSCM so that no triangle of non-zero area is flipped or collapsed,
-    /// no two triangles overlap and each chart keeps the distortion bounds
-    /// of `options`, and packs the charts at one common scale, each turned
-    /// for a tight box, into the unit square. Closed pieces, pieces with
-    /// handles, pieces that meet only at a vertex and folding pieces are all
-    /// cut as needed. A triangle of zero 3D area gets a chart of its own, on
-    /// a segment. The surface is not changed. Throws VelmoraException
-    /// ("[compute_atlas] ...") when the surface has no triangle, a
-    /// coordinate that is not finite, or options out of range (a
-    /// distortion bound below 1, a negative padding, a resolution below 16
-    /// or too small for the padding of every chart).
-    Atlas compute_atlas(const TriangulatedSurface<3>& surface,
-                        const AtlasOptions& options = {});
-
     /// What check_atlas finds wrong with a corner map.
     struct AtlasCheck
     {
@@ -94,6 +60,45 @@ namespace nodara
             return nb_flipped_triangles == 0 && nb_overlapping_pairs == 0;
         }
     };
+
+    /// A texture atlas: the surface cut into charts, each flattened without
+    /// fold and packed into the unit square.
+    struct Atlas
+    {
+        /// Per triangle, its chart.
+        std::vector<index_t> chart;
+        /// Per triangle, the images of its corners in the unit square.
+        CornerMap corners;
+        std::vector<AtlasChart> charts;
+        /// Edges shared by two triangles of different charts.
+        index_t nb_seam_edges{0};
+        /// Triangles of zero (or non-finite) 3D area.
+        index_t nb_degenerate_triangles{0};
+        /// The share of the unit square covered by the charts' triangles.
+        double efficiency{0};
+        /// Texels per unit of 3D length, the same for every chart.
+        double texels_per_unit{0};
+        /// The exact check of `corners` (check_atlas), which compute_atlas
+        /// runs before it returns: always valid.
+        AtlasCheck check;
+    };
+
+    /// Cuts `surface` into charts that are topological discs, flattens each
+    /// by LSCM so that no triangle of non-zero area is flipped or collapsed,
+    /// no two triangles overlap and each chart keeps the distortion bounds
+    /// of `options`, and packs the charts at one common scale, each turned
+    /// for a tight box, into the unit square. Closed pieces, pieces with
+    /// handles, pieces that meet only at a vertex and folding pieces are all
+    /// cut as needed. A triangle of zero 3D area gets a chart of its own, on
+    /// a segment. The surface is not changed. Throws VelmoraException
+    /// ("[compute_atlas] ...") when the surface has no triangle, a
+    /// coordinate that is not finite, or options out of range (a
+    /// distortion bound below 1, a negative padding, a resolution below 16
+    /// or too small for the padding of every chart), and when the packed
+    /// atlas fails the exact check (triangles whose sizes differ by more
+    /// than the square's coordinates resolve).
+    Atlas compute_atlas(const TriangulatedSurface<3>& surface,
+                        const AtlasOptions& options = {});
 
     /// Checks a corner map of `surface` with exact predicates. A chart is a
     /// set of triangles joined through edges whose two ends have the same

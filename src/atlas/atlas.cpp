@@ -98,8 +98,28 @@ namespace nodara
             return facts;
         }
 
+        // A single triangle laid flat in its own plane: an isometry, which
+        // LSCM may miss on a needle of extreme proportions.
+        ChartMap triangle_map(const TriangulatedSurface<3>& surface, index_t t)
+        {
+            const auto triangle = surface.triangle(t);
+            const auto& p = triangle.vertices();
+            const Vector<3> e1{p[0].get(), p[1].get()};
+            const Vector<3> e2{p[0].get(), p[2].get()};
+            const double length = e1.length();
+            ChartMap map;
+            map.corners = {{Point<2>{}, Point<2>{{length, 0.0}},
+                            Point<2>{{e1.dot(e2) / length,
+                                      cross(e1, e2).length() / length}}}};
+            map.conformal_p95 = 1.0;
+            map.area_p95 = 1.0;
+            map.valid = true;
+            return map;
+        }
+
         // Grows a chart from `seed`, and again at half the size each time
-        // its map fails a check; a single triangle always passes.
+        // its map fails a check; a single triangle is laid flat directly
+        // when its map fails.
         Chart cut_chart(const TriangulatedSurface<3>& surface,
                         ChartGrowth& growth, index_t seed,
                         const std::vector<bool>& taken,
@@ -110,9 +130,14 @@ namespace nodara
             {
                 auto triangles = growth.grow(seed, limit, taken);
                 auto map = flatten_chart(surface, triangles, bounds);
-                if (map.valid || triangles.size() == 1)
+                if (map.valid)
                 {
                     return {std::move(triangles), std::move(map), false};
+                }
+                if (triangles.size() == 1)
+                {
+                    return {std::move(triangles), triangle_map(surface, seed),
+                            false};
                 }
                 limit = static_cast<index_t>(triangles.size() / 2);
             }
@@ -420,6 +445,19 @@ namespace nodara
         {
             sizes.push_back(turn_tight(chart));
         }
-        return assemble(surface, facts, charts, sizes, options);
+        auto atlas = assemble(surface, facts, charts, sizes, options);
+        // Every chart passed the check on its own; packing can still
+        // collapse triangles of extreme proportions onto the texel grid.
+        atlas.check = check_atlas(surface, atlas.corners);
+        if (!atlas.check.valid())
+        {
+            fail("The packed charts fail the exact check (" +
+                 std::to_string(atlas.check.nb_flipped_triangles) +
+                 " flipped or collapsed triangles, " +
+                 std::to_string(atlas.check.nb_overlapping_pairs) +
+                 " overlapping pairs): the surface's triangles differ in "
+                 "size beyond what the square's coordinates resolve");
+        }
+        return atlas;
     }
 }  // namespace nodara

@@ -127,6 +127,19 @@ namespace nodara
         // and the moves of a chart that fails are taken back (its partners
         // are flattened again) until every changed chart passes. Returns
         // whether any move was made.
+        // The charts that `moves` change.
+        std::vector<bool> changed_charts(const Moves& moves,
+                                         std::size_t nb_charts)
+        {
+            std::vector<bool> changed(nb_charts, false);
+            for (const auto& entry : moves)
+            {
+                changed[entry.first.first] = true;
+                changed[entry.first.second] = true;
+            }
+            return changed;
+        }
+
         bool make_moves(const TriangulatedSurface<3>& surface,
                         const PolygonAdjacencies& adjacencies,
                         const ChartBounds& bounds, Moves moves,
@@ -139,10 +152,11 @@ namespace nodara
             {
                 const auto triangles =
                     moved_charts(chart_of, moves, charts.size());
+                const auto changed = changed_charts(moves, charts.size());
                 std::vector<bool> failed(charts.size(), false);
                 for (index_t c = 0; c < charts.size(); ++c)
                 {
-                    if (passed[c] || triangles[c] == charts[c].triangles)
+                    if (!changed[c] || passed[c])
                     {
                         continue;
                     }
@@ -171,9 +185,10 @@ namespace nodara
                 }
                 if (!retry)
                 {
+                    // Every chart that the remaining moves change passed.
                     for (index_t c = 0; c < charts.size(); ++c)
                     {
-                        if (triangles[c] != charts[c].triangles)
+                        if (changed[c])
                         {
                             charts[c] = {triangles[c], std::move(maps[c]),
                                          false};

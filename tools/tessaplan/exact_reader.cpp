@@ -1,5 +1,8 @@
 #include "exact_reader.h"
 
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -11,6 +14,7 @@
 #include <CGAL/IO/OFF.h>
 #include <CGAL/IO/PLY.h>
 #include <CGAL/IO/STL.h>
+#include <boost/endian/conversion.hpp>
 
 #include "cli_error.h"
 #include "count_checks.h"
@@ -100,7 +104,47 @@ namespace tessaplan
             std::streambuf* error_;
         };
 
+        // Whether an STL file is text: it starts with "solid", and its size
+        // is not that of a binary file (an 80-byte header, which may start
+        // with "solid" too, a triangle count and 50 bytes per triangle).
+        bool is_text_stl(std::istream& file, std::uint64_t size)
+        {
+            std::array<char, 84> header{};
+            bool text = false;
+            if (file.read(header.data(), header.size()))
+            {
+                std::uint32_t count = 0;
+                std::memcpy(&count, header.data() + 80, sizeof count);
+                boost::endian::little_to_native_inplace(count);
+                text = std::memcmp(header.data(), "solid", 5) == 0 &&
+                       size != 84 + 50 * std::uint64_t{count};
+            }
+            else
+            {
+                text = size >= 5 && std::string(header.data(), 5) == "solid";
+            }
+            file.clear();
+            file.seekg(0);
+            return text;
+        }
+
+        // CGAL's own choice between binary and text STL reads a text file
+        // whose "solid" is followed by a tab as binary, and then appends
+        // the text parse to what the binary parse left (garbage points and
+        // triangles): the choice is made here and only one parser runs.
+        bool read_stl(std::istream& file, std::uint64_t size,
+                      std::vector<Kernel::Point_3>& points,
+                      std::vector<BoundedPolygon>& polygons)
+        {
+            return is_text_stl(file, size)
+                       ? CGAL::IO::internal::parse_ASCII_STL(file, points,
+                                                             polygons, true)
+                       : CGAL::IO::internal::parse_binary_STL(file, points,
+                                                              polygons, true);
+        }
+
         bool read_with_cgal(std::istream& file, MeshFormat format,
+                            std::uint64_t size,
                             std::vector<Kernel::Point_3>& points,
                             std::vector<BoundedPolygon>& polygons)
         {
@@ -114,7 +158,7 @@ namespace tessaplan
                 case MeshFormat::ply:
                     return CGAL::IO::read_PLY(file, points, polygons, verbose);
                 case MeshFormat::stl:
-                    return CGAL::IO::read_STL(file, points, polygons, verbose);
+                    return read_stl(file, size, points, polygons);
                 case MeshFormat::other:
                     break;
             }
@@ -170,7 +214,7 @@ namespace tessaplan
         try
         {
             const ReaderMessages messages;
-            read = read_with_cgal(file, format, points, polygons);
+            read = read_with_cgal(file, format, size, points, polygons);
             reason = messages.last_error();
         }
         catch (const std::exception& error)

@@ -47,6 +47,13 @@ EXPECTED = {
     "segv_off_long_blank.off": {0},
     "segv_ply_binary.ply": {4},
     "stl_escape_in_error.stl": {0},
+    # A text STL whose "solid" is followed by a tab: CGAL took it for
+    # binary and appended the text's triangles to the garbage the binary
+    # parse had read.
+    "stl_text_solid_tab.stl": {0},
+    # That garbage, as an OBJ: needles of extreme proportions (coordinates
+    # from 1e-19 to 1e34), which crashed the atlas's packing.
+    "stl_binary_garbage_needles.obj": {5},
 }
 
 
@@ -54,23 +61,33 @@ def test_every_regression_has_an_expectation():
     assert sorted(EXPECTED) == sorted(os.listdir(REGRESSIONS))
 
 
+@pytest.mark.parametrize("command", ["flatten", "atlas"])
 @pytest.mark.parametrize("name", sorted(EXPECTED))
-def test_regression_ends_cleanly(tmp_path, tessaplan, name):
+def test_regression_ends_cleanly(tmp_path, tessaplan, name, command):
     out = tmp_path / "out"
     out.mkdir()
-    result = tessaplan("flatten", REGRESSIONS / name, "--json",
-                       "-o", out / "flat.obj", "--svg", out / "flat.svg")
+    result = tessaplan(command, REGRESSIONS / name, "--json",
+                       "-o", out / "out.obj", "--svg", out / "out.svg")
     assert result.returncode in EXPECTED[name], result.stderr
     assert "Sanitizer" not in result.stderr
     assert "runtime error" not in result.stderr
     if result.returncode == 0:
         json.loads(result.stdout.splitlines()[-1])
-        assert sorted(os.listdir(out)) == ["flat.obj", "flat.svg"]
+        assert sorted(os.listdir(out)) == ["out.obj", "out.svg"]
         return
     lines = result.stderr.splitlines()
     assert len(lines) == 1 and lines[0].startswith("tessaplan: error: ")
     assert "\x1b" not in result.stderr
     assert os.listdir(out) == []
+
+
+def test_text_stl_with_a_tab_after_solid_reads_as_text(tmp_path, tessaplan):
+    result = tessaplan("flatten", REGRESSIONS / "stl_text_solid_tab.stl",
+                       "--json", "-o", tmp_path / "flat.obj")
+    assert result.returncode == 0, result.stderr
+    report = json.loads(result.stdout.splitlines()[-1])
+    assert report["triangles"] == 2
+    assert report["vertices"] == 4
 
 
 def test_huge_vertex_count_is_refused_at_once(tmp_path, tessaplan):
