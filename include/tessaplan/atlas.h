@@ -95,7 +95,8 @@ namespace nodara
     /// coordinate that is not finite, or options out of range (a
     /// distortion bound below 1, a negative padding, a resolution below 16
     /// or too small for the padding of every chart), and when the packed
-    /// atlas fails the exact check (triangles whose sizes differ by more
+    /// atlas fails the exact check (too many charts for the resolution, so
+    /// that they shrink to nothing, or triangles whose sizes differ by more
     /// than the square's coordinates resolve).
     Atlas compute_atlas(const TriangulatedSurface<3>& surface,
                         const AtlasOptions& options = {});

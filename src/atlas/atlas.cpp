@@ -455,8 +455,9 @@ namespace nodara
                  std::to_string(atlas.check.nb_flipped_triangles) +
                  " flipped or collapsed triangles, " +
                  std::to_string(atlas.check.nb_overlapping_pairs) +
-                 " overlapping pairs): the surface's triangles differ in "
-                 "size beyond what the square's coordinates resolve");
+                 " overlapping pairs): too many charts for the resolution, "
+                 "or triangles whose sizes differ beyond what the square's "
+                 "coordinates resolve");
         }
         return atlas;
     }

@@ -103,6 +103,14 @@ namespace tessaplan
                 << '\n';
         }
 
+        // As many vertices as triangles or more: faces that do not share
+        // their corners (a connected surface has about half as many), each
+        // a chart of its own.
+        bool looks_unjoined(const nodara::TriangulatedSurface<3>& surface)
+        {
+            return surface.nb_vertices() >= surface.nb_polygons();
+        }
+
         nodara::Atlas make_atlas(const nodara::TriangulatedSurface<3>& surface,
                                  const Options& options)
         {
@@ -116,9 +124,14 @@ namespace tessaplan
             }
             catch (const nodara::VelmoraException& error)
             {
+                const auto hint =
+                    !options.weld && looks_unjoined(surface)
+                        ? " (its faces seem not to share their corners: "
+                          "--weld joins the vertices at one position)"
+                        : "";
                 throw CliError{ExitCode::flattening_failed,
                                "cannot make an atlas of '" + options.input +
-                                   "': " + error.what()};
+                                   "': " + error.what() + hint};
             }
         }
 

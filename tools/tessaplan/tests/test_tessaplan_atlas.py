@@ -174,3 +174,24 @@ def test_faces_across_a_seam_are_written_as_triangles(tmp_path, tessaplan):
     # The picture outlines the charts.
     svg = (tmp_path / "atlas.svg").read_text()
     assert 'stroke="#1a1a1a"' in svg
+
+
+def test_unjoined_faces_that_cannot_fit_suggest_weld(tmp_path, tessaplan):
+    from mesh_files import write_obj, wavy_grid
+    # A strip of 30 triangles written as a soup: each triangle with corners
+    # of its own, so 30 charts, too many for 16 texels with 2 of padding.
+    points, faces = wavy_grid(15, 1)
+    soup_points = np.array([points[v] for face in faces for v in face])
+    soup_faces = [[3 * f, 3 * f + 1, 3 * f + 2] for f in range(len(faces))]
+    source = tmp_path / "soup.obj"
+    write_obj(source, soup_points, soup_faces)
+    output = tmp_path / "atlas.obj"
+    result = tessaplan("atlas", source, "-o", output, "--resolution", "16")
+    assert result.returncode == 5
+    assert "--weld" in result.stderr
+    assert not output.exists()
+    # Joined, it is one chart, which fits.
+    result = tessaplan("atlas", source, "-o", output, "--resolution", "16",
+                       "--weld", "--json")
+    assert result.returncode == 0, result.stderr
+    assert json.loads(result.stdout)["charts"] == 1
