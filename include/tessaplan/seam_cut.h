@@ -15,7 +15,8 @@ namespace nodara
     {
         /// One vertex per distinct (vertex, image) pair of the map, at the
         /// vertex's 3D position; triangle t is triangle t of the source,
-        /// with adjacencies. Its pieces are the map's charts.
+        /// with manifold adjacencies (compute_manifold_adjacencies). Its
+        /// pieces are the map's charts.
         std::unique_ptr<TriangulatedSurface<3>> surface;
         /// Per vertex of `surface`, its image in the plane.
         std::vector<Point<2>> images;

@@ -7,6 +7,7 @@
 
 #include <tessaplan/seam_cut.h>
 #include <velmora/basic/velmora_exception.h>
+#include <velmora/mesh/manifold_adjacency.h>
 #include <velmora/mesh/polygon_orientation.h>
 
 namespace nodara
@@ -45,6 +46,22 @@ namespace nodara
             }
         }
 
+        // The adjacencies a surface holds (the cut computes them).
+        PolygonAdjacencies stored_adjacencies(
+            const TriangulatedSurface<3>& surface)
+        {
+            PolygonAdjacencies adjacencies(surface.nb_polygons());
+            for (index_t t = 0; t < surface.nb_polygons(); ++t)
+            {
+                for (local_index_t e = 0; e < 3; ++e)
+                {
+                    adjacencies[t][e] =
+                        surface.polygon_adjacent({t, e}).value_or(NO_ID);
+                }
+            }
+            return adjacencies;
+        }
+
         // Per triangle, whether it is flipped; degenerate ones are counted.
         std::vector<bool> find_flipped(
             const TriangulatedSurface<3>& surface,
@@ -52,7 +69,7 @@ namespace nodara
             AtlasCheck& check)
         {
             const auto charts = cut_along_seams(surface, corners).surface;
-            const auto adjacencies = compute_manifold_adjacencies(*charts);
+            const auto adjacencies = stored_adjacencies(*charts);
             const auto pieces = compute_polygon_components(adjacencies);
             const auto orientation =
                 compute_polygon_orientation(*charts, adjacencies, pieces);

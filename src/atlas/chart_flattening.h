@@ -38,6 +38,11 @@ namespace nodara
         bool degenerate{false};
     };
 
+    /// Per triangle of a surface of `nb_triangles`, the index of its chart
+    /// in `charts`, or NO_ID when no chart holds it.
+    std::vector<index_t> chart_of_triangles(index_t nb_triangles,
+                                            const std::vector<Chart>& charts);
+
     /// Flattens the triangles `chart` of `surface`, a topological disc of
     /// non-degenerate triangles, by LSCM on a surface of their own, scales
     /// the map so that its area is their 3D area and checks it. A failed

@@ -58,14 +58,7 @@ namespace nodara
                       const PolygonAdjacencies& adjacencies,
                       const ChartBounds& bounds, std::vector<Chart>& charts)
     {
-        std::vector<index_t> chart_of(surface.nb_polygons(), NO_ID);
-        for (index_t c = 0; c < charts.size(); ++c)
-        {
-            for (const auto t : charts[c].triangles)
-            {
-                chart_of[t] = c;
-            }
-        }
+        auto chart_of = chart_of_triangles(surface.nb_polygons(), charts);
         std::vector<index_t> order(charts.size());
         std::iota(order.begin(), order.end(), index_t{0});
         std::stable_sort(order.begin(), order.end(),

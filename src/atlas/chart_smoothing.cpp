@@ -14,20 +14,6 @@ namespace nodara
 
         using ChartPair = std::pair<index_t, index_t>;
 
-        std::vector<index_t> charts_of(const TriangulatedSurface<3>& surface,
-                                       const std::vector<Chart>& charts)
-        {
-            std::vector<index_t> chart_of(surface.nb_polygons(), NO_ID);
-            for (index_t c = 0; c < charts.size(); ++c)
-            {
-                for (const auto t : charts[c].triangles)
-                {
-                    chart_of[t] = c;
-                }
-            }
-            return chart_of;
-        }
-
         // The chart that triangle t would rather be in: one that holds two
         // or three of its neighbours while its own holds at most one.
         index_t better_chart(const PolygonAdjacencies& adjacencies,
@@ -194,7 +180,8 @@ namespace nodara
                                          false};
                         }
                     }
-                    chart_of = charts_of(surface, charts);
+                    chart_of =
+                        chart_of_triangles(surface.nb_polygons(), charts);
                     return !moves.empty();
                 }
             }
@@ -206,7 +193,7 @@ namespace nodara
                               const ChartBounds& bounds,
                               std::vector<Chart>& charts)
     {
-        auto chart_of = charts_of(surface, charts);
+        auto chart_of = chart_of_triangles(surface.nb_polygons(), charts);
         for (int pass = 0; pass < passes; ++pass)
         {
             auto moves = propose_moves(adjacencies, chart_of, charts);

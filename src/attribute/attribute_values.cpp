@@ -7,14 +7,20 @@ namespace nodara
     std::vector<Point<2>> attribute_values(
         const TriangulatedSurface<3>& surface, absl::string_view attribute_name)
     {
-        const auto attribute = find_attribute<Point<2>>(
-            surface.vertex_attribute_manager(), attribute_name);
-        const auto nb_vertices = surface.nb_vertices();
+        return attribute_values(
+            *find_attribute<Point<2>>(surface.vertex_attribute_manager(),
+                                      attribute_name),
+            surface.nb_vertices());
+    }
+
+    std::vector<Point<2>> attribute_values(
+        const ReadOnlyAttribute<Point<2>>& attribute, index_t nb_values)
+    {
         std::vector<Point<2>> values;
-        values.reserve(nb_vertices);
-        for (index_t v = 0; v < nb_vertices; ++v)
+        values.reserve(nb_values);
+        for (index_t v = 0; v < nb_values; ++v)
         {
-            values.push_back(attribute->value(v));
+            values.push_back(attribute.value(v));
         }
         return values;
     }

@@ -10,6 +10,7 @@
 #include <velmora/mesh/manifold_adjacency.h>
 
 #include <tessaplan/attribute/attribute_lookup.h>
+#include <tessaplan/attribute/attribute_values.h>
 #include "lscm_limits.h"
 #include "normal_equations_solver.h"
 #include "parallel_triplets.h"
@@ -112,9 +113,9 @@ namespace nodara
         // no core is spare, or when the surface is so small that starting
         // threads costs more than they save (an atlas flattens hundreds of
         // small charts one after the other).
-        const SolverThreads threads =
-            surface.nb_polygons() < parallel_triangles ? SolverThreads{true}
-                                                       : SolverThreads{};
+        const SolverThreads threads = surface.nb_polygons() < parallel_triangles
+                                          ? SolverThreads{true}
+                                          : SolverThreads{};
         statistics_.single_threaded = threads.single_threaded();
         auto start = std::chrono::steady_clock::now();
         pin_vertices();
@@ -236,14 +237,7 @@ namespace nodara
 
     std::vector<Point<2>> LSCM::map() const
     {
-        const auto nb_vertices = surface.nb_vertices();
-        std::vector<Point<2>> result;
-        result.reserve(nb_vertices);
-        for (index_t v = 0; v < nb_vertices; ++v)
-        {
-            result.push_back(attribute->value(v));
-        }
-        return result;
+        return attribute_values(*attribute, surface.nb_vertices());
     }
 
     LSCMSolution solve_LSCM(const TriangulatedSurface<3>& surface)

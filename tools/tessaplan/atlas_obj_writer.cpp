@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "mesh_reader.h"
+
 namespace tessaplan
 {
     namespace
@@ -20,18 +22,8 @@ namespace tessaplan
 
         FaceTriangles face_triangles(const Polygon& face, index_t first)
         {
-            FaceTriangles triangles{first, first, true};
-            for (std::size_t k = 1; k + 1 < face.size(); ++k)
-            {
-                if (face[0] == face[k] || face[k] == face[k + 1] ||
-                    face[k + 1] == face[0])
-                {
-                    triangles.whole = false;
-                    continue;
-                }
-                ++triangles.end;
-            }
-            return triangles;
+            const auto count = static_cast<index_t>(fan_triangles(face).size());
+            return {first, first + count, count + 2 == face.size()};
         }
 
         bool in_one_chart(const FaceTriangles& triangles,

@@ -414,20 +414,27 @@ namespace tessaplan
         }
     }
 
-    void check_stl_counts(std::istream& file, std::uint64_t size,
-                          const std::string& path)
+    StlHeader read_stl_header(std::istream& file)
     {
         // A binary file: an 80-byte header, the triangle count, then 50
         // bytes per triangle. A text file starts with "solid".
-        std::array<char, 84> header{};
-        if (!file.read(header.data(), header.size()) ||
-            std::memcmp(header.data(), "solid", 5) == 0)
+        std::array<char, 84> bytes{};
+        StlHeader header;
+        header.complete =
+            static_cast<bool>(file.read(bytes.data(), bytes.size()));
+        header.solid = std::memcmp(bytes.data(), "solid", 5) == 0;
+        std::memcpy(&header.count, bytes.data() + 80, sizeof header.count);
+        boost::endian::little_to_native_inplace(header.count);
+        return header;
+    }
+
+    void check_stl_counts(std::istream& file, std::uint64_t size,
+                          const std::string& path)
+    {
+        const auto header = read_stl_header(file);
+        if (header.complete && !header.solid)
         {
-            return;
+            check_count(header.count, 50, size - 84, "triangles", path);
         }
-        std::uint32_t count = 0;
-        std::memcpy(&count, header.data() + 80, sizeof count);
-        boost::endian::little_to_native_inplace(count);
-        check_count(count, 50, size - 84, "triangles", path);
     }
 }  // namespace tessaplan

@@ -27,6 +27,19 @@ namespace tessaplan
     void check_ply_counts(std::istream& file, std::uint64_t size,
                           const std::string& path);
 
+    /// The first 84 bytes of an STL file: whether it starts with "solid"
+    /// (as a text file does, and many binary headers), and whether it holds
+    /// them all, with the triangle count that a binary file gives there.
+    struct StlHeader
+    {
+        bool solid{false};
+        bool complete{false};
+        std::uint32_t count{0};
+    };
+
+    /// Reads the header from the current position of `file`.
+    StlHeader read_stl_header(std::istream& file);
+
     /// The triangle count of a binary STL file.
     void check_stl_counts(std::istream& file, std::uint64_t size,
                           const std::string& path);

@@ -1,8 +1,6 @@
 #include "exact_reader.h"
 
-#include <array>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -14,7 +12,6 @@
 #include <CGAL/IO/OFF.h>
 #include <CGAL/IO/PLY.h>
 #include <CGAL/IO/STL.h>
-#include <boost/endian/conversion.hpp>
 
 #include "cli_error.h"
 #include "count_checks.h"
@@ -109,23 +106,12 @@ namespace tessaplan
         // with "solid" too, a triangle count and 50 bytes per triangle).
         bool is_text_stl(std::istream& file, std::uint64_t size)
         {
-            std::array<char, 84> header{};
-            bool text = false;
-            if (file.read(header.data(), header.size()))
-            {
-                std::uint32_t count = 0;
-                std::memcpy(&count, header.data() + 80, sizeof count);
-                boost::endian::little_to_native_inplace(count);
-                text = std::memcmp(header.data(), "solid", 5) == 0 &&
-                       size != 84 + 50 * std::uint64_t{count};
-            }
-            else
-            {
-                text = size >= 5 && std::string(header.data(), 5) == "solid";
-            }
+            const auto header = read_stl_header(file);
             file.clear();
             file.seekg(0);
-            return text;
+            return header.solid &&
+                   !(header.complete &&
+                     size == 84 + 50 * std::uint64_t{header.count});
         }
 
         // CGAL's own choice between binary and text STL reads a text file

@@ -65,29 +65,16 @@ namespace tessaplan
             }
         }
 
-        // Splits the faces into fans of triangles, leaving out the
-        // triangles with a repeated corner.
         std::vector<std::array<index_t, 3>> triangulate(
             const std::vector<Polygon>& faces, MeshReadResult& result)
         {
             std::vector<std::array<index_t, 3>> triangles;
             for (const auto& face : faces)
             {
-                for (std::size_t k = 1; k + 1 < face.size(); ++k)
-                {
-                    const std::array<index_t, 3> triangle{
-                        static_cast<index_t>(face[0]),
-                        static_cast<index_t>(face[k]),
-                        static_cast<index_t>(face[k + 1])};
-                    if (triangle[0] == triangle[1] ||
-                        triangle[1] == triangle[2] ||
-                        triangle[2] == triangle[0])
-                    {
-                        ++result.nb_collapsed_faces;
-                        continue;
-                    }
-                    triangles.push_back(triangle);
-                }
+                const auto fan = fan_triangles(face);
+                result.nb_collapsed_faces +=
+                    static_cast<index_t>(face.size() - 2 - fan.size());
+                triangles.insert(triangles.end(), fan.begin(), fan.end());
             }
             return triangles;
         }
@@ -136,6 +123,23 @@ namespace tessaplan
                    std::min<std::uint64_t>(corners, soup.points.size());
         }
     }  // namespace
+
+    std::vector<std::array<index_t, 3>> fan_triangles(const Polygon& face)
+    {
+        std::vector<std::array<index_t, 3>> fan;
+        for (std::size_t k = 1; k + 1 < face.size(); ++k)
+        {
+            const std::array<index_t, 3> triangle{
+                static_cast<index_t>(face[0]), static_cast<index_t>(face[k]),
+                static_cast<index_t>(face[k + 1])};
+            if (triangle[0] != triangle[1] && triangle[1] != triangle[2] &&
+                triangle[2] != triangle[0])
+            {
+                fan.push_back(triangle);
+            }
+        }
+        return fan;
+    }
 
     MeshReadResult read_mesh(const std::string& path, bool weld)
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,6 +30,11 @@ namespace tessaplan
         /// Points and line segments, which a surface has no use for.
         nodara::index_t nb_points_and_lines{0};
     };
+
+    /// The triangles of `face` as read_mesh makes them: a fan from its
+    /// first corner, leaving out the triangles with a repeated corner.
+    std::vector<std::array<nodara::index_t, 3>> fan_triangles(
+        const Polygon& face);
 
     /// Reads a mesh file: OBJ, OFF, PLY and STL exactly (see read_exact),
     /// every other format through assimp (see read_with_assimp). Polygons
