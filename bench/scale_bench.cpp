@@ -124,6 +124,14 @@ namespace
                       cpu_seconds, usage.ru_maxrss / 1024.0, surface_mb,
                       generation);
         std::string result = text;
+        const auto& steps = solution.statistics;
+        std::snprintf(text, sizeof text,
+                      " | pins %.2f, assembly %.2f, solve %.2f (direct %.2f, "
+                      "%lld iterations)",
+                      steps.pin_seconds, steps.assembly_seconds,
+                      steps.solve_seconds, steps.direct_seconds,
+                      static_cast<long long>(steps.iterations));
+        result += text;
         if (options.energy || options.verify)
         {
             const nodara::bench::ConformalEnergy conformal_energy{*surface,

@@ -16,12 +16,12 @@ namespace nodara
         // W column by column and row by row.
         struct ComplexMatrix
         {
-            std::vector<long> column_start;
-            std::vector<int> row;
-            std::vector<Complex> column_value;
-            std::vector<long> row_start;
-            std::vector<int> column;
-            std::vector<Complex> row_value;
+            LargeVector<long> column_start;
+            LargeVector<int> row;
+            LargeVector<Complex> column_value;
+            LargeVector<long> row_start;
+            LargeVector<int> column;
+            LargeVector<Complex> row_value;
         };
 
         std::vector<int> filled_columns(const RealMatrix& F)

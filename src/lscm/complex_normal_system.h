@@ -5,6 +5,8 @@
 
 #include <Eigen/SparseCore>
 
+#include "huge_pages.h"
+
 namespace nodara
 {
     /// The normal equations W^H W z = W^H c of a least-squares system given
@@ -17,11 +19,11 @@ namespace nodara
         std::vector<int> columns;
         /// The lower triangle of W^H W, column-compressed, rows sorted in
         /// each column, the diagonal first.
-        std::vector<long> column_start;
-        std::vector<long> row;
-        std::vector<std::complex<double>> value;
+        LargeVector<long> column_start;
+        LargeVector<long> row;
+        LargeVector<std::complex<double>> value;
         /// W^H c.
-        std::vector<std::complex<double>> rhs;
+        LargeVector<std::complex<double>> rhs;
     };
 
     /// Builds the normal equations of min |F x - b| straight from F's

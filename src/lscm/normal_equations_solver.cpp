@@ -11,6 +11,7 @@
 
 #include "complex_normal_system.h"
 #include "geometric_dissection.h"
+#include "huge_pages.h"
 
 namespace nodara
 {
@@ -45,6 +46,7 @@ namespace nodara
         public:
             Cholmod()
             {
+                use_huge_pages_in_cholmod();
                 cholmod_l_start(&common_);
                 // CHOLMOD prints its warnings (a matrix that is not positive
                 // definite) on standard output; the library must never
@@ -264,9 +266,9 @@ namespace nodara
         // The matrix is no longer needed once factored.
         report.factor_stored_entries =
             static_cast<double>(L->is_super ? L->xsize : L->nzmax);
-        std::vector<long>{}.swap(system.column_start);
-        std::vector<long>{}.swap(system.row);
-        std::vector<std::complex<double>>{}.swap(system.value);
+        decltype(system.column_start){}.swap(system.column_start);
+        decltype(system.row){}.swap(system.row);
+        decltype(system.value){}.swap(system.value);
 
         start = std::chrono::steady_clock::now();
         auto B = rhs_view(system);

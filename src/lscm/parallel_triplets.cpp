@@ -1,5 +1,7 @@
 #include "parallel_triplets.h"
 
+#include "huge_pages.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -62,6 +64,8 @@ namespace nodara
         }
         matrix.resize(rows, columns);
         matrix.resizeNonZeros(size);
+        advise_huge_pages(matrix.innerIndexPtr(), size * sizeof(int));
+        advise_huge_pages(matrix.valuePtr(), size * sizeof(double));
         auto* outer = matrix.outerIndexPtr();
         auto* inner = matrix.innerIndexPtr();
         auto* values = matrix.valuePtr();

@@ -1,0 +1,88 @@
+#include "huge_pages.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+
+#include <SuiteSparse_config.h>
+#include <sys/mman.h>
+
+namespace nodara
+{
+    namespace
+    {
+        constexpr std::uintptr_t huge_page = std::uintptr_t{1} << 21;
+
+        // Smaller blocks come from the C library's heap, where advice would
+        // split its mappings for little gain.
+        constexpr std::size_t large_block = 2 * huge_page;
+
+        void advise_if_large(void* data, std::size_t bytes)
+        {
+            if (data != nullptr && bytes >= large_block)
+            {
+                advise_huge_pages(data, bytes);
+            }
+        }
+
+        void* malloc_advised(std::size_t bytes)
+        {
+            auto* data = std::malloc(bytes);
+            advise_if_large(data, bytes);
+            return data;
+        }
+
+        void* calloc_advised(std::size_t count, std::size_t size)
+        {
+            // Large zeroed blocks are fresh mappings that calloc does not
+            // touch, so the advice still applies to their first touch.
+            auto* data = std::calloc(count, size);
+            if (size != 0 && count <= SIZE_MAX / size)
+            {
+                advise_if_large(data, count * size);
+            }
+            return data;
+        }
+
+        void* realloc_advised(void* old, std::size_t bytes)
+        {
+            auto* data = std::realloc(old, bytes);
+            advise_if_large(data, bytes);
+            return data;
+        }
+    }  // namespace
+
+    void advise_huge_pages(void* data, std::size_t bytes)
+    {
+        const auto begin = reinterpret_cast<std::uintptr_t>(data);
+        const auto first = (begin + huge_page - 1) & ~(huge_page - 1);
+        const auto last = (begin + bytes) & ~(huge_page - 1);
+        if (data == nullptr || bytes < huge_page || last <= first)
+        {
+            return;
+        }
+        // Refused advice (no transparent huge pages) changes nothing.
+        static_cast<void>(::madvise(reinterpret_cast<void*>(first),
+                                    last - first, MADV_HUGEPAGE));
+    }
+
+    void use_huge_pages_in_cholmod()
+    {
+        static std::once_flag once;
+        std::call_once(once,
+                       []
+                       {
+                           auto& hooks = SuiteSparse_config;
+                           if (hooks.malloc_func != &std::malloc ||
+                               hooks.calloc_func != &std::calloc ||
+                               hooks.realloc_func != &std::realloc ||
+                               hooks.free_func != &std::free)
+                           {
+                               return;
+                           }
+                           hooks.malloc_func = &malloc_advised;
+                           hooks.calloc_func = &calloc_advised;
+                           hooks.realloc_func = &realloc_advised;
+                       });
+    }
+}  // namespace nodara
