@@ -5,7 +5,7 @@
 
 #include <Eigen/SparseCore>
 
-#include "huge_pages.h"
+#include <velmora/basic/huge_pages.h>
 
 namespace nodara
 {

@@ -11,7 +11,7 @@
 
 #include <tessaplan/attribute/attribute_lookup.h>
 #include <tessaplan/attribute/attribute_values.h>
-#include "huge_pages.h"
+#include <velmora/basic/huge_pages.h>
 #include "lscm_limits.h"
 #include "normal_equations_solver.h"
 #include "parallel_triplets.h"

@@ -11,7 +11,7 @@
 
 #include "complex_normal_system.h"
 #include "geometric_dissection.h"
-#include "huge_pages.h"
+#include "cholmod_huge_pages.h"
 
 namespace nodara
 {

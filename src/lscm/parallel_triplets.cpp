@@ -1,6 +1,6 @@
 #include "parallel_triplets.h"
 
-#include "huge_pages.h"
+#include <velmora/basic/huge_pages.h>
 
 #include <algorithm>
 #include <utility>

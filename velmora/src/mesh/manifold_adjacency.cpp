@@ -1,5 +1,7 @@
 #include <velmora/mesh/manifold_adjacency.h>
 
+#include <velmora/basic/huge_pages.h>
+
 #include <algorithm>
 #include <tuple>
 
@@ -24,7 +26,7 @@ namespace nodara
         // Sorting the sides by their vertex pair groups the sides of each
         // edge together; this scales to millions of polygons with one flat
         // array.
-        std::vector<Side> sides;
+        LargeVector<Side> sides;
         sides.reserve(std::size_t{surface.nb_polygons()} * 3);
         for (index_t p = 0; p < surface.nb_polygons(); ++p)
         {
@@ -42,8 +44,11 @@ namespace nodara
                       return std::tie(x.low, x.high, x.polygon, x.edge) <
                              std::tie(y.low, y.high, y.polygon, y.edge);
                   });
-        PolygonAdjacencies adjacencies(surface.nb_polygons(),
-                                       {NO_ID, NO_ID, NO_ID});
+        PolygonAdjacencies adjacencies;
+        adjacencies.reserve(surface.nb_polygons());
+        advise_huge_pages(adjacencies.data(),
+                          adjacencies.capacity() * sizeof(adjacencies[0]));
+        adjacencies.assign(surface.nb_polygons(), {NO_ID, NO_ID, NO_ID});
         for (std::size_t first = 0; first < sides.size();)
         {
             auto last = first + 1;

@@ -48,8 +48,8 @@ namespace nodara
 
         // Makes room for `extra` more entries, growing the capacity at least
         // twofold so that repeated splits stay linear overall.
-        template <typename T>
-        void reserve_more(std::vector<T>& values, std::size_t extra)
+        template <typename Vector>
+        void reserve_more(Vector& values, std::size_t extra)
         {
             const auto needed = values.size() + extra;
             if (needed > values.capacity())
@@ -62,7 +62,7 @@ namespace nodara
         // when there are exactly two: the pair that a fresh computation of
         // the adjacencies links. Nothing for fewer or more.
         absl::optional<std::array<PolygonEdge, 2>> other_pair_on_side(
-            const std::vector<Corners>& polygons, index_t v, index_t w,
+            const LargeVector<Corners>& polygons, index_t v, index_t w,
             index_t except)
         {
             std::array<PolygonEdge, 2> pair;
@@ -105,8 +105,8 @@ namespace nodara
         // Sets the neighbours of the pieces of the cut triangles, whose
         // corners are already in `polygons`, and repoints the neighbours of
         // the cut triangles to the pieces.
-        void relink(std::vector<Corners>& polygons,
-                    std::vector<Corners>& adjacents,
+        void relink(LargeVector<Corners>& polygons,
+                    LargeVector<Corners>& adjacents,
                     absl::Span<const CutTriangle> cut,
                     absl::Span<const Piece> pieces, index_t new_vertex)
         {
@@ -303,7 +303,8 @@ namespace nodara
     template <index_t D>
     void TriangulatedSurfaceBuilder<D>::compute_polygon_adjacencies()
     {
-        surface_.adjacents_ = compute_manifold_adjacencies(surface_);
+        const auto adjacencies = compute_manifold_adjacencies(surface_);
+        surface_.adjacents_.assign(adjacencies.begin(), adjacencies.end());
     }
 
     template <index_t D>
@@ -358,7 +359,7 @@ namespace nodara
                 polygon_map[p] = nb_kept_polygons++;
             }
         }
-        std::vector<Point<D>> points;
+        LargeVector<Point<D>> points;
         points.reserve(nb_kept);
         for (index_t v = 0; v < nb_vertices; ++v)
         {
@@ -367,8 +368,8 @@ namespace nodara
                 points.push_back(surface_.points_[v]);
             }
         }
-        std::vector<Corners> polygons;
-        std::vector<Corners> adjacents;
+        LargeVector<Corners> polygons;
+        LargeVector<Corners> adjacents;
         polygons.reserve(nb_kept_polygons);
         adjacents.reserve(nb_kept_polygons);
         for (index_t p = 0; p < nb_polygons; ++p)
@@ -419,7 +420,7 @@ namespace nodara
             new_ids[old] = k;
         }
 
-        std::vector<Point<D>> points;
+        LargeVector<Point<D>> points;
         points.reserve(nb_vertices);
         for (const auto old : order)
         {

@@ -7,6 +7,7 @@
 
 #include <velmora/geometry/point.h>
 #include <velmora/geometry/triangle.h>
+#include <velmora/basic/huge_pages.h>
 #include <velmora/geometry/vector.h>
 #include <velmora/mesh/mesh_element.h>
 #include <velmora/mesh/vertex_set.h>
@@ -90,8 +91,8 @@ namespace nodara
         SurfaceMesh() = default;
 
     private:
-        std::vector<Point<D>> points_;
-        std::vector<std::array<index_t, 3>> polygon_vertices_;
-        std::vector<std::array<index_t, 3>> adjacents_;
+        LargeVector<Point<D>> points_;
+        LargeVector<std::array<index_t, 3>> polygon_vertices_;
+        LargeVector<std::array<index_t, 3>> adjacents_;
     };
 }  // namespace nodara

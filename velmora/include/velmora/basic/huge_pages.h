@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstddef>
-#include <new>
+#include <memory>
 #include <vector>
 
 namespace nodara
@@ -11,13 +11,6 @@ namespace nodara
     /// hint only: nothing happens on systems or ranges where it does not
     /// apply.
     void advise_huge_pages(void* data, std::size_t bytes);
-
-    /// Makes CHOLMOD's large blocks huge-page backed too, by wrapping the
-    /// C library's allocator in SuiteSparse's allocation hooks. Done once,
-    /// and only while the hooks are still the C library's own, so that a
-    /// host program's allocator is never replaced; blocks stay freeable by
-    /// free().
-    void use_huge_pages_in_cholmod();
 
     /// A standard allocator whose large blocks are huge-page backed: the
     /// buffers of a system of millions of triangles are touched once each,

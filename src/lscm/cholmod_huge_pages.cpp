@@ -1,21 +1,19 @@
-#include "huge_pages.h"
+#include "cholmod_huge_pages.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
 
 #include <SuiteSparse_config.h>
-#include <sys/mman.h>
+#include <velmora/basic/huge_pages.h>
 
 namespace nodara
 {
     namespace
     {
-        constexpr std::uintptr_t huge_page = std::uintptr_t{1} << 21;
-
         // Smaller blocks come from the C library's heap, where advice would
         // split its mappings for little gain.
-        constexpr std::size_t large_block = 2 * huge_page;
+        constexpr std::size_t large_block = std::size_t{4} << 20;
 
         void advise_if_large(void* data, std::size_t bytes)
         {
@@ -52,19 +50,6 @@ namespace nodara
         }
     }  // namespace
 
-    void advise_huge_pages(void* data, std::size_t bytes)
-    {
-        const auto begin = reinterpret_cast<std::uintptr_t>(data);
-        const auto first = (begin + huge_page - 1) & ~(huge_page - 1);
-        const auto last = (begin + bytes) & ~(huge_page - 1);
-        if (data == nullptr || bytes < huge_page || last <= first)
-        {
-            return;
-        }
-        // Refused advice (no transparent huge pages) changes nothing.
-        static_cast<void>(::madvise(reinterpret_cast<void*>(first),
-                                    last - first, MADV_HUGEPAGE));
-    }
 
     void use_huge_pages_in_cholmod()
     {
