@@ -9,9 +9,9 @@
 
 #include <cholmod.h>
 
+#include "cholmod_huge_pages.h"
 #include "complex_normal_system.h"
 #include "geometric_dissection.h"
-#include "cholmod_huge_pages.h"
 
 namespace nodara
 {

@@ -5,9 +5,9 @@
 
 #include <absl/types/optional.h>
 
+#include <velmora/basic/huge_pages.h>
 #include <velmora/geometry/point.h>
 #include <velmora/geometry/triangle.h>
-#include <velmora/basic/huge_pages.h>
 #include <velmora/geometry/vector.h>
 #include <velmora/mesh/mesh_element.h>
 #include <velmora/mesh/vertex_set.h>
