@@ -60,6 +60,54 @@ namespace nodara
         EXPECT_LT((map - plain).norm(), 1e-8 * plain.norm());
     }
 
+    // The direct solve releases the system's matrix and triplets while it
+    // factors, and computes them again: they must come back identical.
+    TEST(LSCMDirectStart, KeepsTheSystemMembersAsBuilt)
+    {
+        Points points;
+        Triangles triangles;
+        add_patch(points, triangles, 24, 0.0);
+        const auto surface = testing::make_surface(points, triangles);
+        LSCM built{*surface, "built"};
+        LSCMInspector built_view{built};
+        built_view.pin_vertices();
+        built_view.build_system();
+        LSCM solved{*surface, "solved"};
+        solved.solve();
+        ASSERT_TRUE(solved.statistics().started_from_direct_solution);
+        const LSCMInspector solved_view{solved};
+
+        const auto& expected = built_view.free_triplets();
+        const auto& actual = solved_view.free_triplets();
+        ASSERT_EQ(actual.size(), expected.size());
+        for (std::size_t k = 0; k < expected.size(); ++k)
+        {
+            ASSERT_EQ(actual[k].row(), expected[k].row()) << k;
+            ASSERT_EQ(actual[k].col(), expected[k].col()) << k;
+            ASSERT_EQ(actual[k].value(), expected[k].value()) << k;
+        }
+        const auto same_matrix = [](const Eigen::SparseMatrix<double>& a,
+                                    const Eigen::SparseMatrix<double>& b)
+        {
+            using Values = Eigen::Map<const Eigen::VectorXd>;
+            using Indices = Eigen::Map<const Eigen::VectorXi>;
+            return a.rows() == b.rows() && a.cols() == b.cols() &&
+                   a.isCompressed() && b.isCompressed() &&
+                   a.nonZeros() == b.nonZeros() &&
+                   Indices(a.outerIndexPtr(), a.cols() + 1) ==
+                       Indices(b.outerIndexPtr(), b.cols() + 1) &&
+                   Indices(a.innerIndexPtr(), a.nonZeros()) ==
+                       Indices(b.innerIndexPtr(), b.nonZeros()) &&
+                   Values(a.valuePtr(), a.nonZeros()) ==
+                       Values(b.valuePtr(), b.nonZeros());
+        };
+        EXPECT_TRUE(
+            same_matrix(solved_view.free_matrix(), built_view.free_matrix()));
+        EXPECT_TRUE(same_matrix(solved_view.pinned_matrix(),
+                                built_view.pinned_matrix()));
+        EXPECT_EQ(solved_view.pinned_values(), built_view.pinned_values());
+    }
+
     TEST(LSCMDirectStart, LeavesTheCallersThreadSettingsAsTheyWere)
     {
         Points points;

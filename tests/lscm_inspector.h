@@ -48,6 +48,10 @@ namespace nodara
         {
             return lscm_.pinned_matrix;
         }
+        const std::vector<Eigen::Triplet<double>>& free_triplets() const
+        {
+            return lscm_.free_triplets;
+        }
         std::size_t nb_free_triplets() const
         {
             return lscm_.free_triplets.size();

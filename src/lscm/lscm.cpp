@@ -204,14 +204,17 @@ namespace nodara
         bool solved = false;
         if (assemble_complex_normal_system(free_matrix, pinned_values, system))
         {
-            // The matrix and the factor would be the largest buffers at once:
-            // the matrix is released during the factorisation and built
-            // again, identically, from its triplets.
+            // The matrix, its triplets and the factor would be the largest
+            // buffers at once: the matrix and the triplets are released
+            // during the factorisation and computed again, identically,
+            // from the triangles.
             const auto rows = static_cast<int>(free_matrix.rows());
             const auto columns = static_cast<int>(free_matrix.cols());
             Eigen::SparseMatrix<double>{}.swap(free_matrix);
+            Triplets{}.swap(free_triplets);
             solved = solve_complex_normal_system(system, direct);
             system = ComplexNormalSystem{};
+            fill_free_triplets();
             set_from_triplets_in_parallel(free_triplets, rows, columns,
                                           free_matrix);
         }

@@ -82,6 +82,7 @@ namespace nodara
 
         // Assembly.
         void build_system();
+        std::vector<Triplets> fill_free_triplets();
         std::array<CornerWeight, 3> triangle_weights(index_t t) const;
         // Writes the four free entries of the corner at `free_entries` and
         // returns true, or appends its pinned entries and returns false.

@@ -7,6 +7,8 @@
 #include <omp.h>
 
 #include "lscm.h"
+
+#include <velmora/basic/huge_pages.h>
 #include "parallel_triplets.h"
 
 namespace nodara
@@ -91,7 +93,8 @@ namespace nodara
     // pass counts each range's free entries, so that every thread writes
     // its own where the triangle-by-triangle loop would put them: the
     // triplets come out in the same order whatever the number of threads.
-    void LSCM::build_system()
+    // Returns the pinned entries of each range.
+    std::vector<LSCM::Triplets> LSCM::fill_free_triplets()
     {
         const auto nb_triangles = static_cast<long>(surface.nb_polygons());
         const int nb_ranges = std::max(1, omp_get_max_threads());
@@ -113,6 +116,12 @@ namespace nodara
             offset[r + 1] = count;
         }
         std::partial_sum(offset.begin(), offset.end(), offset.begin());
+        if (free_triplets.capacity() < offset.back())
+        {
+            free_triplets.reserve(offset.back());
+            advise_huge_pages(free_triplets.data(),
+                              offset.back() * sizeof(free_triplets[0]));
+        }
         free_triplets.resize(offset.back());
         std::vector<Triplets> pinned(nb_ranges);
 #pragma omp parallel for schedule(static, 1)
@@ -130,6 +139,12 @@ namespace nodara
                 }
             }
         }
+        return pinned;
+    }
+
+    void LSCM::build_system()
+    {
+        const auto pinned = fill_free_triplets();
         for (const auto& entries : pinned)
         {
             pinned_triplets.insert(pinned_triplets.end(), entries.begin(),
