@@ -5,10 +5,9 @@
 #include <numeric>
 
 #include <omp.h>
+#include <velmora/basic/huge_pages.h>
 
 #include "lscm.h"
-
-#include <velmora/basic/huge_pages.h>
 #include "parallel_triplets.h"
 
 namespace nodara
