@@ -59,5 +59,13 @@ namespace nodara
             }
             return SurfaceKind::spherical_cap;
         }
+
+        /// "wavy", or "wavy/47" for a surface cut into 47 pieces.
+        inline std::string case_label(const std::string& kind_name,
+                                      index_t pieces)
+        {
+            return pieces > 1 ? kind_name + "/" + std::to_string(pieces)
+                              : kind_name;
+        }
     }  // namespace bench
 }  // namespace nodara

@@ -1,6 +1,7 @@
 #include "child_process.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <thread>
@@ -93,6 +94,16 @@ namespace nodara
                               WEXITSTATUS(status) == 0;
             result.peak_rss_kb = usage.ru_maxrss;
             return result;
+        }
+
+        std::string failure_text(const ChildResult& result)
+        {
+            char peak[64];
+            std::snprintf(peak, sizeof peak, " (peak %.0f MB)",
+                          result.peak_rss_kb / 1024.0);
+            return (result.timed_out ? std::string{"timed out"}
+                                     : result.output) +
+                   peak;
         }
     }  // namespace bench
 }  // namespace nodara

@@ -20,5 +20,9 @@ namespace nodara
         /// the given file descriptor; kills it after `seconds`.
         ChildResult run_in_child(const std::function<std::string()>& work,
                                  double seconds);
+
+        /// Why a child did not finish, and its peak memory: "timed out (peak
+        /// 812 MB)", or its message in place of "timed out".
+        std::string failure_text(const ChildResult& result);
     }  // namespace bench
 }  // namespace nodara

@@ -208,9 +208,8 @@ namespace
         const auto result = nodara::bench::run_in_child(work, timeout);
         if (!result.finished)
         {
-            std::printf("  %s: %s (peak %.0f MB)\n", who,
-                        result.timed_out ? "timed out" : result.output.c_str(),
-                        result.peak_rss_kb / 1024.0);
+            std::printf("  %s: %s\n", who,
+                        nodara::bench::failure_text(result).c_str());
             return {};
         }
         return parse_fields(result.output);

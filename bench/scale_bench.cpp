@@ -165,9 +165,7 @@ int main(int argc, char** argv)
                 const auto result = nodara::bench::run_in_child(
                     [&] { return measure(kind, size, pieces, options); },
                     options.timeout);
-                const auto label =
-                    kind_name +
-                    (pieces > 1 ? "/" + std::to_string(pieces) : "");
+                const auto label = nodara::bench::case_label(kind_name, pieces);
                 if (result.finished)
                 {
                     std::printf("%-8s %s\n", label.c_str(),
@@ -175,10 +173,8 @@ int main(int argc, char** argv)
                 }
                 else
                 {
-                    std::printf(
-                        "%-8s %zu: %s (peak %.0f MB)\n", label.c_str(), size,
-                        result.timed_out ? "timed out" : result.output.c_str(),
-                        result.peak_rss_kb / 1024.0);
+                    std::printf("%-8s %zu: %s\n", label.c_str(), size,
+                                nodara::bench::failure_text(result).c_str());
                 }
                 std::fflush(stdout);
             }

@@ -21,10 +21,8 @@ namespace nodara
         Eigen::VectorXd plain_iterative(const TriangulatedSurface<3>& surface)
         {
             const auto copy = surface.clone();
-            LSCM lscm{*copy, "plain"};
-            LSCMInspector inspector{lscm};
-            inspector.pin_vertices();
-            inspector.build_system();
+            const AssembledLSCM assembled{*copy, "plain"};
+            const auto& inspector = assembled.inspector;
             Eigen::LeastSquaresConjugateGradient<Eigen::SparseMatrix<double>>
                 solver;
             solver.setMaxIterations(100 * copy->nb_vertices());
@@ -68,10 +66,8 @@ namespace nodara
         Triangles triangles;
         add_patch(points, triangles, 24, 0.0);
         const auto surface = testing::make_surface(points, triangles);
-        LSCM built{*surface, "built"};
-        LSCMInspector built_view{built};
-        built_view.pin_vertices();
-        built_view.build_system();
+        const AssembledLSCM built{*surface, "built"};
+        const auto& built_view = built.inspector;
         LSCM solved{*surface, "solved"};
         solved.solve();
         ASSERT_TRUE(solved.statistics().started_from_direct_solution);

@@ -48,10 +48,7 @@ namespace nodara
         {
             return lscm_.pinned_matrix;
         }
-        const std::vector<Eigen::Triplet<double>>& free_triplets() const
-        {
-            return lscm_.free_triplets;
-        }
+        const auto& free_triplets() const { return lscm_.free_triplets; }
         std::size_t nb_free_triplets() const
         {
             return lscm_.free_triplets.size();
@@ -67,5 +64,20 @@ namespace nodara
 
     private:
         LSCM& lscm_;
+    };
+
+    // An LSCM computation stopped after its pin step and assembly.
+    struct AssembledLSCM
+    {
+        AssembledLSCM(const TriangulatedSurface<3>& surface,
+                      absl::string_view attribute_name)
+            : lscm{surface, attribute_name}
+        {
+            inspector.pin_vertices();
+            inspector.build_system();
+        }
+
+        LSCM lscm;
+        LSCMInspector inspector{lscm};
     };
 }  // namespace nodara

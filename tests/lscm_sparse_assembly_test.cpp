@@ -185,10 +185,8 @@ namespace nodara
         testing::Triangles triangles;
         testing::add_patch(points, triangles, 30, 0.0);
         const auto surface = testing::make_surface(points, triangles);
-        LSCM lscm{*surface, "uv"};
-        LSCMInspector inspector{lscm};
-        inspector.pin_vertices();
-        inspector.build_system();
+        const AssembledLSCM assembled{*surface, "uv"};
+        const auto& inspector = assembled.inspector;
         const auto& F = inspector.free_matrix();
         const auto& b = inspector.pinned_values();
         Eigen::VectorXd reference;
@@ -225,10 +223,8 @@ namespace nodara
         testing::Triangles triangles;
         testing::add_patch(points, triangles, 20, 0.0);
         const auto surface = testing::make_surface(points, triangles);
-        LSCM lscm{*surface, "uv"};
-        LSCMInspector inspector{lscm};
-        inspector.pin_vertices();
-        inspector.build_system();
+        const AssembledLSCM assembled{*surface, "uv"};
+        const auto& inspector = assembled.inspector;
         ComplexNormalSystem system;
         ASSERT_TRUE(assemble_complex_normal_system(
             inspector.free_matrix(), inspector.pinned_values(), system));

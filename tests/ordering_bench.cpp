@@ -120,10 +120,8 @@ namespace
                         nodara::index_t pieces, FillOrdering ordering)
     {
         const auto surface = nodara::bench::make_surface(kind, size, pieces);
-        nodara::LSCM lscm{*surface, "uv"};
-        nodara::LSCMInspector inspector{lscm};
-        inspector.pin_vertices();
-        inspector.build_system();
+        const nodara::AssembledLSCM assembled{*surface, "uv"};
+        const auto& inspector = assembled.inspector;
         const auto& F = inspector.free_matrix();
         const auto& b = inspector.pinned_values();
         Eigen::VectorXd x = inspector.free_values();
@@ -184,8 +182,7 @@ int main(int argc, char** argv)
                         [&] { return measure(kind, size, pieces, ordering); },
                         options.timeout);
                     const auto label =
-                        kind_name +
-                        (pieces > 1 ? "/" + std::to_string(pieces) : "");
+                        nodara::bench::case_label(kind_name, pieces);
                     if (result.finished)
                     {
                         std::printf("%-14s %s\n", label.c_str(),
@@ -193,11 +190,10 @@ int main(int argc, char** argv)
                     }
                     else
                     {
-                        std::printf("%-14s %zu %s: %s (peak %.0f MB)\n",
-                                    label.c_str(), size, ordering_name.c_str(),
-                                    result.timed_out ? "timed out"
-                                                     : result.output.c_str(),
-                                    result.peak_rss_kb / 1024.0);
+                        std::printf(
+                            "%-14s %zu %s: %s\n", label.c_str(), size,
+                            ordering_name.c_str(),
+                            nodara::bench::failure_text(result).c_str());
                     }
                     std::fflush(stdout);
                 }

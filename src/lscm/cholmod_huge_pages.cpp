@@ -1,6 +1,5 @@
 #include "cholmod_huge_pages.h"
 
-#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 
@@ -33,12 +32,10 @@ namespace nodara
         void* calloc_advised(std::size_t count, std::size_t size)
         {
             // Large zeroed blocks are fresh mappings that calloc does not
-            // touch, so the advice still applies to their first touch.
+            // touch, so the advice still applies to their first touch. A
+            // block is only returned when count * size does not overflow.
             auto* data = std::calloc(count, size);
-            if (size != 0 && count <= SIZE_MAX / size)
-            {
-                advise_if_large(data, count * size);
-            }
+            advise_if_large(data, count * size);
             return data;
         }
 
@@ -49,7 +46,6 @@ namespace nodara
             return data;
         }
     }  // namespace
-
 
     void use_huge_pages_in_cholmod()
     {

@@ -11,7 +11,6 @@
 
 #include <tessaplan/attribute/attribute_lookup.h>
 #include <tessaplan/attribute/attribute_values.h>
-#include <velmora/basic/huge_pages.h>
 #include "lscm_limits.h"
 #include "normal_equations_solver.h"
 #include "parallel_triplets.h"
@@ -103,8 +102,6 @@ namespace nodara
           vertex_unknown(surface.nb_vertices())
     {
         free_triplets.reserve(12 * surface.nb_polygons());
-        advise_huge_pages(free_triplets.data(),
-                          free_triplets.capacity() * sizeof(free_triplets[0]));
         const auto adjacencies = compute_manifold_adjacencies(surface);
         pieces = compute_polygon_components(adjacencies);
         reversed_polygons = orient_pieces(surface, adjacencies, pieces);

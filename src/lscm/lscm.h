@@ -10,6 +10,7 @@
 #include <Eigen/SparseCore>
 
 #include <tessaplan/lscm_statistics.h>
+#include <velmora/basic/huge_pages.h>
 #include <velmora/geometry/vector.h>
 #include <velmora/mesh/polygon_components.h>
 #include <velmora/mesh/triangulated_surface.h>
@@ -66,7 +67,7 @@ namespace nodara
         const std::vector<index_t>& pins() const { return pinned_vertices; }
 
     private:
-        using Triplets = std::vector<Eigen::Triplet<double>>;
+        using Triplets = LargeVector<Eigen::Triplet<double>>;
 
         // Both public constructors end here, with the attribute that holds
         // the map.

@@ -5,7 +5,6 @@
 #include <numeric>
 
 #include <omp.h>
-#include <velmora/basic/huge_pages.h>
 
 #include "lscm.h"
 #include "parallel_triplets.h"
@@ -115,12 +114,6 @@ namespace nodara
             offset[r + 1] = count;
         }
         std::partial_sum(offset.begin(), offset.end(), offset.begin());
-        if (free_triplets.capacity() < offset.back())
-        {
-            free_triplets.reserve(offset.back());
-            advise_huge_pages(free_triplets.data(),
-                              offset.back() * sizeof(free_triplets[0]));
-        }
         free_triplets.resize(offset.back());
         std::vector<Triplets> pinned(nb_ranges);
 #pragma omp parallel for schedule(static, 1)

@@ -11,8 +11,6 @@ namespace nodara
 {
     namespace
     {
-        using Triplets = std::vector<Eigen::Triplet<double>>;
-
         // Sorts the entries [begin, end) by row, stably, sums those of one
         // row into its first and returns how many rows are left.
         int collapse_column(int* inner, double* values, int begin, int end)
@@ -45,9 +43,9 @@ namespace nodara
     // column go after those of the ranges before it, so every column holds
     // its entries in triplet order. Columns that then come out unsorted or
     // with a repeated row are sorted and summed on their own.
-    void set_from_triplets_in_parallel(const Triplets& triplets, int rows,
-                                       int columns,
-                                       Eigen::SparseMatrix<double>& matrix)
+    void set_from_triplets_in_parallel(
+        absl::Span<const Eigen::Triplet<double>> triplets, int rows,
+        int columns, Eigen::SparseMatrix<double>& matrix)
     {
         const auto size = static_cast<long>(triplets.size());
         const int nb_ranges = std::max(1, omp_get_max_threads());

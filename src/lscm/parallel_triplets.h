@@ -1,7 +1,6 @@
 #pragma once
 
-#include <vector>
-
+#include <absl/types/span.h>
 #include <Eigen/SparseCore>
 
 namespace nodara
@@ -12,6 +11,6 @@ namespace nodara
     /// of the triplets. Every triplet must lie inside the matrix. Throws
     /// std::bad_alloc when memory runs out.
     void set_from_triplets_in_parallel(
-        const std::vector<Eigen::Triplet<double>>& triplets, int rows,
+        absl::Span<const Eigen::Triplet<double>> triplets, int rows,
         int columns, Eigen::SparseMatrix<double>& matrix);
 }  // namespace nodara
