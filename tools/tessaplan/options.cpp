@@ -293,7 +293,7 @@ measure, write}, conformal_distortion {mean, p95, max}, area_distortion
 degenerate_triangles, pack_fill (null without --pack), input, output, svg
 and warnings; numbers that are not finite are written as null.
 Warnings (for example for a closed surface, which cannot be flattened
-without cuts) go to standard error, and while standard error is a terminal
+without cuts, or for a map that folds over itself) go to standard error, and while standard error is a terminal
 it also shows which stage is running.
 
 Exit status:

@@ -65,6 +65,21 @@ namespace tessaplan
                      : "") +
                 "; 'tessaplan atlas' cuts it into charts");
         }
+        if (summary.nb_flipped_triangles > 0)
+        {
+            nodara::index_t triangles = 0;
+            for (const auto& piece : summary.pieces)
+            {
+                triangles += piece.nb_triangles;
+            }
+            warnings.push_back(
+                "the map folds over itself: " +
+                std::to_string(summary.nb_flipped_triangles) + " of " +
+                std::to_string(triangles) +
+                " triangles are flipped (turned against the others of their "
+                "piece); 'tessaplan atlas' cuts the surface into charts that "
+                "do not fold");
+        }
         if (!packed && summary.pieces.size() > 1)
         {
             warnings.push_back(

@@ -16,8 +16,9 @@ namespace tessaplan
                                        const std::string& input);
 
     /// Warnings about the pieces: the closed ones (which cannot be
-    /// flattened without cuts) and, unless `packed`, that several pieces
-    /// stay where their pins put them and may overlap.
+    /// flattened without cuts), flipped triangles (the map folds over
+    /// itself) and, unless `packed`, that several pieces stay where their
+    /// pins put them and may overlap.
     std::vector<std::string> piece_warnings(
         const nodara::DistortionSummary& summary, bool packed);
 }  // namespace tessaplan

@@ -85,6 +85,25 @@ def hemisphere(rings=12, segments=32):
     return np.array(points), faces
 
 
+def ruffled_disc(amplitude=4.0, segments=16):
+    """A disc of two rings round a saddle: the inner ring zigzags up and
+    down, so the angles at the centre add up to far more than a full turn
+    and no map into the plane can keep them without folding."""
+    points = [(0.0, 0.0, 0.0)]
+    for ring in (1, 2):
+        for s in range(segments):
+            azimuth = 2.0 * math.pi * s / segments
+            height = amplitude * (-1) ** s if ring == 1 else 0.0
+            points.append((ring * math.cos(azimuth), ring * math.sin(azimuth),
+                           height))
+    faces = [[0, 1 + s, 1 + (s + 1) % segments] for s in range(segments)]
+    for s in range(segments):
+        t = (s + 1) % segments
+        faces.append([1 + s, 1 + segments + s, 1 + segments + t])
+        faces.append([1 + s, 1 + segments + t, 1 + t])
+    return np.array(points), faces
+
+
 def octahedron():
     """A closed surface."""
     points = np.array([(1, 0, 0), (-1, 0, 0), (0, 1, 0), (0, -1, 0),

@@ -65,4 +65,18 @@ namespace tessaplan
         EXPECT_EQ(piece_warnings(summary, true).size(), 1u);
         EXPECT_TRUE(piece_warnings(summary_of({piece(3, 1.0)}), false).empty());
     }
+
+    TEST(PieceChecks, FlippedTrianglesWarnThatTheMapFolds)
+    {
+        auto summary = summary_of({piece(6, 1.0), piece(6, 1.0)});
+        summary.nb_flipped_triangles = 3;
+        const auto warnings = piece_warnings(summary, true);
+        ASSERT_EQ(warnings.size(), 1u);
+        EXPECT_NE(warnings[0].find("folds"), std::string::npos);
+        EXPECT_NE(warnings[0].find("3 of 8 triangles"), std::string::npos);
+        EXPECT_NE(warnings[0].find("atlas"), std::string::npos);
+
+        summary.nb_flipped_triangles = 0;
+        EXPECT_TRUE(piece_warnings(summary, true).empty());
+    }
 }  // namespace tessaplan

@@ -457,3 +457,19 @@ def test_repeated_triangles_are_counted_in_a_warning(tmp_path, tessaplan):
     result = tessaplan("flatten", clean, "-o", tmp_path / "clean-flat.obj")
     assert result.returncode == 0, result.stderr
     assert "triangles repeat" not in result.stderr
+
+
+def test_a_folded_map_is_written_with_a_warning(tmp_path, tessaplan):
+    source = write(tmp_path, "obj", *mesh_files.ruffled_disc())
+    result = tessaplan("flatten", source, "--json", "-o",
+                       tmp_path / "out.obj")
+    assert result.returncode == 0, result.stderr
+    report = json.loads(result.stdout)
+    flipped = report["flipped_triangles"]
+    assert flipped > 0
+    warning = (f"warning: the map folds over itself: {flipped} of "
+               f"{report['triangles']} triangles are flipped")
+    assert warning in result.stderr
+    assert any(w.startswith(warning[len("warning: "):])
+               for w in report["warnings"])
+    assert (tmp_path / "out.obj").exists()
