@@ -1,6 +1,8 @@
 #include "piece_checks.h"
 
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 #include "cli_error.h"
 
@@ -18,6 +20,48 @@ namespace tessaplan
         std::string pieces_text(std::size_t count)
         {
             return std::to_string(count) + (count == 1 ? " piece" : " pieces");
+        }
+
+        // Closed pieces cannot be flattened without cuts.
+        std::optional<std::string> closed_pieces_warning(
+            const nodara::DistortionSummary& summary)
+        {
+            std::size_t closed = 0;
+            std::size_t collapsed = 0;
+            for (const auto& piece : summary.pieces)
+            {
+                closed += piece.closed() ? 1 : 0;
+                collapsed += piece.closed() && piece.collapsed ? 1 : 0;
+            }
+            if (closed == 0)
+            {
+                return std::nullopt;
+            }
+            return pieces_text(closed) + " of the surface " +
+                   (closed == 1 ? "is" : "are") +
+                   " closed (no border edge): a closed surface cannot be "
+                   "flattened without cuts, expect strong distortion and "
+                   "overlaps" +
+                   (collapsed > 0
+                        ? " (" + std::to_string(collapsed) + " collapsed)"
+                        : "") +
+                   "; 'tessaplan atlas' cuts it into charts";
+        }
+
+        // Flipped triangles: the map folds over itself there.
+        std::string fold_warning(const nodara::DistortionSummary& summary)
+        {
+            nodara::index_t triangles = 0;
+            for (const auto& piece : summary.pieces)
+            {
+                triangles += piece.nb_triangles;
+            }
+            return "the map folds over itself: " +
+                   std::to_string(summary.nb_flipped_triangles) + " of " +
+                   std::to_string(triangles) +
+                   " triangles are flipped (turned against the others of "
+                   "their piece); 'tessaplan atlas' cuts the surface into "
+                   "charts that do not fold";
         }
     }  // namespace
 
@@ -45,40 +89,13 @@ namespace tessaplan
         const nodara::DistortionSummary& summary, bool packed)
     {
         std::vector<std::string> warnings;
-        std::size_t closed = 0;
-        std::size_t collapsed = 0;
-        for (const auto& piece : summary.pieces)
+        if (auto closed = closed_pieces_warning(summary))
         {
-            closed += piece.closed() ? 1 : 0;
-            collapsed += piece.closed() && piece.collapsed ? 1 : 0;
-        }
-        if (closed > 0)
-        {
-            warnings.push_back(
-                pieces_text(closed) + " of the surface " +
-                (closed == 1 ? "is" : "are") +
-                " closed (no border edge): a closed surface cannot be "
-                "flattened without cuts, expect strong distortion and "
-                "overlaps" +
-                (collapsed > 0
-                     ? " (" + std::to_string(collapsed) + " collapsed)"
-                     : "") +
-                "; 'tessaplan atlas' cuts it into charts");
+            warnings.push_back(std::move(*closed));
         }
         if (summary.nb_flipped_triangles > 0)
         {
-            nodara::index_t triangles = 0;
-            for (const auto& piece : summary.pieces)
-            {
-                triangles += piece.nb_triangles;
-            }
-            warnings.push_back(
-                "the map folds over itself: " +
-                std::to_string(summary.nb_flipped_triangles) + " of " +
-                std::to_string(triangles) +
-                " triangles are flipped (turned against the others of their "
-                "piece); 'tessaplan atlas' cuts the surface into charts that "
-                "do not fold");
+            warnings.push_back(fold_warning(summary));
         }
         if (!packed && summary.pieces.size() > 1)
         {
