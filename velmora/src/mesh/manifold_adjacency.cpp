@@ -44,11 +44,8 @@ namespace nodara
                       return std::tie(x.low, x.high, x.polygon, x.edge) <
                              std::tie(y.low, y.high, y.polygon, y.edge);
                   });
-        PolygonAdjacencies adjacencies;
-        adjacencies.reserve(surface.nb_polygons());
-        advise_huge_pages(adjacencies.data(),
-                          adjacencies.capacity() * sizeof(adjacencies[0]));
-        adjacencies.assign(surface.nb_polygons(), {NO_ID, NO_ID, NO_ID});
+        PolygonAdjacencies adjacencies(surface.nb_polygons(),
+                                       {NO_ID, NO_ID, NO_ID});
         for (std::size_t first = 0; first < sides.size();)
         {
             auto last = first + 1;

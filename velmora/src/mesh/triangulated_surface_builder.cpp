@@ -303,8 +303,7 @@ namespace nodara
     template <index_t D>
     void TriangulatedSurfaceBuilder<D>::compute_polygon_adjacencies()
     {
-        const auto adjacencies = compute_manifold_adjacencies(surface_);
-        surface_.adjacents_.assign(adjacencies.begin(), adjacencies.end());
+        surface_.adjacents_ = compute_manifold_adjacencies(surface_);
     }
 
     template <index_t D>

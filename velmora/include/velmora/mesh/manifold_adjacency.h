@@ -1,14 +1,15 @@
 #pragma once
 
 #include <array>
-#include <vector>
 
+#include <velmora/basic/huge_pages.h>
 #include <velmora/mesh/surface_mesh.h>
 
 namespace nodara
 {
-    /// Per polygon, the polygon across each of its three edges.
-    using PolygonAdjacencies = std::vector<std::array<index_t, 3>>;
+    /// Per polygon, the polygon across each of its three edges; the type of
+    /// a surface's own adjacency array.
+    using PolygonAdjacencies = LargeVector<std::array<index_t, 3>>;
 
     /// Pairs the polygons of `surface` across their shared edges, from the
     /// corners alone (whatever adjacency the surface stores): entry [p][e]
