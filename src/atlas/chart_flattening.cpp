@@ -2,46 +2,16 @@
 
 #include <cmath>
 
-#include <absl/container/flat_hash_map.h>
-
 #include <tessaplan/atlas.h>
 #include <tessaplan/distortion.h>
 #include <tessaplan/lscm.h>
+#include <tessaplan/solve_selection.h>
 #include <velmora/basic/velmora_exception.h>
-#include <velmora/mesh/triangulated_surface_builder.h>
 
 namespace nodara
 {
     namespace
     {
-        // The chart as a surface of its own, its vertices numbered in the
-        // order the chart's triangles first use them.
-        std::unique_ptr<TriangulatedSurface<3>> chart_surface(
-            const TriangulatedSurface<3>& surface,
-            const std::vector<index_t>& chart)
-        {
-            auto result = TriangulatedSurface<3>::create();
-            TriangulatedSurfaceBuilder<3> builder{*result};
-            absl::flat_hash_map<index_t, index_t> local;
-            builder.reserve_triangles(static_cast<index_t>(chart.size()));
-            for (const auto t : chart)
-            {
-                std::array<index_t, 3> corners{};
-                for (local_index_t k = 0; k < 3; ++k)
-                {
-                    const auto v = surface.polygon_vertex({t, k});
-                    const auto found = local.find(v);
-                    corners[k] =
-                        found != local.end()
-                            ? found->second
-                            : local[v] = builder.create_point(surface.point(v));
-                }
-                builder.create_triangle(corners);
-            }
-            builder.compute_polygon_adjacencies();
-            return result;
-        }
-
         // The images of the corners, scaled to the 3D area.
         std::vector<std::array<Point<2>, 3>> scaled_corners(
             const TriangulatedSurface<3>& flat_source,
@@ -98,7 +68,7 @@ namespace nodara
                            const ChartBounds& bounds)
     {
         ChartMap map;
-        const auto flat_source = chart_surface(surface, chart);
+        const auto flat_source = compact_surface_of_triangles(surface, chart);
         std::vector<Point<2>> uv;
         try
         {

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <memory>
 
+#include <absl/container/flat_hash_set.h>
 #include <assimp/BaseImporter.h>
 #include <assimp/scene.h>
 #include <assimp/Importer.hpp>
@@ -57,15 +58,55 @@ namespace tessaplan
             return removed;
         }
 
-        void append_mesh(const aiMesh& mesh, const std::string& path,
-                         PolygonSoup& soup)
+        // A node's placement in double precision, row-major as assimp's.
+        using Transform = std::array<std::array<double, 4>, 4>;
+
+        Transform identity()
+        {
+            Transform t{};
+            for (std::size_t i = 0; i < 4; ++i)
+            {
+                t[i][i] = 1.0;
+            }
+            return t;
+        }
+
+        Transform times(const Transform& a, const aiMatrix4x4& b)
+        {
+            Transform product{};
+            for (unsigned i = 0; i < 4; ++i)
+            {
+                for (unsigned j = 0; j < 4; ++j)
+                {
+                    double sum = 0.0;
+                    for (unsigned k = 0; k < 4; ++k)
+                    {
+                        sum += a[i][k] * static_cast<double>(b[k][j]);
+                    }
+                    product[i][j] = sum;
+                }
+            }
+            return product;
+        }
+
+        nodara::Point<3> placed(const Transform& t, const aiVector3D& p)
+        {
+            std::array<double, 3> xyz{};
+            for (std::size_t i = 0; i < 3; ++i)
+            {
+                xyz[i] =
+                    t[i][0] * p.x + t[i][1] * p.y + t[i][2] * p.z + t[i][3];
+            }
+            return nodara::Point<3>{xyz};
+        }
+
+        void append_mesh(const aiMesh& mesh, const Transform& transform,
+                         const std::string& path, PolygonSoup& soup)
         {
             const auto offset = soup.points.size();
             for (unsigned int v = 0; v < mesh.mNumVertices; ++v)
             {
-                const auto& point = mesh.mVertices[v];
-                soup.points.emplace_back(
-                    std::array<double, 3>{point.x, point.y, point.z});
+                soup.points.push_back(placed(transform, mesh.mVertices[v]));
             }
             for (unsigned int f = 0; f < mesh.mNumFaces; ++f)
             {
@@ -88,6 +129,41 @@ namespace tessaplan
                 soup.polygons.push_back(std::move(polygon));
             }
         }
+
+        // Every mesh a node refers to, placed by the node's world transform
+        // (its own times its ancestors'), in depth-first node order: a mesh
+        // two nodes refer to is there twice, as the file's viewer shows it.
+        // The walk keeps its own stack, so a deep hierarchy cannot
+        // overflow the call stack, and visits each node once, so a damaged
+        // file whose nodes form a cycle cannot keep it going.
+        void append_scene(const aiScene& scene, const std::string& path,
+                          PolygonSoup& soup)
+        {
+            std::vector<std::pair<const aiNode*, Transform>> pending{
+                {scene.mRootNode, identity()}};
+            while (!pending.empty())
+            {
+                const auto [node, parent] = pending.back();
+                pending.pop_back();
+                const auto world = times(parent, node->mTransformation);
+                soup.transforms_applied =
+                    soup.transforms_applied ||
+                    (node->mNumMeshes > 0 && world != identity());
+                for (unsigned int m = 0; m < node->mNumMeshes; ++m)
+                {
+                    if (node->mMeshes[m] < scene.mNumMeshes)
+                    {
+                        append_mesh(*scene.mMeshes[node->mMeshes[m]], world,
+                                    path, soup);
+                    }
+                }
+                for (unsigned int c = node->mNumChildren; c-- > 0;)
+                {
+                    pending.emplace_back(node->mChildren[c], world);
+                }
+            }
+        }
+
         // assimp chooses a reader by the extension, and by content only
         // for some formats: binary glTF is recognised here by its magic.
         const aiScene* read_scene(Assimp::Importer& importer,
@@ -121,9 +197,19 @@ namespace tessaplan
                                "': " + one_line(importer.GetErrorString())};
         }
         PolygonSoup soup;
-        for (unsigned int m = 0; m < scene->mNumMeshes; ++m)
+        soup.single_precision = true;
+        if (scene->mRootNode != nullptr)
         {
-            append_mesh(*scene->mMeshes[m], path, soup);
+            append_scene(*scene, path, soup);
+        }
+        // A file without nodes that place its meshes: all of them, as
+        // stored.
+        if (soup.polygons.empty() && soup.points.empty())
+        {
+            for (unsigned int m = 0; m < scene->mNumMeshes; ++m)
+            {
+                append_mesh(*scene->mMeshes[m], identity(), path, soup);
+            }
         }
         return soup;
     }

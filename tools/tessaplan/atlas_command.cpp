@@ -125,7 +125,7 @@ namespace tessaplan
             catch (const nodara::VelmoraException& error)
             {
                 const auto hint =
-                    !options.weld && looks_unjoined(surface)
+                    options.weld != Weld::on && looks_unjoined(surface)
                         ? " (its faces seem not to share their corners: "
                           "--weld joins the vertices at one position)"
                         : "";

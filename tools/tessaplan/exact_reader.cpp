@@ -15,6 +15,7 @@
 
 #include "cli_error.h"
 #include "count_checks.h"
+#include "ply_input.h"
 
 namespace tessaplan
 {
@@ -132,7 +133,8 @@ namespace tessaplan
         bool read_with_cgal(std::istream& file, MeshFormat format,
                             std::uint64_t size,
                             std::vector<Kernel::Point_3>& points,
-                            std::vector<BoundedPolygon>& polygons)
+                            std::vector<BoundedPolygon>& polygons,
+                            bool& single_precision)
         {
             const auto verbose = CGAL::parameters::verbose(true);
             switch (format)
@@ -142,8 +144,14 @@ namespace tessaplan
                 case MeshFormat::off:
                     return CGAL::IO::read_OFF(file, points, polygons, verbose);
                 case MeshFormat::ply:
-                    return CGAL::IO::read_PLY(file, points, polygons, verbose);
+                {
+                    PlyInput ply{file};
+                    single_precision = ply.single_precision();
+                    return CGAL::IO::read_PLY(ply.stream(), points, polygons,
+                                              verbose);
+                }
                 case MeshFormat::stl:
+                    single_precision = !is_text_stl(file, size);
                     return read_stl(file, size, points, polygons);
                 case MeshFormat::other:
                     break;
@@ -196,11 +204,13 @@ namespace tessaplan
         std::vector<Kernel::Point_3> points;
         std::vector<BoundedPolygon> polygons;
         bool read = false;
+        bool single_precision = false;
         std::string reason;
         try
         {
             const ReaderMessages messages;
-            read = read_with_cgal(file, format, size, points, polygons);
+            read = read_with_cgal(file, format, size, points, polygons,
+                                  single_precision);
             reason = messages.last_error();
         }
         catch (const std::exception& error)
@@ -217,6 +227,8 @@ namespace tessaplan
                                format_name(format) + " file" +
                                (reason.empty() ? "" : " (" + reason + ")")};
         }
-        return to_soup(points, polygons);
+        auto soup = to_soup(points, polygons);
+        soup.single_precision = single_precision;
+        return soup;
     }
 }  // namespace tessaplan

@@ -10,9 +10,10 @@ namespace tessaplan
 {
     /// Reads an OBJ, OFF, PLY (ASCII or binary, either byte order) or STL
     /// file of `size` bytes with CGAL's polygon-soup readers: coordinates in
-    /// double precision (PLY float values widened), vertices in the file's
-    /// order and count, faces in the file's order with their corners as
-    /// given. STL stores no shared vertices: equal corners come back as one
+    /// double precision (ASCII numbers as written, binary PLY floats and
+    /// binary STL widened, which the soup's single_precision says), vertices in
+    /// the file's order and count, faces in the file's order with their corners
+    /// as given. STL stores no shared vertices: equal corners come back as one
     /// vertex, numbered in the order of first appearance. Counts that the
     /// file cannot hold are refused before anything is allocated. Throws
     /// CliError (invalid_input) when the file is refused or the reader

@@ -8,12 +8,12 @@
 
 #include "cli_error.h"
 #include "flattening.h"
-#include "flattening_distortion.h"
 #include "flattening_output.h"
 #include "mesh_reader.h"
 #include "mesh_topology.h"
 #include "mesh_warnings.h"
 #include "path_checks.h"
+#include "piece_checks.h"
 #include "printable_text.h"
 #include "progress.h"
 #include "report.h"
@@ -43,11 +43,40 @@ namespace tessaplan
         {
             const auto& surface = *mesh.surface;
             report.format = format_name(mesh.format);
-            report.single_precision = mesh.format == MeshFormat::other;
+            report.single_precision = mesh.single_precision;
+            report.transforms_applied = mesh.transforms_applied;
             report.joined_vertices = mesh.nb_joined_vertices;
             report.vertices = surface.nb_vertices();
             report.triangles = surface.nb_polygons();
             report.border_edges = count_border_edges(surface);
+        }
+
+        // The flattening's figures and warnings. Throws CliError
+        // (flattening failed) for a map that folds with --fail-on-fold.
+        void describe_flattening(const nodara::SurfaceFlattening& flattening,
+                                 const nodara::TriangulatedSurface<3>& surface,
+                                 const Options& options, Report& report)
+        {
+            const auto& summary = flattening.summary;
+            if (options.fail_on_fold && summary.nb_flipped_triangles > 0)
+            {
+                throw CliError{ExitCode::flattening_failed,
+                               "cannot flatten '" + options.input + "': " +
+                                   fold_text(summary) + " (--fail-on-fold)"};
+            }
+            report.distortion = summary;
+            report.left_out_repeated_corners =
+                flattening.selection.nb_repeated_corners;
+            report.left_out_duplicates = flattening.selection.nb_duplicates;
+            const auto& solved = flattening.solved_surface(surface);
+            for (auto&& warnings :
+                 {left_out_warnings(flattening.selection),
+                  piece_warnings(summary, options.pack),
+                  unjoined_faces_warning(solved, flattening.distortions)})
+            {
+                report.warnings.insert(report.warnings.end(), warnings.begin(),
+                                       warnings.end());
+            }
         }
 
         // The warnings on standard error, then the report on `out`.
@@ -86,16 +115,11 @@ namespace tessaplan
 
             progress.stage("flattening " + std::to_string(report.triangles) +
                            " triangles");
-            start = Clock::now();
-            auto uv = flatten_surface(surface, options.input,
-                                      report.border_edges == 0);
-            report.parameterize_seconds = seconds_since(start);
-
-            progress.stage("measuring the distortion");
-            start = Clock::now();
-            const auto distortions = measure_flattening(
-                surface, uv, options.input, options.pack, report);
-            report.measure_seconds = seconds_since(start);
+            const auto flattening = flatten_checked(surface, options.input);
+            report.parameterize_seconds = flattening.solve_seconds;
+            report.measure_seconds = flattening.measure_seconds;
+            describe_flattening(flattening, surface, options, report);
+            auto uv = flattening.map;
 
             if (options.pack)
             {
@@ -107,7 +131,9 @@ namespace tessaplan
 
             progress.stage("writing " + printable(options.output));
             start = Clock::now();
-            write_flattening(mesh, uv, distortions, report.distortion, options);
+            write_flattening(mesh, flattening.solved_surface(surface), uv,
+                             flattening.distortions, report.distortion,
+                             options);
             report.write_seconds = seconds_since(start);
         }
         print_outcome(report, options.json, out);

@@ -1,6 +1,5 @@
 #include "flattening.h"
 
-#include <tessaplan/lscm.h>
 #include <velmora/basic/velmora_exception.h>
 
 #include "cli_error.h"
@@ -26,30 +25,28 @@ namespace tessaplan
         }
     }  // namespace
 
-    std::vector<nodara::Point<2>> flatten_surface(
-        const nodara::TriangulatedSurface<3>& surface, const std::string& input,
-        bool closed)
+    nodara::SurfaceFlattening flatten_checked(
+        const nodara::TriangulatedSurface<3>& surface, const std::string& input)
     {
-        std::vector<nodara::Point<2>> uv;
         try
         {
-            uv = nodara::compute_LSCM_map(surface);
+            auto flattening = nodara::flatten_surface(surface);
+            check_finite(flattening.map, input);
+            return flattening;
+        }
+        catch (const nodara::PieceFlatteningError& error)
+        {
+            throw CliError{ExitCode::flattening_failed,
+                           "cannot flatten '" + input + "': " + error.what() +
+                               (error.closed() ? "; 'tessaplan atlas' cuts it "
+                                                 "into charts"
+                                               : "")};
         }
         catch (const nodara::VelmoraException& error)
         {
-            std::string message =
-                "cannot flatten '" + input + "': " + error.what();
-            if (closed)
-            {
-                message +=
-                    " (the surface is closed: it cannot be flattened "
-                    "without cuts; 'tessaplan atlas' cuts it into "
-                    "charts)";
-            }
-            throw CliError{ExitCode::flattening_failed, message};
+            throw CliError{ExitCode::flattening_failed,
+                           "cannot flatten '" + input + "': " + error.what()};
         }
-        check_finite(uv, input);
-        return uv;
     }
 
     nodara::PiecePacking pack_flattening(

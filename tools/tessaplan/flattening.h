@@ -4,18 +4,20 @@
 #include <vector>
 
 #include <tessaplan/piece_packing.h>
+#include <tessaplan/surface_flattening.h>
 #include <velmora/geometry/point.h>
 #include <velmora/mesh/triangulated_surface.h>
 
 namespace tessaplan
 {
-    /// The least squares conformal map of `surface`, read from `input`, one
-    /// point per vertex. Throws CliError (flattening failed) with the
-    /// library's message, pointing a `closed` surface to 'tessaplan atlas',
-    /// or when a coordinate of the map is not finite.
-    std::vector<nodara::Point<2>> flatten_surface(
-        const nodara::TriangulatedSurface<3>& surface, const std::string& input,
-        bool closed);
+    /// The checked flattening of `surface`, read from `input` (see
+    /// nodara::flatten_surface). Throws CliError (flattening failed) with
+    /// the library's message, which names the piece to blame and, for a
+    /// closed one, points to 'tessaplan atlas'; or when a coordinate of the
+    /// map is not finite.
+    nodara::SurfaceFlattening flatten_checked(
+        const nodara::TriangulatedSurface<3>& surface,
+        const std::string& input);
 
     /// The pieces of the map `uv` of `surface` laid out side by side (see
     /// nodara::pack_pieces). Throws CliError (flattening failed) when a

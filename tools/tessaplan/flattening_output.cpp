@@ -13,6 +13,7 @@
 namespace tessaplan
 {
     void write_flattening(const MeshReadResult& mesh,
+                          const nodara::TriangulatedSurface<3>& solved,
                           const std::vector<nodara::Point<2>>& uv,
                           const nodara::TriangleDistortions& distortions,
                           const nodara::DistortionSummary& summary,
@@ -34,8 +35,7 @@ namespace tessaplan
         write_mesh(flattened, obj_file);
         if (svg_file)
         {
-            const auto layout =
-                nodara::convert_surface3d_into_2d(*mesh.surface, uv);
+            const auto layout = nodara::convert_surface3d_into_2d(solved, uv);
             write_distortion_svg(*layout, distortions, summary,
                                  printable(options.input), *svg_file);
         }

@@ -9,6 +9,7 @@
 #include "atlas_command.h"
 #include "cli_error.h"
 #include "flatten_command.h"
+#include "help_text.h"
 #include "options.h"
 #include "printable_text.h"
 
@@ -31,7 +32,12 @@ int main(int argc, char** argv)
         const auto options = tessaplan::parse_options(arguments);
         if (options.help)
         {
-            std::cout << tessaplan::help_text();
+            std::cout << tessaplan::help_text(options);
+            return static_cast<int>(ExitCode::success);
+        }
+        if (options.version)
+        {
+            std::cout << tessaplan::version_text();
             return static_cast<int>(ExitCode::success);
         }
         if (options.command == tessaplan::Command::atlas)

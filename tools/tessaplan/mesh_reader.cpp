@@ -110,6 +110,12 @@ namespace tessaplan
             return read_exact(path, format, size);
         }
 
+        bool joins_vertices(MeshFormat format, Weld weld)
+        {
+            return weld == Weld::on ||
+                   (weld == Weld::by_format && format == MeshFormat::other);
+        }
+
         // STL's reader joins equal corners itself: each triangle corner
         // that became an earlier vertex counts as joined.
         std::uint64_t joined_stl_corners(const PolygonSoup& soup)
@@ -141,18 +147,20 @@ namespace tessaplan
         return fan;
     }
 
-    MeshReadResult read_mesh(const std::string& path, bool weld)
+    MeshReadResult read_mesh(const std::string& path, Weld weld)
     {
         const auto size = check_input_file(path);
         MeshReadResult result;
         result.format = detect_format(path, size);
         auto soup = read_soup(path, result.format, size);
         check_soup(soup, path);
+        result.single_precision = soup.single_precision;
+        result.transforms_applied = soup.transforms_applied;
         if (result.format == MeshFormat::stl)
         {
             result.nb_joined_vertices = joined_stl_corners(soup);
         }
-        if (weld)
+        if (joins_vertices(result.format, weld))
         {
             result.nb_joined_vertices += weld_vertices(soup);
         }

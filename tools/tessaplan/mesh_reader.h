@@ -9,6 +9,7 @@
 #include <velmora/mesh/triangulated_surface.h>
 
 #include "mesh_format.h"
+#include "options.h"
 #include "polygon_soup.h"
 
 namespace tessaplan
@@ -23,6 +24,14 @@ namespace tessaplan
         /// the surface's vertex numbers: what the output writes back.
         std::vector<Polygon> faces;
         MeshFormat format{MeshFormat::other};
+        /// Whether the coordinates were stored (or read) in single
+        /// precision: every format read through assimp, binary STL, and
+        /// binary PLY whose coordinates are floats.
+        bool single_precision{false};
+        /// Whether node transforms placed the meshes (formats with a scene
+        /// graph, read through assimp); false when every one was the
+        /// identity.
+        bool transforms_applied{false};
         /// Vertices joined into an earlier one at the same position.
         std::uint64_t nb_joined_vertices{0};
         /// Triangles left out because two of their corners are one vertex.
@@ -38,13 +47,15 @@ namespace tessaplan
 
     /// Reads a mesh file: OBJ, OFF, PLY and STL exactly (see read_exact),
     /// every other format through assimp (see read_with_assimp). Polygons
-    /// are split into triangles as fans from their first corner. With
-    /// `weld`, and always for STL, vertices at the same position are
-    /// joined; without it every vertex of the file is a vertex of the
-    /// surface, used or not. Throws CliError: cannot_open_input when the
-    /// file cannot be opened or is not a regular file, invalid_input when it
-    /// cannot be read, claims counts it cannot hold, has a face that refers
-    /// to a vertex that does not exist, a coordinate that is not finite, no
-    /// triangle, or fewer than two vertices.
-    MeshReadResult read_mesh(const std::string& path, bool weld);
+    /// are split into triangles as fans from their first corner. Vertices
+    /// at the same position are joined with Weld::on, and with
+    /// Weld::by_format for STL and the formats read through assimp (which
+    /// split vertices per face); STL's are joined even with Weld::off, as
+    /// it stores no shared vertices. Otherwise every vertex of the file is
+    /// a vertex of the surface, used or not. Throws CliError: cannot_open_input
+    /// when the file cannot be opened or is not a regular file, invalid_input
+    /// when it cannot be read, claims counts it cannot hold, has a face that
+    /// refers to a vertex that does not exist, a coordinate that is not finite,
+    /// no triangle, or fewer than two vertices.
+    MeshReadResult read_mesh(const std::string& path, Weld weld);
 }  // namespace tessaplan

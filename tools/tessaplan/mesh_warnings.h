@@ -8,6 +8,6 @@
 namespace tessaplan
 {
     /// What the user should know about a mesh as read: faces and points
-    /// left out, and triangles that repeat an earlier one's vertices.
+    /// left out.
     std::vector<std::string> mesh_warnings(const MeshReadResult& mesh);
 }  // namespace tessaplan

@@ -12,10 +12,26 @@ namespace tessaplan
         atlas
     };
 
+    /// Whether vertices at the same position are joined.
+    enum class Weld
+    {
+        /// Joined for the formats that split vertices per face (STL and
+        /// those read through assimp), kept apart for the others.
+        by_format,
+        on,
+        off
+    };
+
     /// What the command line asks for.
     struct Options
     {
+        /// Print the help of `command` (or of the program, when no command
+        /// was named) and exit.
         bool help{false};
+        /// Whether a command was named; false for "tessaplan --help".
+        bool has_command{false};
+        /// Print the version and exit.
+        bool version{false};
         Command command{Command::flatten};
         std::string input;
         /// Empty: next to the input, as <stem>-flat.obj.
@@ -26,8 +42,10 @@ namespace tessaplan
         bool json{false};
         /// Lay the pieces out side by side.
         bool pack{false};
-        /// Join vertices at the same position (always done for STL).
-        bool weld{false};
+        /// --weld and --no-weld.
+        Weld weld{Weld::by_format};
+        /// Exit with "flattening failed" when the map folds over itself.
+        bool fail_on_fold{false};
         /// atlas: the bound on each chart's conformal distortion p95, the
         /// gap between charts in texels and the texels along the side.
         double max_distortion{1.15};
@@ -37,14 +55,12 @@ namespace tessaplan
 
     /// Reads the arguments that follow the program name. Throws CliError
     /// (usage) for an unknown command or option, a missing or empty value
-    /// or input, or more than one input.
+    /// or input, more than one input, or an output whose extension the
+    /// command does not write.
     Options parse_options(const std::vector<std::string>& arguments);
 
     /// The output path used when none is given: <stem>-flat.obj (or
     /// <stem>-atlas.obj for atlas) in the folder of the input.
     std::string default_output_path(const std::string& input,
                                     Command command = Command::flatten);
-
-    /// The text printed by --help.
-    std::string help_text();
 }  // namespace tessaplan

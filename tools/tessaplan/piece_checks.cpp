@@ -1,22 +1,17 @@
 #include "piece_checks.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <optional>
 #include <utility>
 
-#include "cli_error.h"
+#include <absl/container/flat_hash_map.h>
 
 namespace tessaplan
 {
     namespace
     {
-        std::string ratio_text(double ratio)
-        {
-            char buffer[32];
-            std::snprintf(buffer, sizeof buffer, "%.3g", ratio);
-            return buffer;
-        }
-
         std::string pieces_text(std::size_t count)
         {
             return std::to_string(count) + (count == 1 ? " piece" : " pieces");
@@ -27,11 +22,9 @@ namespace tessaplan
             const nodara::DistortionSummary& summary)
         {
             std::size_t closed = 0;
-            std::size_t collapsed = 0;
             for (const auto& piece : summary.pieces)
             {
                 closed += piece.closed() ? 1 : 0;
-                collapsed += piece.closed() && piece.collapsed ? 1 : 0;
             }
             if (closed == 0)
             {
@@ -41,48 +34,72 @@ namespace tessaplan
                    (closed == 1 ? "is" : "are") +
                    " closed (no border edge): a closed surface cannot be "
                    "flattened without cuts, expect strong distortion and "
-                   "overlaps" +
-                   (collapsed > 0
-                        ? " (" + std::to_string(collapsed) + " collapsed)"
-                        : "") +
-                   "; 'tessaplan atlas' cuts it into charts";
+                   "overlaps; 'tessaplan atlas' cuts it into charts";
         }
 
-        // Flipped triangles: the map folds over itself there.
-        std::string fold_warning(const nodara::DistortionSummary& summary)
+        std::string triangles_text(nodara::index_t count)
         {
-            nodara::index_t triangles = 0;
-            for (const auto& piece : summary.pieces)
+            return std::to_string(count) +
+                   (count == 1 ? " triangle" : " triangles");
+        }
+
+        std::array<double, 3> position_key(const nodara::Point<3>& p)
+        {
+            return {p[0] + 0.0, p[1] + 0.0, p[2] + 0.0};
+        }
+
+        // Per piece: whether it is a single triangle with a corner at the
+        // position of another piece's vertex.
+        std::vector<bool> single_pieces_touching_others(
+            const nodara::TriangulatedSurface<3>& solved,
+            const nodara::TriangleDistortions& distortions)
+        {
+            constexpr auto several = nodara::NO_ID;
+            absl::flat_hash_map<std::array<double, 3>, nodara::index_t> at;
+            for (nodara::index_t t = 0; t < solved.nb_polygons(); ++t)
             {
-                triangles += piece.nb_triangles;
+                for (nodara::local_index_t k = 0; k < 3; ++k)
+                {
+                    const auto found = at.emplace(
+                        position_key(
+                            solved.point(solved.polygon_vertex({t, k}))),
+                        distortions.piece[t]);
+                    if (found.first->second != distortions.piece[t])
+                    {
+                        found.first->second = several;
+                    }
+                }
             }
-            return "the map folds over itself: " +
-                   std::to_string(summary.nb_flipped_triangles) + " of " +
-                   std::to_string(triangles) +
-                   " triangles are flipped (turned against the others of "
-                   "their piece); 'tessaplan atlas' cuts the surface into "
-                   "charts that do not fold";
+            std::vector<bool> touching(distortions.pieces.size(), false);
+            for (nodara::index_t t = 0; t < solved.nb_polygons(); ++t)
+            {
+                const auto piece = distortions.piece[t];
+                for (nodara::local_index_t k = 0;
+                     distortions.pieces[piece].nb_triangles == 1 && k < 3; ++k)
+                {
+                    touching[piece] =
+                        touching[piece] ||
+                        at.at(position_key(solved.point(
+                            solved.polygon_vertex({t, k})))) == several;
+                }
+            }
+            return touching;
         }
     }  // namespace
 
-    void check_no_open_piece_collapsed(const nodara::DistortionSummary& summary,
-                                       const std::string& input)
+    std::string fold_text(const nodara::DistortionSummary& summary)
     {
-        const auto& pieces = summary.pieces;
-        for (std::size_t p = 0; p < pieces.size(); ++p)
+        nodara::index_t triangles = 0;
+        for (const auto& piece : summary.pieces)
         {
-            if (pieces[p].collapsed && !pieces[p].closed())
-            {
-                throw CliError{ExitCode::flattening_failed,
-                               "cannot flatten '" + input + "': piece " +
-                                   std::to_string(p) + " of " +
-                                   std::to_string(pieces.size()) + " (" +
-                                   std::to_string(pieces[p].nb_triangles) +
-                                   " triangles) collapsed, its flat area is " +
-                                   ratio_text(pieces[p].area_ratio) +
-                                   " times its 3D area"};
-            }
+            triangles += piece.nb_triangles;
         }
+        return "the map folds over itself: " +
+               std::to_string(summary.nb_flipped_triangles) + " of " +
+               std::to_string(triangles) +
+               " triangles are flipped (turned against the others of "
+               "their piece); 'tessaplan atlas' cuts the surface into "
+               "charts that do not fold";
     }
 
     std::vector<std::string> piece_warnings(
@@ -95,7 +112,7 @@ namespace tessaplan
         }
         if (summary.nb_flipped_triangles > 0)
         {
-            warnings.push_back(fold_warning(summary));
+            warnings.push_back(fold_text(summary));
         }
         if (!packed && summary.pieces.size() > 1)
         {
@@ -105,5 +122,48 @@ namespace tessaplan
                 "(--pack lays them out side by side)");
         }
         return warnings;
+    }
+
+    std::vector<std::string> left_out_warnings(
+        const nodara::SolveSelection& selection)
+    {
+        std::vector<std::string> warnings;
+        if (selection.nb_repeated_corners > 0)
+        {
+            warnings.push_back(
+                triangles_text(selection.nb_repeated_corners) +
+                " with corners at fewer than three distinct positions " +
+                (selection.nb_repeated_corners == 1 ? "was" : "were") +
+                " left out of the solve and keep the map of their vertices");
+        }
+        if (selection.nb_duplicates > 0)
+        {
+            warnings.push_back(
+                triangles_text(selection.nb_duplicates) +
+                (selection.nb_duplicates == 1 ? " repeats" : " repeat") +
+                " the vertices of an earlier one (either way round): "
+                "the copies were left out of the solve and keep the map of "
+                "their vertices");
+        }
+        return warnings;
+    }
+
+    std::vector<std::string> unjoined_faces_warning(
+        const nodara::TriangulatedSurface<3>& solved,
+        const nodara::TriangleDistortions& distortions)
+    {
+        const auto touching =
+            single_pieces_touching_others(solved, distortions);
+        const auto count = static_cast<std::size_t>(
+            std::count(touching.begin(), touching.end(), true));
+        if (2 * count <= touching.size())
+        {
+            return {};
+        }
+        return {std::to_string(count) + " of the " +
+                pieces_text(touching.size()) +
+                " are single triangles whose corners lie on other pieces' "
+                "corners: the faces seem not to share their vertices; "
+                "--weld joins the vertices at one position"};
     }
 }  // namespace tessaplan

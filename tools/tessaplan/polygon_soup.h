@@ -16,5 +16,10 @@ namespace tessaplan
     {
         std::vector<nodara::Point<3>> points;
         std::vector<Polygon> polygons;
+        /// Whether the file stores (or its reader gives) the coordinates
+        /// in single precision.
+        bool single_precision{false};
+        /// Whether node transforms other than the identity placed them.
+        bool transforms_applied{false};
     };
 }  // namespace tessaplan

@@ -112,6 +112,14 @@ namespace tessaplan
         line("vertices", std::to_string(report.vertices));
         line("triangles", std::to_string(report.triangles));
         line("border edges", std::to_string(report.border_edges));
+        if (report.transforms_applied)
+        {
+            line("node transforms", "applied");
+        }
+        line("left out of solve",
+             std::to_string(report.left_out_repeated_corners) +
+                 " with repeated corners, " +
+                 std::to_string(report.left_out_duplicates) + " duplicates");
         const auto& pieces = report.distortion.pieces;
         line("pieces", std::to_string(pieces.size()));
         for (std::size_t p = 0; p < pieces.size(); ++p)
@@ -151,10 +159,14 @@ namespace tessaplan
                                        : nlohmann::json(report.svg)},
             {"format", report.format},
             {"single_precision", report.single_precision},
+            {"transforms_applied", report.transforms_applied},
             {"joined_vertices", report.joined_vertices},
             {"vertices", report.vertices},
             {"triangles", report.triangles},
             {"border_edges", report.border_edges},
+            {"left_out_triangles",
+             {{"repeated_corners", report.left_out_repeated_corners},
+              {"duplicates", report.left_out_duplicates}}},
             {"pieces", pieces_json(report.distortion.pieces)},
             {"seconds",
              {{"read", report.read_seconds},

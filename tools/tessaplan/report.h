@@ -1,7 +1,7 @@
 #pragma once
 
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -21,11 +21,17 @@ namespace tessaplan
         /// precision.
         std::string format;
         bool single_precision{false};
+        /// Whether node transforms placed the input's meshes.
+        bool transforms_applied{false};
         /// Vertices joined into another at the same position.
         std::uint64_t joined_vertices{0};
         nodara::index_t vertices{0};
         nodara::index_t triangles{0};
         nodara::index_t border_edges{0};
+        /// Triangles left out of the solve: with corners at fewer than
+        /// three positions, and copies of an earlier one.
+        nodara::index_t left_out_repeated_corners{0};
+        nodara::index_t left_out_duplicates{0};
         double read_seconds{0.0};
         double parameterize_seconds{0.0};
         double measure_seconds{0.0};

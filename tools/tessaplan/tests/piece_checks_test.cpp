@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "cli_error.h"
-
 namespace tessaplan
 {
     namespace
@@ -28,36 +26,27 @@ namespace tessaplan
         }
     }  // namespace
 
-    TEST(PieceChecks, CollapsedPieceWithABorderFailsTheRun)
+    TEST(PieceChecks, LeftOutTrianglesAreCountedByKind)
     {
-        const auto summary = summary_of({piece(6, 1.0), piece(6, 1e-15)});
-        try
-        {
-            check_no_open_piece_collapsed(summary, "in.obj");
-            FAIL() << "no error";
-        }
-        catch (const CliError& error)
-        {
-            EXPECT_EQ(error.code(), ExitCode::flattening_failed);
-            const std::string message = error.what();
-            EXPECT_NE(message.find("'in.obj'"), std::string::npos);
-            EXPECT_NE(message.find("piece 1 of 2"), std::string::npos);
-            EXPECT_NE(message.find("collapsed"), std::string::npos);
-            EXPECT_EQ(message.find('\n'), std::string::npos);
-        }
+        nodara::SolveSelection selection;
+        EXPECT_TRUE(left_out_warnings(selection).empty());
+        selection.nb_repeated_corners = 1;
+        selection.nb_duplicates = 5;
+        const auto warnings = left_out_warnings(selection);
+        ASSERT_EQ(warnings.size(), 2u);
+        EXPECT_EQ(warnings[0].rfind("1 triangle with corners", 0), 0u);
+        EXPECT_EQ(warnings[1].rfind("5 triangles repeat", 0), 0u);
     }
 
     TEST(PieceChecks, SmallOrClosedPiecesOnlyWarn)
     {
-        // Small but above the threshold, and a closed piece that collapsed.
-        const auto summary = summary_of({piece(6, 1e-11), piece(0, 0.0)});
-        EXPECT_NO_THROW(check_no_open_piece_collapsed(summary, "in.obj"));
+        // Small but above the threshold, and a closed piece.
+        const auto summary = summary_of({piece(6, 1e-11), piece(0, 0.5)});
         const auto warnings = piece_warnings(summary, false);
         ASSERT_EQ(warnings.size(), 2u);
         EXPECT_NE(warnings[0].find("1 piece of the surface is closed"),
                   std::string::npos);
         EXPECT_NE(warnings[0].find("cuts"), std::string::npos);
-        EXPECT_NE(warnings[0].find("1 collapsed"), std::string::npos);
         EXPECT_NE(warnings[1].find("2 pieces"), std::string::npos);
         EXPECT_NE(warnings[1].find("--pack"), std::string::npos);
 

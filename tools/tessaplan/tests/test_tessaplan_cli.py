@@ -3,6 +3,7 @@
 import json
 import math
 import os
+import re
 import struct
 import xml.etree.ElementTree as ElementTree
 
@@ -52,7 +53,9 @@ def test_every_format_is_read_and_written_back(tmp_path, tessaplan, kind):
          "collapsed_triangles": 0}]}
     assert report["border_edges"] == 22
     assert report["format"] == kind.split("-")[0].upper()
-    assert report["single_precision"] is False
+    # Binary PLY and STL store floats; text is read as written.
+    assert report["single_precision"] is (kind in ("ply-binary",
+                                                   "stl-binary"))
 
     vertices, texture, written_faces = read_obj(output)
     stored = [tuple(float(np.float32(c)) for c in p) for p in points]
@@ -236,15 +239,61 @@ def test_closed_surface_is_named_as_the_cause(tmp_path, tessaplan):
         assert len(result.stderr.splitlines()) == 1
 
 
-def test_help_explains_every_option_and_exit_status(tessaplan):
-    result = tessaplan("--help")
-    assert result.returncode == 0
-    for option in ("-o", "--flat", "--normalize", "--pack", "--svg",
-                   "--json", "--help"):
-        assert option in result.stdout
+def test_each_command_has_its_own_help(tessaplan):
+    program = tessaplan("--help")
+    assert program.returncode == 0
+    assert "flatten  " in program.stdout and "atlas  " in program.stdout
+    assert "--pack" not in program.stdout
+
+    flatten_help = tessaplan("flatten", "--help")
+    assert flatten_help.returncode == 0
+    for option in ("-o", "--weld", "--no-weld", "--flat", "--normalize",
+                   "--pack", "--fail-on-fold", "--svg", "--json", "--help"):
+        assert option in flatten_help.stdout
     for status in range(7):
-        assert "\n  %d  " % status in result.stdout
-    assert tessaplan("flatten", "--help").stdout == result.stdout
+        assert "\n  %d  " % status in flatten_help.stdout
+    assert tessaplan("flatten", "a.obj", "-h").stdout == flatten_help.stdout
+
+    atlas_help = tessaplan("atlas", "--help")
+    assert atlas_help.returncode == 0
+    assert atlas_help.stdout.startswith("Usage: tessaplan atlas")
+    for option in ("--max-distortion", "--padding", "--resolution",
+                   "Default: 1.15", "Default: 1024"):
+        assert option in atlas_help.stdout
+    assert "--pack" not in atlas_help.stdout
+    for status in range(7):
+        assert "\n  %d  " % status in atlas_help.stdout
+
+    version = tessaplan("--version")
+    assert version.returncode == 0
+    assert re.fullmatch(r"tessaplan \d+\.\d+\.\d+\n", version.stdout)
+
+
+@pytest.mark.parametrize("arguments, help_command", [
+    (["atlas", "a.obj", "--pack"], "tessaplan atlas --help"),
+    (["atlas", "a.obj", "--bogus"], "tessaplan atlas --help"),
+    (["flatten", "a.obj", "--padding", "3"], "tessaplan flatten --help"),
+    (["flaten", "a.obj"], "tessaplan --help"),
+    (["--version", "x"], "tessaplan --help")])
+def test_errors_point_to_the_right_help(tessaplan, arguments, help_command):
+    result = tessaplan(*arguments)
+    assert result.returncode == 2
+    assert "(see %s)" % help_command in result.stderr
+
+
+@pytest.mark.parametrize("command, output, allowed", [
+    ("flatten", "x.stl", ".obj, .ply, .gltf, .glb"),
+    ("flatten", "x.OFF", ".obj, .ply, .gltf, .glb"),
+    ("atlas", "x.glb", ".obj"), ("atlas", "x.fbx", ".obj")])
+def test_outputs_of_formats_not_written_are_refused(tmp_path, tessaplan,
+                                                    command, output,
+                                                    allowed):
+    source = write(tmp_path, "obj", *mesh_files.wavy_grid(6, 5))
+    result = tessaplan(command, source, "-o", tmp_path / output)
+    assert result.returncode == 2
+    assert ("the %s command writes %s files" % (command, allowed)
+            in result.stderr)
+    assert sorted(os.listdir(tmp_path)) == ["surface.obj"]
 
 
 @pytest.mark.parametrize("arguments", [
@@ -451,7 +500,8 @@ def test_repeated_triangles_are_counted_in_a_warning(tmp_path, tessaplan):
     result = tessaplan("flatten", source, "-o", tmp_path / "out.obj")
     assert result.returncode == 0, result.stderr
     assert ("warning: 2 triangles repeat the vertices of an earlier one "
-            "(1 of them reversed)") in result.stderr
+            "(either way round): the copies were left out of the solve"
+            ) in result.stderr
     # Without repeats there is no such warning.
     clean = write(tmp_path, "obj", *mesh_files.wavy_grid(6, 5), name="clean")
     result = tessaplan("flatten", clean, "-o", tmp_path / "clean-flat.obj")

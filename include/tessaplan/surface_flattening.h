@@ -1,0 +1,87 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <tessaplan/distortion.h>
+#include <tessaplan/solve_selection.h>
+#include <velmora/basic/velmora_exception.h>
+#include <velmora/geometry/point.h>
+#include <velmora/mesh/triangulated_surface.h>
+
+namespace nodara
+{
+    /// A piece of a surface that could not be flattened: its solve failed,
+    /// or its map collapsed (flat area below collapsed_area_ratio of its 3D
+    /// area). The message starts with "[flatten_surface]" and names the
+    /// piece, one of its triangles and the likely cause.
+    class PieceFlatteningError : public VelmoraException
+    {
+    public:
+        PieceFlatteningError(const std::string& message, index_t piece,
+                             index_t triangle, bool closed)
+            : VelmoraException(message),
+              piece_(piece),
+              triangle_(triangle),
+              closed_(closed)
+        {
+        }
+
+        /// The piece, numbered as the flattening's distortion summary
+        /// numbers them.
+        index_t piece() const { return piece_; }
+        /// One triangle of the piece, numbered as in the input surface.
+        index_t triangle() const { return triangle_; }
+        /// Whether the piece is closed (no border edge): it then cannot be
+        /// flattened without cuts, which an atlas makes.
+        bool closed() const { return closed_; }
+
+    private:
+        index_t piece_;
+        index_t triangle_;
+        bool closed_;
+    };
+
+    /// A checked least squares conformal map of a whole surface, as the
+    /// command line and the Python package compute it.
+    struct SurfaceFlattening
+    {
+        /// One point per vertex of the input surface.
+        std::vector<Point<2>> map;
+        /// The triangles solved for and those left out.
+        SolveSelection selection;
+        /// The input without the left-out triangles (every vertex kept);
+        /// null when no triangle was left out.
+        std::unique_ptr<TriangulatedSurface<3>> reduced_surface;
+        /// The distortion of the map on the solved surface (see
+        /// solved_surface): per triangle of that surface, and its pieces.
+        TriangleDistortions distortions;
+        DistortionSummary summary;
+        /// Seconds spent solving (the diagnosis of a failure included) and
+        /// measuring.
+        double solve_seconds{0.0};
+        double measure_seconds{0.0};
+
+        /// The surface the map was solved and measured on: the reduced
+        /// surface, or `input` itself when no triangle was left out.
+        const TriangulatedSurface<3>& solved_surface(
+            const TriangulatedSurface<3>& input) const
+        {
+            return reduced_surface ? *reduced_surface : input;
+        }
+    };
+
+    /// Flattens `surface` by compute_LSCM_map with the triangles that
+    /// select_solved_triangles leaves out taken out of the solve, then
+    /// measures the map. A surface without such triangles gets exactly the
+    /// map of compute_LSCM_map. A vertex that only left-out triangles use
+    /// takes the map of a solved vertex at the same position (as if the
+    /// two were joined), else it keeps its projection.
+    ///
+    /// Throws PieceFlatteningError when a piece collapsed, open or closed,
+    /// or when the solve failed and one piece can be blamed (a closed one,
+    /// or one that fails on its own); otherwise the solve's
+    /// VelmoraException passes unchanged.
+    SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface);
+}  // namespace nodara

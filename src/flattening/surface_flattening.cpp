@@ -1,0 +1,162 @@
+#include <tessaplan/surface_flattening.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+
+#include <absl/container/flat_hash_map.h>
+
+#include <tessaplan/lscm.h>
+
+#include "piece_diagnosis.h"
+
+namespace nodara
+{
+    namespace
+    {
+        double seconds_since(std::chrono::steady_clock::time_point start)
+        {
+            return std::chrono::duration<double>(
+                       std::chrono::steady_clock::now() - start)
+                .count();
+        }
+
+        // A position as a hash key, with -0 taken as +0.
+        std::array<double, 3> position_key(const Point<3>& point)
+        {
+            return {point[0] + 0.0, point[1] + 0.0, point[2] + 0.0};
+        }
+
+        std::vector<bool> solved_vertices(const TriangulatedSurface<3>& surface,
+                                          const std::vector<index_t>& solved)
+        {
+            std::vector<bool> used(surface.nb_vertices(), false);
+            for (const auto t : solved)
+            {
+                for (local_index_t k = 0; k < 3; ++k)
+                {
+                    used[surface.polygon_vertex({t, k})] = true;
+                }
+            }
+            return used;
+        }
+
+        // A vertex that only left-out triangles use takes the map of the
+        // first solved vertex at its position, as --weld would have made
+        // them one vertex; it keeps its projection when there is none.
+        void place_left_out_vertices(const TriangulatedSurface<3>& surface,
+                                     const SolveSelection& selection,
+                                     std::vector<Point<2>>& map)
+        {
+            const auto used = solved_vertices(surface, selection.solved);
+            absl::flat_hash_map<std::array<double, 3>, index_t> solved_at;
+            for (index_t v = 0; v < surface.nb_vertices(); ++v)
+            {
+                if (used[v])
+                {
+                    solved_at.emplace(position_key(surface.point(v)), v);
+                }
+            }
+            for (index_t t = 0; t < surface.nb_polygons(); ++t)
+            {
+                for (local_index_t k = 0; selection.left_out[t] && k < 3; ++k)
+                {
+                    const auto v = surface.polygon_vertex({t, k});
+                    const auto found =
+                        used[v]
+                            ? solved_at.end()
+                            : solved_at.find(position_key(surface.point(v)));
+                    if (found != solved_at.end())
+                    {
+                        map[v] = map[found->second];
+                    }
+                }
+            }
+        }
+
+        std::string ratio_text(double ratio)
+        {
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "%.3g", ratio);
+            return buffer;
+        }
+
+        // Throws PieceFlatteningError for the first piece that collapsed.
+        void check_no_piece_collapsed(const SurfaceFlattening& flattening)
+        {
+            const auto& pieces = flattening.summary.pieces;
+            const auto& ids = flattening.reduced_surface
+                                  ? flattening.selection.solved
+                                  : std::vector<index_t>{};
+            for (index_t p = 0; p < pieces.size(); ++p)
+            {
+                if (!pieces[p].collapsed)
+                {
+                    continue;
+                }
+                index_t t = 0;
+                while (flattening.distortions.piece[t] != p)
+                {
+                    ++t;
+                }
+                const bool closed = pieces[p].closed();
+                throw PieceFlatteningError{
+                    "[flatten_surface] " +
+                        piece_text(p, static_cast<index_t>(pieces.size()),
+                                   pieces[p].nb_triangles, t, ids) +
+                        " collapsed: its flat area is " +
+                        ratio_text(pieces[p].area_ratio) +
+                        " times its 3D area" +
+                        (closed ? std::string{"; "} + closed_piece_cause : ""),
+                    p, ids.empty() ? t : ids[t], closed};
+            }
+        }
+
+        std::vector<Point<2>> solve(const TriangulatedSurface<3>& solved,
+                                    const std::vector<index_t>& input_ids)
+        {
+            try
+            {
+                return compute_LSCM_map(solved);
+            }
+            catch (const PieceFlatteningError&)
+            {
+                throw;
+            }
+            catch (const VelmoraException& error)
+            {
+                blame_piece(solved, input_ids, error.what());
+                throw;
+            }
+        }
+    }  // namespace
+
+    SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface)
+    {
+        SurfaceFlattening flattening;
+        flattening.selection = select_solved_triangles(surface);
+        if (flattening.selection.leaves_out_any())
+        {
+            flattening.reduced_surface =
+                surface_of_triangles(surface, flattening.selection.solved);
+        }
+        const auto& solved = flattening.solved_surface(surface);
+        auto start = std::chrono::steady_clock::now();
+        flattening.map = solve(solved, flattening.reduced_surface
+                                           ? flattening.selection.solved
+                                           : std::vector<index_t>{});
+        if (flattening.reduced_surface)
+        {
+            place_left_out_vertices(surface, flattening.selection,
+                                    flattening.map);
+        }
+        flattening.solve_seconds = seconds_since(start);
+        start = std::chrono::steady_clock::now();
+        flattening.distortions =
+            compute_triangle_distortions(solved, flattening.map);
+        flattening.summary = summarize_distortions(flattening.distortions);
+        flattening.measure_seconds = seconds_since(start);
+        check_no_piece_collapsed(flattening);
+        return flattening;
+    }
+}  // namespace nodara
