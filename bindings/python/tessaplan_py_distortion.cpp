@@ -13,6 +13,7 @@
 
 #include <tessaplan/distortion.h>
 #include <tessaplan/lscm.h>
+#include <tessaplan/surface_flattening.h>
 #include <velmora/geometry/point.h>
 
 #include "velmora_py_types.h"
@@ -177,6 +178,32 @@ namespace
             nodara::compute_triangle_distortions(surface, points));
     }
 
+    py::array_t<double> map_array(const std::vector<nodara::Point<2>>& map)
+    {
+        py::array_t<double> array({static_cast<py::ssize_t>(map.size()),
+                                   static_cast<py::ssize_t>(2)});
+        auto rows = array.mutable_unchecked<2>();
+        for (std::size_t v = 0; v < map.size(); ++v)
+        {
+            rows(static_cast<py::ssize_t>(v), 0) = map[v][0];
+            rows(static_cast<py::ssize_t>(v), 1) = map[v][1];
+        }
+        return array;
+    }
+
+    py::dict checked_flattening(const nodara::TriangulatedSurface<3>& surface)
+    {
+        const auto flattening = nodara::flatten_surface(surface);
+        py::dict result;
+        result["map"] = map_array(flattening.map);
+        result["left_out"] = to_array(flattening.selection.left_out);
+        result["repeated_corner_triangles"] =
+            flattening.selection.nb_repeated_corners;
+        result["duplicate_triangles"] = flattening.selection.nb_duplicates;
+        result["summary"] = summary_dict(flattening.summary);
+        return result;
+    }
+
     py::dict distortions_of_flattening(
         const nodara::TriangulatedSurface<3>& surface)
     {
@@ -187,6 +214,29 @@ namespace
 
 PYBIND11_MODULE(tessaplan_py_distortion, m)
 {
+    // A piece that cannot be flattened, with a pointer to the atlas when it
+    // is closed.
+    static py::exception<nodara::PieceFlatteningError> flattening_error(
+        m, "FlatteningError", PyExc_RuntimeError);
+    py::register_exception_translator(
+        [](std::exception_ptr thrown)
+        {
+            try
+            {
+                if (thrown)
+                {
+                    std::rethrow_exception(thrown);
+                }
+            }
+            catch (const nodara::PieceFlatteningError& error)
+            {
+                const std::string hint =
+                    error.closed() ? "; tessaplan.atlas cuts it into charts"
+                                   : "";
+                flattening_error((error.what() + hint).c_str());
+            }
+        });
+
     m.doc() =
         "Distortion of a parameterization of a TriangulatedSurface3D: "
         "per-triangle measures as numpy arrays and their summary.";
@@ -246,4 +296,18 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
         "cannot be computed.";
     m.def("compute_flattening_distortions", &distortions_of_flattening,
           py::arg("surface"), flattening_doc.c_str());
+
+    m.def("compute_checked_flattening", &checked_flattening, py::arg("surface"),
+          "The least squares conformal map of `surface` as tessaplan.flatten "
+          "computes it: triangles whose corners lie at fewer than three "
+          "distinct positions, and copies of an earlier triangle (either way "
+          "round), are left out of the solve; a vertex only they use takes "
+          "the map of a solved vertex at its position, else its projection. "
+          "Returns a dict: 'map' ((n, 2) float64), 'left_out' (bool per "
+          "triangle), 'repeated_corner_triangles' and 'duplicate_triangles' "
+          "(the counts left out) and 'summary' (as compute_triangle_"
+          "distortions gives it, over the solved triangles). Raises "
+          "FlatteningError (a RuntimeError) naming the piece when a piece "
+          "collapsed or its solve failed, and RuntimeError with the "
+          "library's message for other failures.");
 }

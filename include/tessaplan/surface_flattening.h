@@ -76,8 +76,9 @@ namespace nodara
     /// select_solved_triangles leaves out taken out of the solve, then
     /// measures the map. A surface without such triangles gets exactly the
     /// map of compute_LSCM_map. A vertex that only left-out triangles use
-    /// takes the map of a solved vertex at the same position (as if the
-    /// two were joined), else it keeps its projection.
+    /// takes the map of a vertex at the same position (as if the two were
+    /// joined): a corner of its own triangle when one has a place, else the
+    /// first solved vertex there; without one it keeps its projection.
     ///
     /// Throws PieceFlatteningError when a piece collapsed, open or closed,
     /// or when the solve failed and one piece can be blamed (a closed one,

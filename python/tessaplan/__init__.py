@@ -30,6 +30,8 @@ that they import:
 Use those modules directly to keep the surfaces or the attribute.
 """
 
+import warnings
+
 import numpy
 
 import velmora_py_mesh
@@ -37,9 +39,58 @@ import tessaplan_py_surface
 import tessaplan_py_distortion
 import tessaplan_py_atlas
 
-__all__ = ["flatten", "measure_distortion", "atlas", "check_atlas"]
+__all__ = ["flatten", "measure_distortion", "atlas", "check_atlas",
+           "FlatteningError", "TessaplanWarning"]
 
-def flatten(points, triangles, pack=False):
+#: Raised when a piece of the surface cannot be flattened: it collapsed (a
+#: closed piece does, and cannot be flattened without cuts) or its solve
+#: failed; the message names the piece, one of its triangles and the likely
+#: cause. A subclass of RuntimeError.
+FlatteningError = tessaplan_py_distortion.FlatteningError
+
+_ON_FOLD = ("warn", "raise", "ignore")
+
+
+class TessaplanWarning(UserWarning):
+    """A result that is usable but not what the caller may expect: a map
+    that folds over itself, triangles left out of the solve, a closed
+    piece."""
+
+
+def _flattening_warnings(result):
+    """The texts of the warnings about a checked flattening, but folds."""
+    texts = []
+    repeated = result["repeated_corner_triangles"]
+    if repeated:
+        texts.append(
+            "%d triangle(s) with corners at fewer than three distinct "
+            "positions were left out of the solve and keep the map of their "
+            "vertices" % repeated)
+    duplicates = result["duplicate_triangles"]
+    if duplicates:
+        texts.append(
+            "%d triangle(s) repeat the vertices of an earlier one (either "
+            "way round): the copies were left out of the solve and keep the "
+            "map of their vertices" % duplicates)
+    closed = int(numpy.count_nonzero(result["summary"]["pieces"]["closed"]))
+    if closed:
+        texts.append(
+            "%d piece(s) of the surface are closed (no border edge): a "
+            "closed surface cannot be flattened without cuts, expect strong "
+            "distortion and overlaps; tessaplan.atlas cuts it into charts"
+            % closed)
+    return texts
+
+
+def _fold_text(summary):
+    triangles = int(numpy.sum(summary["pieces"]["triangles"]))
+    return ("the map folds over itself: %d of %d triangles are flipped "
+            "(turned against the others of their piece); tessaplan.atlas "
+            "cuts the surface into charts that do not fold"
+            % (summary["flipped_triangles"], triangles))
+
+
+def flatten(points, triangles, pack=False, on_fold="warn"):
     """Return the LSCM parameterization of a triangulated surface.
 
     Args:
@@ -54,6 +105,9 @@ def flatten(points, triangles, pack=False):
             share a vertex move together; a vertex that no triangle uses goes
             to (0, 0). When False, every piece stays where its pinned
             vertices put it.
+        on_fold: what to do when the map folds over itself (a triangle is
+            flipped): "warn" (the default) issues a TessaplanWarning,
+            "raise" raises FlatteningError, "ignore" does neither.
 
     Returns:
         numpy.ndarray: an (n, 2) float64 array; row v is the position of
@@ -61,23 +115,47 @@ def flatten(points, triangles, pack=False):
 
     Raises:
         TypeError: ``points`` does not hold real numbers, ``triangles`` does
-            not hold integers, or ``pack`` is not a bool.
+            not hold integers, ``pack`` is not a bool or ``on_fold`` not a
+            str.
         ValueError: an array of another shape, a coordinate that is not
-            finite, a negative or too large vertex index, or a triangle
-            naming a vertex twice; the message names the first bad row.
-        RuntimeError: the parameterization failed, e.g. for fewer than two
-            vertices or a surface whose vertices all project onto one point;
-            the message comes from the library.
+            finite, a negative or too large vertex index, a triangle naming
+            a vertex twice (the message names the first bad row), or an
+            ``on_fold`` other than "warn", "raise" and "ignore".
+        FlatteningError: a piece collapsed (as a closed piece does: it
+            cannot be flattened without cuts, which ``atlas`` makes) or its
+            solve failed; with ``on_fold="raise"``, the map folds. The
+            message names the piece and one of its triangles.
+        RuntimeError: any other failure of the parameterization, e.g. for
+            fewer than two vertices; the message comes from the library.
 
     Every piece is pinned and flattened at its own size, so a surface in
     several pieces needs no preparation; a vertex that no triangle uses
-    keeps its projection onto the mean plane (without ``pack``).
+    keeps its projection onto the mean plane (without ``pack``). Triangles
+    whose corners lie at fewer than three distinct positions, and copies of
+    an earlier triangle (the same vertices, either way round), are left out
+    of the solve with a TessaplanWarning giving their count; their vertices
+    keep the map of the solved vertex at the same position. A closed piece
+    that does not collapse gives a TessaplanWarning.
     """
     if not isinstance(pack, (bool, numpy.bool_)):
         raise TypeError("pack must be a bool, got %s" % type(pack).__name__)
+    if not isinstance(on_fold, str):
+        raise TypeError("on_fold must be a str, got %s"
+                        % type(on_fold).__name__)
+    if on_fold not in _ON_FOLD:
+        raise ValueError("on_fold must be one of %s, got %r"
+                         % (", ".join(repr(x) for x in _ON_FOLD), on_fold))
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
-    uv = tessaplan_py_surface.compute_LSCM_map(surface)
+    result = tessaplan_py_distortion.compute_checked_flattening(surface)
+    for text in _flattening_warnings(result):
+        warnings.warn(text, TessaplanWarning, stacklevel=2)
+    if result["summary"]["flipped_triangles"] and on_fold != "ignore":
+        if on_fold == "raise":
+            raise FlatteningError(_fold_text(result["summary"]))
+        warnings.warn(_fold_text(result["summary"]), TessaplanWarning,
+                      stacklevel=2)
+    uv = result["map"]
     if pack:
         uv, _ = tessaplan_py_surface.pack_pieces(surface, uv)
     return uv
@@ -92,7 +170,8 @@ def measure_distortion(points, triangles, uv=None):
             triangle, counting from 0.
         uv: (n, 2) array-like of real numbers, the flattening to measure
             (row v is the image of vertex v); None measures the one that
-            ``flatten(points, triangles)`` returns.
+            ``flatten(points, triangles, on_fold="ignore")`` returns (with
+            its warnings and exceptions).
 
     Returns:
         dict: per-triangle numpy arrays of length m, row t for triangle t:
@@ -137,14 +216,14 @@ def measure_distortion(points, triangles, uv=None):
         ValueError: as for ``flatten``, and when ``uv`` is not of shape
             (n, 2) or holds a value that is not finite (the message names the
             first bad row).
-        RuntimeError: the parameterization failed (only when ``uv`` is None);
-            the message comes from the library.
+        FlatteningError, RuntimeError: as for ``flatten`` (only when ``uv``
+            is None).
     """
+    if uv is None:
+        uv = flatten(points, triangles, on_fold="ignore")
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
-    if uv is not None:
-        return tessaplan_py_distortion.compute_uv_distortions(surface, uv)
-    return tessaplan_py_distortion.compute_flattening_distortions(surface)
+    return tessaplan_py_distortion.compute_uv_distortions(surface, uv)
 
 
 def atlas(points, triangles, max_distortion=1.15, padding=2.0,

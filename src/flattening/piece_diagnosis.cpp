@@ -56,7 +56,8 @@ namespace nodara
             const auto zero = nb_zero_area_triangles(surface, piece);
             if (zero > 0)
             {
-                return std::to_string(zero) + " of its triangles have no area";
+                return std::to_string(zero) + " of its triangles " +
+                       (zero == 1 ? "has" : "have") + " no area";
             }
             return "its triangles are too thin or too different in size for "
                    "the solver";

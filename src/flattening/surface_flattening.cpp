@@ -41,18 +41,37 @@ namespace nodara
             return used;
         }
 
-        // A vertex that only left-out triangles use takes the map of the
-        // first solved vertex at its position, as --weld would have made
-        // them one vertex; it keeps its projection when there is none.
+        // The corner of triangle t other than corner k at the same position
+        // as it that has a place in the map, or NO_ID.
+        index_t placed_twin(const TriangulatedSurface<3>& surface, index_t t,
+                            local_index_t k, const std::vector<bool>& placed)
+        {
+            const auto& point = surface.point(surface.polygon_vertex({t, k}));
+            for (local_index_t j = 0; j < 3; ++j)
+            {
+                const auto w = surface.polygon_vertex({t, j});
+                if (j != k && placed[w] && surface.point(w) == point)
+                {
+                    return w;
+                }
+            }
+            return NO_ID;
+        }
+
+        // A vertex that only left-out triangles use takes the map of a
+        // placed vertex at its position, as --weld would have made them
+        // one vertex: a corner of its own triangle first, so that the
+        // triangle keeps no area in the map either, else the first solved
+        // vertex there. It keeps its projection when there is none.
         void place_left_out_vertices(const TriangulatedSurface<3>& surface,
                                      const SolveSelection& selection,
                                      std::vector<Point<2>>& map)
         {
-            const auto used = solved_vertices(surface, selection.solved);
+            auto placed = solved_vertices(surface, selection.solved);
             absl::flat_hash_map<std::array<double, 3>, index_t> solved_at;
             for (index_t v = 0; v < surface.nb_vertices(); ++v)
             {
-                if (used[v])
+                if (placed[v])
                 {
                     solved_at.emplace(position_key(surface.point(v)), v);
                 }
@@ -62,13 +81,21 @@ namespace nodara
                 for (local_index_t k = 0; selection.left_out[t] && k < 3; ++k)
                 {
                     const auto v = surface.polygon_vertex({t, k});
-                    const auto found =
-                        used[v]
-                            ? solved_at.end()
-                            : solved_at.find(position_key(surface.point(v)));
-                    if (found != solved_at.end())
+                    if (placed[v])
                     {
-                        map[v] = map[found->second];
+                        continue;
+                    }
+                    auto twin = placed_twin(surface, t, k, placed);
+                    if (twin == NO_ID)
+                    {
+                        const auto found =
+                            solved_at.find(position_key(surface.point(v)));
+                        twin = found == solved_at.end() ? NO_ID : found->second;
+                    }
+                    if (twin != NO_ID)
+                    {
+                        map[v] = map[twin];
+                        placed[v] = true;
                     }
                 }
             }

@@ -1,6 +1,7 @@
 """tessaplan.flatten: arrays in, the flat positions out."""
 
 import math
+import warnings
 
 import numpy as np
 import pytest
@@ -139,3 +140,88 @@ def test_hundred_thousand_triangles():
     flat = tessaplan.flatten(points, triangles)
     assert np.abs(corner_angles(points, triangles) -
                   corner_angles(flat, triangles)).max() < 1e-6
+
+
+def closed_tetrahedron(shift=0.0):
+    points = np.array([(0, 0, 0), (1, 0.1, 0), (0.3, 0.9, 0.2),
+                       (0.4, 0.3, 0.8)]) + [shift, 0, 0]
+    return points, np.array([[0, 2, 1], [0, 1, 3], [1, 2, 3], [2, 0, 3]])
+
+
+def ruffled_disc(amplitude=4.0, segments=16):
+    """A disc whose angles at the centre add up to far more than a turn:
+    its conformal map folds."""
+    points = [(0.0, 0.0, 0.0)]
+    for ring in (1, 2):
+        for s in range(segments):
+            azimuth = 2.0 * math.pi * s / segments
+            height = amplitude * (-1) ** s if ring == 1 else 0.0
+            points.append((ring * math.cos(azimuth),
+                           ring * math.sin(azimuth), height))
+    triangles = [[0, 1 + s, 1 + (s + 1) % segments] for s in range(segments)]
+    for s in range(segments):
+        t = (s + 1) % segments
+        triangles.append([1 + s, 1 + segments + s, 1 + segments + t])
+        triangles.append([1 + s, 1 + segments + t, 1 + t])
+    return np.array(points), np.array(triangles)
+
+
+def test_a_closed_piece_is_an_error_naming_it():
+    open_points, open_triangles = saddle(5, 5)
+    closed_points, closed_triangles = closed_tetrahedron(shift=3.0)
+    points = np.vstack([open_points, closed_points])
+    triangles = np.vstack([open_triangles, closed_triangles + 25])
+    with pytest.raises(tessaplan.FlatteningError,
+                       match=r"piece 1 of 2 .*closed.*tessaplan\.atlas"):
+        tessaplan.flatten(points, triangles)
+    # A RuntimeError too, as library failures were before.
+    with pytest.raises(RuntimeError):
+        tessaplan.measure_distortion(points, triangles)
+
+
+def test_a_fold_warns_raises_or_passes_as_asked():
+    points, triangles = ruffled_disc()
+    with pytest.warns(tessaplan.TessaplanWarning,
+                      match=r"folds over itself: \d+ of 48 triangles"):
+        warned = tessaplan.flatten(points, triangles)
+    with pytest.raises(tessaplan.FlatteningError, match="folds over itself"):
+        tessaplan.flatten(points, triangles, on_fold="raise")
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        ignored = tessaplan.flatten(points, triangles, on_fold="ignore")
+        # A map that does not fold warns of nothing.
+        tessaplan.flatten(*saddle(6, 6), on_fold="raise")
+    np.testing.assert_array_equal(warned, ignored)
+
+
+@pytest.mark.parametrize("on_fold, error", [
+    ("never", ValueError), ("", ValueError), (None, TypeError),
+    (True, TypeError)])
+def test_bad_on_fold_is_refused(on_fold, error):
+    with pytest.raises(error, match="on_fold"):
+        tessaplan.flatten(*saddle(3, 3), on_fold=on_fold)
+
+
+def test_copies_and_repeated_corners_are_left_out_with_a_warning():
+    points, triangles = saddle(7, 7)
+    clean = tessaplan.flatten(points, triangles)
+    # A double-sided face, and a quad of split vertices whose last corner
+    # repeats its first.
+    doubled = np.vstack([triangles, triangles[20][::-1]])
+    with pytest.warns(tessaplan.TessaplanWarning,
+                      match=r"^1 triangle\(s\) repeat the vertices"):
+        uv = tessaplan.flatten(points, doubled)
+    np.testing.assert_array_equal(uv, clean)
+
+    quad = points[[9, 10, 17, 9]]
+    split = np.vstack([points, quad])
+    n = len(points)
+    with_quad = np.vstack([triangles, [[n, n + 1, n + 2], [n, n + 2, n + 3]]])
+    with pytest.warns(tessaplan.TessaplanWarning,
+                      match=r"^1 triangle\(s\) with corners at fewer"):
+        uv = tessaplan.flatten(split, with_quad, on_fold="ignore")
+    assert np.isfinite(uv).all()
+    np.testing.assert_array_equal(uv[n + 3], uv[n])
+    with pytest.warns(tessaplan.TessaplanWarning):
+        distortion = tessaplan.measure_distortion(split, with_quad)
+    assert len(distortion["conformal"]) == len(with_quad)

@@ -48,8 +48,12 @@ namespace tessaplan
             return {p[0] + 0.0, p[1] + 0.0, p[2] + 0.0};
         }
 
-        // Per piece: whether it is a single triangle with a corner at the
-        // position of another piece's vertex.
+        // A piece this small is one face of the file: a triangle, or a
+        // quad split in two.
+        constexpr nodara::index_t face_triangles = 2;
+
+        // Per piece: whether it is one face with a corner at the position
+        // of another piece's vertex.
         std::vector<bool> single_pieces_touching_others(
             const nodara::TriangulatedSurface<3>& solved,
             const nodara::TriangleDistortions& distortions)
@@ -75,7 +79,9 @@ namespace tessaplan
             {
                 const auto piece = distortions.piece[t];
                 for (nodara::local_index_t k = 0;
-                     distortions.pieces[piece].nb_triangles == 1 && k < 3; ++k)
+                     distortions.pieces[piece].nb_triangles <= face_triangles &&
+                     k < 3;
+                     ++k)
                 {
                     touching[piece] =
                         touching[piece] ||
@@ -162,8 +168,9 @@ namespace tessaplan
         }
         return {std::to_string(count) + " of the " +
                 pieces_text(touching.size()) +
-                " are single triangles whose corners lie on other pieces' "
-                "corners: the faces seem not to share their vertices; "
+                " are single faces (one or two triangles) whose corners lie "
+                "on other pieces' corners: the faces seem not to share their "
+                "vertices; "
                 "--weld joins the vertices at one position"};
     }
 }  // namespace tessaplan

@@ -24,8 +24,8 @@ namespace tessaplan
     std::string fold_text(const nodara::DistortionSummary& summary);
 
     /// A warning when more than half of the pieces of `solved` (the surface
-    /// the flattening measured) are single triangles whose corners lie at
-    /// the position of another piece's vertex: faces that do not share
+    /// the flattening measured) are single faces (one or two triangles)
+    /// with a corner at the position of another piece's vertex: faces that do not share
     /// their vertices, which --weld joins. Empty otherwise.
     std::vector<std::string> unjoined_faces_warning(
         const nodara::TriangulatedSurface<3>& solved,
