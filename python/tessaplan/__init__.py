@@ -1,8 +1,10 @@
 """Flattening of triangulated surfaces by least squares conformal maps.
 
-``flatten(points, triangles, pack=False)`` maps a triangulated surface in 3D
-into the plane and returns the 2D position of every vertex (with
-``pack=True``, its pieces laid out side by side);
+``flatten(points, triangles, pack=False, on_fold="warn")`` maps a
+triangulated surface in 3D into the plane and returns the 2D position of
+every vertex (with ``pack=True``, its pieces laid out side by side), raising
+``FlatteningError`` for a piece that cannot be flattened and warning with
+``TessaplanWarning`` of folds and of triangles left out of the solve;
 ``measure_distortion(points, triangles, uv=None)`` measures how much such a
 map distorts every triangle; ``atlas(points, triangles)`` cuts any surface,
 closed ones included, into charts flattened without fold and packed into
