@@ -52,8 +52,9 @@ namespace tessaplan
         // quad split in two.
         constexpr nodara::index_t face_triangles = 2;
 
-        // Per piece: whether it is one face with a corner at the position
-        // of another piece's vertex.
+        // Per piece: whether it is one face with a corner at a position
+        // where the surface has another vertex too (a bow-tie's shared
+        // vertex does not count).
         std::vector<bool> single_pieces_touching_others(
             const nodara::TriangulatedSurface<3>& solved,
             const nodara::TriangleDistortions& distortions)
@@ -64,11 +65,10 @@ namespace tessaplan
             {
                 for (nodara::local_index_t k = 0; k < 3; ++k)
                 {
-                    const auto found = at.emplace(
-                        position_key(
-                            solved.point(solved.polygon_vertex({t, k}))),
-                        distortions.piece[t]);
-                    if (found.first->second != distortions.piece[t])
+                    const auto v = solved.polygon_vertex({t, k});
+                    const auto found =
+                        at.emplace(position_key(solved.point(v)), v);
+                    if (found.first->second != v)
                     {
                         found.first->second = several;
                     }

@@ -25,7 +25,7 @@ namespace tessaplan
 
     /// A warning when more than half of the pieces of `solved` (the surface
     /// the flattening measured) are single faces (one or two triangles)
-    /// with a corner at the position of another piece's vertex: faces that do not share
+    /// with a corner where another vertex of the surface lies: faces that do not share
     /// their vertices, which --weld joins. Empty otherwise.
     std::vector<std::string> unjoined_faces_warning(
         const nodara::TriangulatedSurface<3>& solved,

@@ -112,6 +112,19 @@ def test_a_quad_with_a_repeated_corner_no_longer_sinks_the_model(
     assert np.isfinite(np.array(texture)).all()
 
 
+def test_faces_that_share_a_vertex_get_no_hint_to_join(tmp_path, tessaplan):
+    # A bow-tie: two triangles meeting at one shared vertex are two pieces
+    # of one face each, but joining would change nothing.
+    source = tmp_path / "bowtie.obj"
+    mesh_files.write_obj(source, [(0, 0, 0), (1, 0, 0), (0, 1, 0),
+                                  (-1, 0, 0.2), (0, -1, 0)],
+                         [[0, 1, 2], [0, 3, 4]])
+    result, report = run_json(tessaplan, source, "-o", tmp_path / "f.obj")
+    assert result.returncode == 0, result.stderr
+    assert report["pieces"]["count"] == 2
+    assert "--weld" not in result.stderr
+
+
 def test_an_ascii_ply_of_floats_is_read_as_written(tmp_path, tessaplan):
     source = tmp_path / "decimal.ply"
     source.write_text(
