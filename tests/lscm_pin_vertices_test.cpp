@@ -161,20 +161,8 @@ namespace nodara
         EXPECT_EQ(message({{0, 0, 0}, {1, 0, 0}}, {}), no_area);
         // A closed octahedron: its oriented normals cancel out.
         EXPECT_EQ(
-            message({{1, 0, 0},
-                     {-1, 0, 0},
-                     {0, 1, 0},
-                     {0, -1, 0},
-                     {0, 0, 1},
-                     {0, 0, -1}},
-                    {{0, 2, 4},
-                     {2, 1, 4},
-                     {1, 3, 4},
-                     {3, 0, 4},
-                     {2, 0, 5},
-                     {1, 2, 5},
-                     {3, 1, 5},
-                     {0, 3, 5}}),
+            message(testing::octahedron_points(),
+                    testing::octahedron_triangles()),
             "[LSCM::pin_vertices] Cannot find a mean plane: the normals of "
             "the triangles cancel out, as on a closed surface, which cannot "
             "be flattened without cuts");

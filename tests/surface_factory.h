@@ -89,6 +89,19 @@ namespace nodara
                           (c[0] - a[0]) * (b[1] - a[1]));
         }
 
+        // A closed octahedron, every triangle wound outwards.
+        inline Points octahedron_points()
+        {
+            return {{1, 0, 0},  {-1, 0, 0}, {0, 1, 0},
+                    {0, -1, 0}, {0, 0, 1},  {0, 0, -1}};
+        }
+
+        inline Triangles octahedron_triangles()
+        {
+            return {{0, 2, 4}, {2, 1, 4}, {1, 3, 4}, {3, 0, 4},
+                    {2, 0, 5}, {1, 2, 5}, {3, 1, 5}, {0, 3, 5}};
+        }
+
         // The unit square split along its diagonal 0-2.
         inline std::unique_ptr<TriangulatedSurface<3>> make_unit_square()
         {

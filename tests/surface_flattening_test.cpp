@@ -148,20 +148,8 @@ namespace nodara
     {
         // An octahedron: its normals cancel out, so the solve finds no
         // mean plane; the piece to blame is the closed one.
-        const auto surface = make_surface({{1, 0, 0},
-                                           {-1, 0, 0},
-                                           {0, 1, 0},
-                                           {0, -1, 0},
-                                           {0, 0, 1},
-                                           {0, 0, -1}},
-                                          {{0, 2, 4},
-                                           {2, 1, 4},
-                                           {1, 3, 4},
-                                           {3, 0, 4},
-                                           {2, 0, 5},
-                                           {1, 2, 5},
-                                           {3, 1, 5},
-                                           {0, 3, 5}});
+        const auto surface = make_surface(testing::octahedron_points(),
+                                          testing::octahedron_triangles());
         try
         {
             flatten_surface(*surface);

@@ -104,9 +104,14 @@ namespace tessaplan
                          const std::string& path, PolygonSoup& soup)
         {
             const auto offset = soup.points.size();
+            // The identity keeps every coordinate as stored, -0 included.
+            const bool moved = transform != identity();
             for (unsigned int v = 0; v < mesh.mNumVertices; ++v)
             {
-                soup.points.push_back(placed(transform, mesh.mVertices[v]));
+                const auto& p = mesh.mVertices[v];
+                soup.points.push_back(moved
+                                          ? placed(transform, p)
+                                          : nodara::Point<3>{{p.x, p.y, p.z}});
             }
             for (unsigned int f = 0; f < mesh.mNumFaces; ++f)
             {
