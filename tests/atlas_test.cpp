@@ -116,8 +116,8 @@ namespace nodara
             std::map<index_t, std::vector<index_t>> charts;
             for (index_t t = 0; t < surface.nb_polygons(); ++t)
             {
-                ASSERT_NE(atlas.chart[t], NO_ID) << t;
-                charts[atlas.chart[t]].push_back(t);
+                ASSERT_NE(atlas.triangle_chart[t], NO_ID) << t;
+                charts[atlas.triangle_chart[t]].push_back(t);
             }
             for (const auto& chart : charts)
             {

@@ -17,9 +17,9 @@ namespace nodara
         using Triangle = std::array<Point<2>, 3>;
 
         // An L of three unit squares: (0, 0), (1, 0) and (0, 1).
-        ChartCorners l_shape()
+        CornerMap l_shape()
         {
-            ChartCorners chart;
+            CornerMap chart;
             for (const auto& cell :
                  std::vector<std::array<double, 2>>{{0, 0}, {1, 0}, {0, 1}})
             {
@@ -35,7 +35,7 @@ namespace nodara
 
         // A fan of `n` triangles around the origin with random radii: a
         // star-shaped chart with dents.
-        ChartCorners random_star(std::mt19937& random, int n, double size)
+        CornerMap random_star(std::mt19937& random, int n, double size)
         {
             std::uniform_real_distribution<double> radius{0.2 * size, size};
             const double step = 2 * std::acos(-1.0) / n;
@@ -46,7 +46,7 @@ namespace nodara
                 rim.push_back(
                     Point<2>{{r * std::cos(k * step), r * std::sin(k * step)}});
             }
-            ChartCorners chart;
+            CornerMap chart;
             for (int k = 0; k < n; ++k)
             {
                 chart.push_back({Point<2>{}, rim[k], rim[(k + 1) % n]});
@@ -55,12 +55,12 @@ namespace nodara
         }
 
         // The packed charts in texels, one list of triangles per chart.
-        std::vector<ChartCorners> placed(
-            const std::vector<ChartCorners>& charts,
+        std::vector<CornerMap> placed(
+            const std::vector<CornerMap>& charts,
             const std::vector<ProfilePlacement>& placements, double scale,
             int padding)
         {
-            std::vector<ChartCorners> result;
+            std::vector<CornerMap> result;
             for (std::size_t i = 0; i < charts.size(); ++i)
             {
                 auto texels = chart_texels(
@@ -111,7 +111,7 @@ namespace nodara
 
         // The packed charts as pieces of one surface with their texel
         // images as the corner map, for the exact check.
-        AtlasCheck check_packing(const std::vector<ChartCorners>& texels)
+        AtlasCheck check_packing(const std::vector<CornerMap>& texels)
         {
             testing::Points points;
             testing::Triangles triangles;
@@ -138,8 +138,8 @@ namespace nodara
     TEST(DropCharts, NestsChartsWhoseBoxesDoNotFit)
     {
         const auto l = l_shape();
-        const ChartCorners square(l.begin(), l.begin() + 2);
-        const std::vector<ChartCorners> charts{l, square};
+        const CornerMap square(l.begin(), l.begin() + 2);
+        const std::vector<CornerMap> charts{l, square};
         const double scale = 10;
         // At 10 texels per unit the boxes (their border rows and columns
         // included) are 21 and 11 texels wide: they do not fit a square of
@@ -159,12 +159,12 @@ namespace nodara
     TEST(DropCharts, KeepsThePaddingBetweenChartsAndFromTheSides)
     {
         std::mt19937 random{7};
-        std::vector<ChartCorners> charts;
+        std::vector<CornerMap> charts;
         for (int i = 0; i < 40; ++i)
         {
             charts.push_back(random_star(random, 5 + i % 9, 1.0 + i % 4));
         }
-        std::vector<const ChartCorners*> pointers;
+        std::vector<const CornerMap*> pointers;
         for (const auto& chart : charts)
         {
             pointers.push_back(&chart);

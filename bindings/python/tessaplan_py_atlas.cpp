@@ -63,7 +63,7 @@ namespace
 
     py::dict atlas_dict(const nodara::Atlas& atlas)
     {
-        const auto m = static_cast<py::ssize_t>(atlas.chart.size());
+        const auto m = static_cast<py::ssize_t>(atlas.triangle_chart.size());
         py::array_t<nodara::index_t> chart(m);
         py::array_t<double> corners({m, py::ssize_t{3}, py::ssize_t{2}});
         auto chart_view = chart.mutable_unchecked<1>();
@@ -71,7 +71,7 @@ namespace
         for (py::ssize_t t = 0; t < m; ++t)
         {
             const auto i = static_cast<std::size_t>(t);
-            chart_view(t) = atlas.chart[i];
+            chart_view(t) = atlas.triangle_chart[i];
             for (py::ssize_t k = 0; k < 3; ++k)
             {
                 for (py::ssize_t d = 0; d < 2; ++d)

@@ -1,26 +1,22 @@
 #pragma once
 
-#include <array>
-#include <utility>
 #include <vector>
 
-#include <absl/types/span.h>
-
+#include <tessaplan/atlas_check.h>
+#include <tessaplan/corner_map.h>
 #include <velmora/mesh/triangulated_surface.h>
 
 namespace nodara
 {
-    /// A map of every triangle corner of a surface into the plane:
-    /// corners[t][k] is the image of corner k of triangle t. A vertex may
-    /// have a different image in each triangle that uses it (a seam).
-    using CornerMap = std::vector<std::array<Point<2>, 3>>;
-
     /// How compute_atlas cuts and packs.
     struct AtlasOptions
     {
         /// The largest 95th percentile of the conformal distortion (sigma1 /
-        /// sigma2) of a chart's map; the area distortion's stays under 2.
+        /// sigma2) of a chart's map.
         double max_distortion{1.15};
+        /// The bound, not reached, on the 95th percentile of a chart map's
+        /// area distortion.
+        double max_area_distortion{2.0};
         /// Gap between charts, and between a chart and the square's side,
         /// in texels.
         double padding{2};
@@ -41,34 +37,15 @@ namespace nodara
         bool degenerate{false};
     };
 
-    /// What check_atlas finds wrong with a corner map.
-    struct AtlasCheck
-    {
-        /// Triangles of zero (or non-finite) 3D area: they are not checked.
-        index_t nb_degenerate_triangles{0};
-        /// Triangles of non-zero 3D area whose image has zero area, or turns
-        /// against the majority of its chart.
-        index_t nb_flipped_triangles{0};
-        /// Pairs of triangles whose images overlap (share interior points).
-        std::size_t nb_overlapping_pairs{0};
-        /// The first overlapping pairs found (at most 16), for diagnostics.
-        std::vector<std::pair<index_t, index_t>> overlapping_pairs;
-
-        /// Whether the map has no flipped triangle and no overlap.
-        bool valid() const
-        {
-            return nb_flipped_triangles == 0 && nb_overlapping_pairs == 0;
-        }
-    };
-
     /// A texture atlas: the surface cut into charts, each flattened without
     /// fold and packed into the unit square.
     struct Atlas
     {
-        /// Per triangle, its chart.
-        std::vector<index_t> chart;
+        /// Per triangle, its chart: an index into `charts`.
+        std::vector<index_t> triangle_chart;
         /// Per triangle, the images of its corners in the unit square.
         CornerMap corners;
+        /// Per chart, its figures.
         std::vector<AtlasChart> charts;
         /// Edges shared by two triangles of different charts.
         index_t nb_seam_edges{0};
@@ -101,16 +78,4 @@ namespace nodara
     Atlas compute_atlas(const TriangulatedSurface<3>& surface,
                         const AtlasOptions& options = {});
 
-    /// Checks a corner map of `surface` with exact predicates. A chart is a
-    /// set of triangles joined through edges whose two ends have the same
-    /// image on both sides; in each chart, the triangles are oriented
-    /// consistently through those edges (whatever their winding in the
-    /// input) and a triangle whose image turns against the majority of its
-    /// chart is flipped, as is one whose image has zero area. Two images
-    /// overlap when their interiors meet, within a chart or across charts;
-    /// flipped and degenerate triangles are left out of the overlap test.
-    /// Needs one entry per triangle and finite coordinates: throws
-    /// VelmoraException ("[check_atlas] ...") otherwise.
-    AtlasCheck check_atlas(const TriangulatedSurface<3>& surface,
-                           absl::Span<const std::array<Point<2>, 3>> corners);
 }  // namespace nodara

@@ -2,23 +2,22 @@
 
 #include <cmath>
 
-#include <tessaplan/atlas.h>
+#include <tessaplan/atlas_check.h>
 #include <tessaplan/distortion.h>
 #include <tessaplan/lscm.h>
 #include <tessaplan/solve_selection.h>
 #include <velmora/basic/velmora_exception.h>
+#include <velmora/geometry/triangle.h>
 
 namespace nodara
 {
     namespace
     {
         // The images of the corners, scaled to the 3D area.
-        std::vector<std::array<Point<2>, 3>> scaled_corners(
-            const TriangulatedSurface<3>& flat_source,
-            const std::vector<Point<2>>& uv)
+        CornerMap scaled_corners(const TriangulatedSurface<3>& flat_source,
+                                 const std::vector<Point<2>>& uv)
         {
-            std::vector<std::array<Point<2>, 3>> corners(
-                flat_source.nb_polygons());
+            CornerMap corners(flat_source.nb_polygons());
             double area_2d = 0;
             double area_3d = 0;
             for (index_t t = 0; t < flat_source.nb_polygons(); ++t)
@@ -27,15 +26,10 @@ namespace nodara
                 {
                     corners[t][k] = uv[flat_source.polygon_vertex({t, k})];
                 }
-                const Vector<2> e1{corners[t][0], corners[t][1]};
-                const Vector<2> e2{corners[t][0], corners[t][2]};
-                area_2d += std::abs(e1[0] * e2[1] - e1[1] * e2[0]) / 2;
-                const auto triangle = flat_source.triangle(t);
-                const auto& p = triangle.vertices();
-                area_3d += cross(Vector<3>{p[0].get(), p[1].get()},
-                                 Vector<3>{p[0].get(), p[2].get()})
-                               .length() /
-                           2;
+                area_2d +=
+                    Triangle<2>{corners[t][0], corners[t][1], corners[t][2]}
+                        .area();
+                area_3d += flat_source.triangle(t).area();
             }
             const auto scale = std::sqrt(area_3d / area_2d);
             for (auto& triangle : corners)
@@ -48,20 +42,6 @@ namespace nodara
             return corners;
         }
     }  // namespace
-
-    std::vector<index_t> chart_of_triangles(index_t nb_triangles,
-                                            const std::vector<Chart>& charts)
-    {
-        std::vector<index_t> chart_of(nb_triangles, NO_ID);
-        for (index_t c = 0; c < charts.size(); ++c)
-        {
-            for (const auto t : charts[c].triangles)
-            {
-                chart_of[t] = c;
-            }
-        }
-        return chart_of;
-    }
 
     ChartMap flatten_chart(const TriangulatedSurface<3>& surface,
                            const std::vector<index_t>& chart,

@@ -71,7 +71,7 @@ namespace nodara
         }
 
         // The rows each column of texels touches, without padding.
-        void touched_rows(const ChartCorners& texels, std::vector<int>& low,
+        void touched_rows(const CornerMap& texels, std::vector<int>& low,
                           std::vector<int>& high)
         {
             const int last = static_cast<int>(low.size()) - 1;
@@ -102,7 +102,7 @@ namespace nodara
             }
         }
 
-        Profile profile_of(const ChartCorners& texels, int padding)
+        Profile profile_of(const CornerMap& texels, int padding)
         {
             double right = 0;
             for (const auto& triangle : texels)
@@ -190,10 +190,10 @@ namespace nodara
         }
     }  // namespace
 
-    ChartCorners chart_texels(const ChartCorners& chart, int quarter_turns,
-                              double scale, int padding)
+    CornerMap chart_texels(const CornerMap& chart, int quarter_turns,
+                           double scale, int padding)
     {
-        ChartCorners texels(chart.size());
+        CornerMap texels(chart.size());
         std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
         for (std::size_t t = 0; t < chart.size(); ++t)
         {
@@ -217,8 +217,8 @@ namespace nodara
     }
 
     std::vector<ProfilePlacement> drop_charts(
-        const std::vector<const ChartCorners*>& charts, double scale,
-        int padding, int side, DropRule rule)
+        const std::vector<const CornerMap*>& charts, double scale, int padding,
+        int side, DropRule rule)
     {
         // Profiles of every chart in its four turns.
         std::vector<std::array<Profile, 4>> profiles(charts.size());

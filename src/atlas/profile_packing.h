@@ -3,13 +3,10 @@
 #include <array>
 #include <vector>
 
-#include <velmora/geometry/point.h>
+#include <tessaplan/corner_map.h>
 
 namespace nodara
 {
-    /// The images of a chart's triangle corners.
-    using ChartCorners = std::vector<std::array<Point<2>, 3>>;
-
     /// Where drop_charts puts a chart: chart_texels(chart, quarter_turns,
     /// ...) moved by (x, y) texels.
     struct ProfilePlacement
@@ -31,8 +28,8 @@ namespace nodara
     /// The corners of `chart` turned by `quarter_turns` quarter turns
     /// counter-clockwise, scaled by `scale` and moved so that their box
     /// starts at (padding, padding): the chart in a texel frame of its own.
-    ChartCorners chart_texels(const ChartCorners& chart, int quarter_turns,
-                              double scale, int padding);
+    CornerMap chart_texels(const CornerMap& chart, int quarter_turns,
+                           double scale, int padding);
 
     /// Packs charts into a square of `side` texels at `scale` texels per
     /// unit: largest first, each is dropped, in the quarter turn and column
@@ -44,6 +41,6 @@ namespace nodara
     /// Returns one placement per chart, or nothing when they do not fit.
     /// Throws std::bad_alloc when memory runs out.
     std::vector<ProfilePlacement> drop_charts(
-        const std::vector<const ChartCorners*>& charts, double scale,
-        int padding, int side, DropRule rule);
+        const std::vector<const CornerMap*>& charts, double scale, int padding,
+        int side, DropRule rule);
 }  // namespace nodara

@@ -57,7 +57,7 @@ namespace tessaplan
                 nlohmann::json json{
                     {"input", printable(options.input)},
                     {"output", printable(options.output)},
-                    {"triangles", a.chart.size()},
+                    {"triangles", a.triangle_chart.size()},
                     {"charts", a.charts.size()},
                     {"seam_edges", a.nb_seam_edges},
                     {"efficiency", number_or_null(a.efficiency)},
@@ -81,7 +81,7 @@ namespace tessaplan
                 return;
             }
             out << "input                 " << printable(options.input) << '\n'
-                << "triangles             " << a.chart.size() << '\n'
+                << "triangles             " << a.triangle_chart.size() << '\n'
                 << "charts                " << a.charts.size() << '\n'
                 << "seam edges            " << a.nb_seam_edges << '\n'
                 << "efficiency            " << 100.0 * a.efficiency
@@ -150,7 +150,7 @@ namespace tessaplan
                 svg_file = std::make_unique<OutputFile>(options.svg);
             }
             const auto nb_split = write_atlas_obj(*mesh.surface, mesh.faces,
-                                                  atlas.chart, cut, obj_file);
+                                                  atlas.triangle_chart, cut, obj_file);
             if (svg_file)
             {
                 const auto layout =

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <functional>
 
 #include <velmora/geometry/vector.h>
@@ -53,6 +54,26 @@ namespace nodara
                 edge = Vector<D>{scaled_by_power_of_two(edge, -exponent)};
             }
             return edges;
+        }
+
+        /// The area: half the length of the cross product of the edge
+        /// vectors from corner 0 to corners 1 and 2 (in the plane, half the
+        /// absolute value of their cross product). Computed from the
+        /// coordinates as they are, so it may overflow or vanish where
+        /// scaled_edges() would not. Never throws.
+        double area() const
+        {
+            static_assert(D == 2 || D == 3, "a triangle in 2D or 3D");
+            const Vector<D> e1{vertices_[0].get(), vertices_[1].get()};
+            const Vector<D> e2{vertices_[0].get(), vertices_[2].get()};
+            if constexpr (D == 2)
+            {
+                return std::abs(e1[0] * e2[1] - e1[1] * e2[0]) / 2;
+            }
+            else
+            {
+                return cross(e1, e2).length() / 2;
+            }
         }
 
     private:

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "atlas/chart_smoothing.h"
+#include "atlas/seam_straightening.h"
 #include "atlas/chart_topology.h"
 #include "surface_factory.h"
 
@@ -36,7 +36,7 @@ namespace nodara
         }
     }  // namespace
 
-    TEST(SmoothChartBorders, TakesTheTeethOffASeam)
+    TEST(StraightenSeams, TakesTheTeethOffASeam)
     {
         testing::Points points;
         testing::Triangles triangles;
@@ -70,7 +70,7 @@ namespace nodara
         }
         EXPECT_EQ(seam_edges(adjacencies, charts), n + n / 2);
 
-        smooth_chart_borders(*surface, adjacencies, bounds, charts);
+        straighten_seams(*surface, adjacencies, bounds, charts);
 
         // A straight seam, both charts still discs with maps that pass,
         // every triangle in one chart.

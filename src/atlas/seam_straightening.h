@@ -14,8 +14,8 @@ namespace nodara
     /// together and kept only when both charts stay discs and their maps
     /// pass the checks again. A few passes, as each straightens the next
     /// row. Throws std::bad_alloc when memory runs out.
-    void smooth_chart_borders(const TriangulatedSurface<3>& surface,
-                              const PolygonAdjacencies& adjacencies,
-                              const ChartBounds& bounds,
-                              std::vector<Chart>& charts);
+    void straighten_seams(const TriangulatedSurface<3>& surface,
+                          const PolygonAdjacencies& adjacencies,
+                          const ChartBounds& bounds,
+                          std::vector<Chart>& charts);
 }  // namespace nodara

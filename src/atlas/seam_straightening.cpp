@@ -1,4 +1,4 @@
-#include "chart_smoothing.h"
+#include "seam_straightening.h"
 
 #include <algorithm>
 #include <map>
@@ -188,10 +188,9 @@ namespace nodara
         }
     }  // namespace
 
-    void smooth_chart_borders(const TriangulatedSurface<3>& surface,
-                              const PolygonAdjacencies& adjacencies,
-                              const ChartBounds& bounds,
-                              std::vector<Chart>& charts)
+    void straighten_seams(const TriangulatedSurface<3>& surface,
+                          const PolygonAdjacencies& adjacencies,
+                          const ChartBounds& bounds, std::vector<Chart>& charts)
     {
         auto chart_of = chart_of_triangles(surface.nb_polygons(), charts);
         for (int pass = 0; pass < passes; ++pass)

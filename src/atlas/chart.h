@@ -1,0 +1,51 @@
+#pragma once
+
+#include <vector>
+
+#include <tessaplan/atlas.h>
+#include <tessaplan/corner_map.h>
+#include <velmora/mesh/triangulated_surface.h>
+
+namespace nodara
+{
+    /// Bounds that every chart's map must keep: the 95th percentiles of its
+    /// conformal distortion (sigma1 / sigma2) and of its area distortion.
+    struct ChartBounds
+    {
+        explicit ChartBounds(const AtlasOptions& options = {})
+            : max_conformal(options.max_distortion),
+              max_area(options.max_area_distortion)
+        {
+        }
+
+        double max_conformal;
+        double max_area;
+    };
+
+    /// The map of one chart, at the scale of its 3D triangles.
+    struct ChartMap
+    {
+        /// Per triangle of the chart, in the chart's order, the images of
+        /// its corners.
+        CornerMap corners;
+        double conformal_p95{0};
+        double area_p95{0};
+        /// Whether LSCM gave a map without flip or overlap that keeps the
+        /// bounds.
+        bool valid{false};
+    };
+
+    /// A chart: its triangles and their map.
+    struct Chart
+    {
+        std::vector<index_t> triangles;
+        ChartMap map;
+        /// Whether it holds only triangles of zero 3D area (on a segment).
+        bool degenerate{false};
+    };
+
+    /// Per triangle of a surface of `nb_triangles`, the index of its chart
+    /// in `charts`, or NO_ID when no chart holds it.
+    std::vector<index_t> chart_of_triangles(index_t nb_triangles,
+                                            const std::vector<Chart>& charts);
+}  // namespace nodara

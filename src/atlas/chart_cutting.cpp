@@ -1,0 +1,107 @@
+#include "chart_cutting.h"
+
+#include <cmath>
+
+#include "chart_flattening.h"
+#include "chart_growth.h"
+
+namespace nodara
+{
+    namespace
+    {
+        // Charts grow while normals stay within this angle (radians) of
+        // their mean normal: wide enough for few seams, narrow enough that
+        // most charts flatten within the bounds on the first try.
+        constexpr double max_normal_angle = 1.1;
+
+        // A single triangle laid flat in its own plane: an isometry, which
+        // LSCM may miss on a needle of extreme proportions.
+        ChartMap lay_flat(const TriangulatedSurface<3>& surface, index_t t)
+        {
+            const auto triangle = surface.triangle(t);
+            const auto& p = triangle.vertices();
+            const Vector<3> e1{p[0].get(), p[1].get()};
+            const Vector<3> e2{p[0].get(), p[2].get()};
+            const double length = e1.length();
+            ChartMap map;
+            map.corners = {{Point<2>{}, Point<2>{{length, 0.0}},
+                            Point<2>{{e1.dot(e2) / length,
+                                      cross(e1, e2).length() / length}}}};
+            map.conformal_p95 = 1.0;
+            map.area_p95 = 1.0;
+            map.valid = true;
+            return map;
+        }
+
+        // Grows a chart from `seed`, and again at half the size each time
+        // its map fails a check; a single triangle is laid flat directly
+        // when its map fails.
+        Chart cut_chart(const TriangulatedSurface<3>& surface,
+                        ChartGrowth& growth, index_t seed,
+                        const std::vector<bool>& taken,
+                        const ChartBounds& bounds)
+        {
+            auto limit = surface.nb_polygons();
+            for (;;)
+            {
+                auto triangles = growth.grow(seed, limit, taken);
+                auto map = flatten_chart(surface, triangles, bounds);
+                if (map.valid)
+                {
+                    return {std::move(triangles), std::move(map), false};
+                }
+                if (triangles.size() == 1)
+                {
+                    return {std::move(triangles), lay_flat(surface, seed),
+                            false};
+                }
+                limit = static_cast<index_t>(triangles.size() / 2);
+            }
+        }
+
+        // A triangle of zero area laid on a segment, its corners at their
+        // distances from corner 0: a chart of its own.
+        Chart lay_on_segment(const TriangulatedSurface<3>& surface, index_t t)
+        {
+            const auto triangle = surface.triangle(t);
+            const auto& p = triangle.vertices();
+            const Vector<3> e1{p[0].get(), p[1].get()};
+            const Vector<3> e2{p[0].get(), p[2].get()};
+            const double side = e1.dot(e2) < 0 ? -1.0 : 1.0;
+            Chart chart;
+            chart.triangles = {t};
+            chart.map.corners = {{Point<2>{}, Point<2>{{e1.length(), 0.0}},
+                                  Point<2>{{side * e2.length(), 0.0}}}};
+            chart.map.conformal_p95 = std::nan("");
+            chart.map.area_p95 = std::nan("");
+            chart.degenerate = true;
+            return chart;
+        }
+    }  // namespace
+
+    std::vector<Chart> cut_charts(const TriangulatedSurface<3>& surface,
+                                  const SurfaceFacts& facts,
+                                  const ChartBounds& bounds)
+    {
+        ChartGrowth growth{surface, facts.adjacencies, facts.normals,
+                           facts.areas, max_normal_angle};
+        std::vector<bool> taken(surface.nb_polygons(), false);
+        std::vector<Chart> charts;
+        for (index_t seed = 0; seed < surface.nb_polygons(); ++seed)
+        {
+            if (taken[seed])
+            {
+                continue;
+            }
+            charts.push_back(
+                facts.normals[seed] == Vector<3>{}
+                    ? lay_on_segment(surface, seed)
+                    : cut_chart(surface, growth, seed, taken, bounds));
+            for (const auto t : charts.back().triangles)
+            {
+                taken[t] = true;
+            }
+        }
+        return charts;
+    }
+}  // namespace nodara

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <vector>
+
+#include <velmora/mesh/triangulated_surface.h>
+
+#include "chart.h"
+#include "surface_facts.h"
+
+namespace nodara
+{
+    /// Cuts `surface` into charts, each a topological disc flattened within
+    /// `bounds`: every triangle not yet taken, in triangle order, seeds a
+    /// chart that grows across edges of two triangles while the normals
+    /// stay within a cone, and again from its seed at half the size
+    /// whenever its map fails a check. A single triangle whose map fails is
+    /// laid flat in its own plane; a triangle of zero area gets a chart of
+    /// its own, on a segment. Throws std::bad_alloc when memory runs out.
+    std::vector<Chart> cut_charts(const TriangulatedSurface<3>& surface,
+                                  const SurfaceFacts& facts,
+                                  const ChartBounds& bounds);
+}  // namespace nodara

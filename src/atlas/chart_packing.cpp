@@ -1,0 +1,236 @@
+#include "chart_packing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
+#include <CGAL/convex_hull_2.h>
+#include <CGAL/min_quadrilateral_2.h>
+
+#include <velmora/basic/velmora_exception.h>
+#include <velmora/geometry/triangle.h>
+
+#include "packing/rectangle_packing.h"
+
+namespace nodara
+{
+    namespace
+    {
+        using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
+
+        // Turns a chart's map so that its smallest enclosing rectangle is
+        // axis-aligned and lying (no taller than wide), with its lower
+        // corner at the origin. Returns the rectangle's size.
+        std::array<double, 2> turn_tight(Chart& chart)
+        {
+            std::vector<Kernel::Point_2> points;
+            for (const auto& triangle : chart.map.corners)
+            {
+                for (const auto& corner : triangle)
+                {
+                    points.emplace_back(corner[0], corner[1]);
+                }
+            }
+            std::vector<Kernel::Point_2> hull;
+            CGAL::convex_hull_2(points.begin(), points.end(),
+                                std::back_inserter(hull));
+            double c = 1.0;
+            double s = 0.0;
+            if (hull.size() >= 3)
+            {
+                std::vector<Kernel::Point_2> rectangle;
+                CGAL::min_rectangle_2(hull.begin(), hull.end(),
+                                      std::back_inserter(rectangle));
+                const auto dx = rectangle[1].x() - rectangle[0].x();
+                const auto dy = rectangle[1].y() - rectangle[0].y();
+                const auto length = std::hypot(dx, dy);
+                if (length > 0)
+                {
+                    c = dx / length;
+                    s = dy / length;
+                }
+            }
+            // Rotate by minus the edge's angle, then lay the box down.
+            std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
+            std::array<double, 2> high{{-HUGE_VAL, -HUGE_VAL}};
+            for (auto& triangle : chart.map.corners)
+            {
+                for (auto& corner : triangle)
+                {
+                    corner = Point<2>{{c * corner[0] + s * corner[1],
+                                       -s * corner[0] + c * corner[1]}};
+                    for (int i = 0; i < 2; ++i)
+                    {
+                        low[i] = std::min(low[i], corner[i]);
+                        high[i] = std::max(high[i], corner[i]);
+                    }
+                }
+            }
+            const bool stand = high[1] - low[1] > high[0] - low[0];
+            for (auto& triangle : chart.map.corners)
+            {
+                for (auto& corner : triangle)
+                {
+                    corner = stand ? Point<2>{{high[1] - corner[1],
+                                               corner[0] - low[0]}}
+                                   : Point<2>{{corner[0] - low[0],
+                                               corner[1] - low[1]}};
+                }
+            }
+            const std::array<double, 2> size{
+                {high[0] - low[0], high[1] - low[1]}};
+            return stand ? std::array<double, 2>{{size[1], size[0]}} : size;
+        }
+
+        std::vector<ProfilePlacement> box_placements(
+            const std::vector<std::array<int, 2>>& corners)
+        {
+            std::vector<ProfilePlacement> placements;
+            for (const auto& corner : corners)
+            {
+                placements.push_back({0, corner[0], corner[1]});
+            }
+            return placements;
+        }
+
+        std::vector<std::array<int, 2>> texel_sizes(
+            const std::vector<std::array<double, 2>>& sizes, double scale,
+            int padding)
+        {
+            std::vector<std::array<int, 2>> texels;
+            for (const auto& size : sizes)
+            {
+                texels.push_back(
+                    {static_cast<int>(std::ceil(size[0] * scale)) + padding,
+                     static_cast<int>(std::ceil(size[1] * scale)) + padding});
+            }
+            return texels;
+        }
+
+        // The largest common scale (texels per unit) at which the boxes,
+        // each grown by the padding, fit the square less one padding, by
+        // bisection; the packer is not monotonic, so the best fit seen is
+        // kept.
+        ChartPacking pack_boxes(const std::vector<std::array<double, 2>>& sizes,
+                                const AtlasOptions& options)
+        {
+            const auto padding = static_cast<int>(std::ceil(options.padding));
+            const auto side = static_cast<int>(options.resolution) - padding;
+            auto corners =
+                pack_rectangles(texel_sizes(sizes, 0.0, padding), side);
+            if (corners.empty())
+            {
+                throw VelmoraException{
+                    "[compute_atlas] The resolution is too small for the "
+                    "padding of " +
+                    std::to_string(sizes.size()) + " charts"};
+            }
+            ChartPacking best{0.0, box_placements(corners)};
+            double longest = 0;
+            for (const auto& size : sizes)
+            {
+                longest = std::max({longest, size[0], size[1]});
+            }
+            double low = 0;
+            double high = longest > 0 ? side / longest : 1.0;
+            for (int step = 0; step < 40; ++step)
+            {
+                const auto scale = (low + high) / 2;
+                const auto texels = texel_sizes(sizes, scale, padding);
+                corners = pack_rectangles(texels, side);
+                if (corners.empty())
+                {
+                    corners =
+                        pack_rectangles(texels, side, PackingRule::best_fit);
+                }
+                if (corners.empty())
+                {
+                    high = scale;
+                    continue;
+                }
+                low = scale;
+                best = {scale, box_placements(corners)};
+            }
+            return best;
+        }
+
+        // Charts dropped onto a skyline by their outlines nest into each
+        // other's dents, where their boxes could not: the largest scale at
+        // which they fit so, by bisection above the boxes' scale, when it
+        // beats that.
+        ChartPacking pack_outlines(
+            const std::vector<Chart>& charts,
+            const std::vector<std::array<double, 2>>& sizes,
+            const AtlasOptions& options)
+        {
+            auto best = pack_boxes(sizes, options);
+            double area = 0;
+            std::vector<const CornerMap*> corners;
+            for (const auto& chart : charts)
+            {
+                corners.push_back(&chart.map.corners);
+                for (const auto& triangle : chart.map.corners)
+                {
+                    area += Triangle<2>{triangle[0], triangle[1], triangle[2]}
+                                .area();
+                }
+            }
+            const double resolution = options.resolution;
+            const auto side = static_cast<int>(options.resolution);
+            const auto padding = static_cast<int>(std::ceil(options.padding));
+            double low = best.texels_per_unit;
+            double high = area > 0 ? resolution / std::sqrt(area) : low;
+            for (int step = 0; step < 8 && high > low; ++step)
+            {
+                const auto scale = (low + high) / 2;
+                auto placements = drop_charts(corners, scale, padding, side,
+                                              DropRule::least_waste);
+                if (placements.empty())
+                {
+                    placements = drop_charts(corners, scale, padding, side,
+                                             DropRule::lowest);
+                }
+                if (placements.empty())
+                {
+                    high = scale;
+                    continue;
+                }
+                low = scale;
+                best = {scale, std::move(placements)};
+            }
+            return best;
+        }
+    }  // namespace
+
+    ChartPacking pack_charts(std::vector<Chart>& charts,
+                             const AtlasOptions& options)
+    {
+        std::vector<std::array<double, 2>> sizes;
+        for (auto& chart : charts)
+        {
+            sizes.push_back(turn_tight(chart));
+        }
+        return pack_outlines(charts, sizes, options);
+    }
+
+    CornerMap packed_corners(const Chart& chart,
+                             const ProfilePlacement& placement,
+                             double texels_per_unit,
+                             const AtlasOptions& options)
+    {
+        const auto padding = static_cast<int>(std::ceil(options.padding));
+        const double resolution = options.resolution;
+        auto corners = chart_texels(chart.map.corners, placement.quarter_turns,
+                                    texels_per_unit, padding);
+        for (auto& triangle : corners)
+        {
+            for (auto& corner : triangle)
+            {
+                corner = Point<2>{{(corner[0] + placement.x) / resolution,
+                                   (corner[1] + placement.y) / resolution}};
+            }
+        }
+        return corners;
+    }
+}  // namespace nodara

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <vector>
+
+#include <tessaplan/atlas.h>
+
+#include "chart.h"
+#include "profile_packing.h"
+
+namespace nodara
+{
+    /// Where the charts go in the unit square.
+    struct ChartPacking
+    {
+        /// Texels per unit of the charts' maps, which are at their 3D
+        /// scale: the same for every chart.
+        double texels_per_unit{0};
+        /// Per chart, its quarter turns and its offset in texels.
+        std::vector<ProfilePlacement> placements;
+    };
+
+    /// Turns each chart's map so that its smallest enclosing rectangle
+    /// (CGAL) is axis-aligned and lying, at the origin, and packs the
+    /// charts at the largest common scale that fits the square of
+    /// `options.resolution` texels with `options.padding` texels between
+    /// them: first as boxes by the skyline packer, then, above that scale,
+    /// by dropping their outlines onto each other (drop_charts), both by
+    /// bisection. Throws VelmoraException ("[compute_atlas] The resolution
+    /// is too small ...") when not even the padding of every chart fits.
+    ChartPacking pack_charts(std::vector<Chart>& charts,
+                             const AtlasOptions& options);
+
+    /// The images of `chart`'s triangle corners in the unit square, where
+    /// `placement` puts them at `texels_per_unit`.
+    CornerMap packed_corners(const Chart& chart,
+                             const ProfilePlacement& placement,
+                             double texels_per_unit,
+                             const AtlasOptions& options);
+}  // namespace nodara
