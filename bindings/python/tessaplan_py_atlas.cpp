@@ -130,6 +130,15 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         "topological discs, each flattened without fold and packed into the "
         "unit square; and the exact check of a map of triangle corners.";
 
+    // The library's defaults, the one source of the wrapper's.
+    const nodara::AtlasOptions defaults;
+    py::dict default_options;
+    default_options["max_distortion"] = defaults.max_distortion;
+    default_options["padding"] = defaults.padding;
+    default_options["resolution"] = defaults.resolution;
+    default_options["max_area_distortion"] = defaults.max_area_distortion;
+    m.attr("DEFAULT_OPTIONS") = default_options;
+
     m.def(
         "compute_atlas",
         [](const nodara::TriangulatedSurface<3>& surface, double max_distortion,
@@ -141,8 +150,10 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
             options.resolution = resolution;
             return atlas_dict(nodara::compute_atlas(surface, options));
         },
-        py::arg("surface"), py::arg("max_distortion") = 1.15,
-        py::arg("padding") = 2.0, py::arg("resolution") = 1024,
+        py::arg("surface"),
+        py::arg("max_distortion") = defaults.max_distortion,
+        py::arg("padding") = defaults.padding,
+        py::arg("resolution") = defaults.resolution,
         "Cuts `surface` into charts and packs them into the unit square. "
         "Returns a dict: 'chart' (uint32 array (m,), the chart of each "
         "triangle), 'corner_uv' (float64 array (m, 3, 2), the image of each "
@@ -151,7 +162,8 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         "'seam_edges', 'degenerate_triangles', 'efficiency' (covered share "
         "of the square) and 'texels_per_unit'. Every chart keeps its "
         "conformal distortion p95 under `max_distortion` and its area "
-        "distortion p95 under 2; charts lie `padding` texels apart at "
+        "distortion p95 under DEFAULT_OPTIONS['max_area_distortion']; charts "
+        "lie `padding` texels apart at "
         "`resolution` texels along the side. Raises RuntimeError with the "
         "library's message for a surface without triangle or with a "
         "coordinate that is not finite, and for options out of range.");

@@ -228,14 +228,19 @@ def measure_distortion(points, triangles, uv=None):
     return tessaplan_py_distortion.compute_uv_distortions(surface, uv)
 
 
-def atlas(points, triangles, max_distortion=1.15, padding=2.0,
-          resolution=1024):
+_ATLAS_DEFAULTS = tessaplan_py_atlas.DEFAULT_OPTIONS
+
+
+def atlas(points, triangles,
+          max_distortion=_ATLAS_DEFAULTS["max_distortion"],
+          padding=_ATLAS_DEFAULTS["padding"],
+          resolution=_ATLAS_DEFAULTS["resolution"]):
     """Cut a surface into charts, flatten each and pack them into [0, 1]^2.
 
     Every chart is a topological disc flattened by LSCM without a flipped
     or overlapping triangle, with the 95th percentile of its conformal
-    distortion at most ``max_distortion`` and of its area distortion under
-    2; the charts share one scale, are turned for a tight box and lie
+    distortion at most ``max_distortion`` and of its area distortion at
+    most ``_ATLAS_DEFAULTS["max_area_distortion"]`` (2); the charts share one scale, are turned for a tight box and lie
     ``padding`` texels apart at ``resolution`` texels along the side. Any
     surface works: closed ones, ones with handles, pieces that meet at a
     vertex. A triangle of zero area gets a chart of its own, on a segment.

@@ -114,13 +114,9 @@ namespace tessaplan
         nodara::Atlas make_atlas(const nodara::TriangulatedSurface<3>& surface,
                                  const Options& options)
         {
-            nodara::AtlasOptions atlas_options;
-            atlas_options.max_distortion = options.max_distortion;
-            atlas_options.padding = options.padding;
-            atlas_options.resolution = options.resolution;
             try
             {
-                return nodara::compute_atlas(surface, atlas_options);
+                return nodara::compute_atlas(surface, options.atlas);
             }
             catch (const nodara::VelmoraException& error)
             {

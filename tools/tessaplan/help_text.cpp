@@ -1,5 +1,9 @@
 #include "help_text.h"
 
+#include <cstdio>
+
+#include <tessaplan/atlas.h>
+
 namespace tessaplan
 {
     namespace
@@ -158,10 +162,10 @@ Options:
                         assimp, which split vertices per face.
   --no-weld             Keep vertices at the same position apart.
   --max-distortion X    The bound on each chart's conformal distortion
-                        (95th percentile), at least 1. Default: 1.15.
-  --padding P           Texels between charts, at least 0. Default: 2.
+                        (95th percentile), at least 1. Default: %MAXD%.
+  --padding P           Texels between charts, at least 0. Default: %PAD%.
   --resolution R        Texels along the side of the square, a whole number
-                        from 16 to 16777216. Default: 1024.
+                        from 16 to 16777216. Default: %RES%.
   --svg FILE            Also draw the packed atlas as an SVG picture,
                         coloured by conformal distortion, with the charts'
                         outlines.
@@ -193,6 +197,33 @@ Errors are reported as one line on standard error.
 )";
     }  // namespace
 
+    namespace
+    {
+        std::string number_text(double value)
+        {
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "%g", value);
+            return buffer;
+        }
+
+        void replace(std::string& text, const std::string& mark,
+                     const std::string& value)
+        {
+            text.replace(text.find(mark), mark.size(), value);
+        }
+
+        // The atlas command's options, with the library's defaults.
+        std::string atlas_options_text()
+        {
+            const nodara::AtlasOptions defaults;
+            std::string text = atlas_options;
+            replace(text, "%MAXD%", number_text(defaults.max_distortion));
+            replace(text, "%PAD%", number_text(defaults.padding));
+            replace(text, "%RES%", number_text(defaults.resolution));
+            return text;
+        }
+    }  // namespace
+
     std::string help_text(const Options& options)
     {
         if (!options.has_command)
@@ -201,7 +232,7 @@ Errors are reported as one line on standard error.
         }
         if (options.command == Command::atlas)
         {
-            return std::string{atlas_help} + reading_help + atlas_options;
+            return std::string{atlas_help} + reading_help + atlas_options_text();
         }
         return std::string{flatten_help} + reading_help + flatten_options;
     }

@@ -90,16 +90,16 @@ namespace tessaplan
                 option_value(arguments, index, name, options), name, options);
             if (name == "--max-distortion" && value >= 1.0)
             {
-                options.max_distortion = value;
+                options.atlas.max_distortion = value;
             }
             else if (name == "--padding" && value >= 0.0 && value <= 1e6)
             {
-                options.padding = value;
+                options.atlas.padding = value;
             }
             else if (name == "--resolution" && value >= 16 &&
                      value <= (1 << 24) && value == std::floor(value))
             {
-                options.resolution = static_cast<unsigned>(value);
+                options.atlas.resolution = static_cast<nodara::index_t>(value);
             }
             else
             {

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include <tessaplan/atlas.h>
+
 namespace tessaplan
 {
     /// The commands of the program.
@@ -47,10 +49,9 @@ namespace tessaplan
         /// Exit with "flattening failed" when the map folds over itself.
         bool fail_on_fold{false};
         /// atlas: the bound on each chart's conformal distortion p95, the
-        /// gap between charts in texels and the texels along the side.
-        double max_distortion{1.15};
-        double padding{2.0};
-        unsigned resolution{1024};
+        /// gap between charts in texels and the texels along the side,
+        /// with the library's defaults.
+        nodara::AtlasOptions atlas;
     };
 
     /// Reads the arguments that follow the program name. Throws CliError
