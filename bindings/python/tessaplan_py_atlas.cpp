@@ -125,6 +125,10 @@ namespace
 
 PYBIND11_MODULE(tessaplan_py_atlas, m)
 {
+    // The library's exceptions become the classes tessaplan_py_surface
+    // defines.
+    py::module_::import("tessaplan_py_surface");
+
     m.doc() =
         "Texture atlas of a TriangulatedSurface3D: charts that are "
         "topological discs, each flattened without fold and packed into the "
@@ -150,8 +154,7 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
             options.resolution = resolution;
             return atlas_dict(nodara::compute_atlas(surface, options));
         },
-        py::arg("surface"),
-        py::arg("max_distortion") = defaults.max_distortion,
+        py::arg("surface"), py::arg("max_distortion") = defaults.max_distortion,
         py::arg("padding") = defaults.padding,
         py::arg("resolution") = defaults.resolution,
         "Cuts `surface` into charts and packs them into the unit square. "

@@ -214,28 +214,9 @@ namespace
 
 PYBIND11_MODULE(tessaplan_py_distortion, m)
 {
-    // A piece that cannot be flattened, with a pointer to the atlas when it
-    // is closed.
-    static py::exception<nodara::PieceFlatteningError> flattening_error(
-        m, "FlatteningError", PyExc_RuntimeError);
-    py::register_exception_translator(
-        [](std::exception_ptr thrown)
-        {
-            try
-            {
-                if (thrown)
-                {
-                    std::rethrow_exception(thrown);
-                }
-            }
-            catch (const nodara::PieceFlatteningError& error)
-            {
-                const std::string hint =
-                    error.closed() ? "; tessaplan.atlas cuts it into charts"
-                                   : "";
-                flattening_error((error.what() + hint).c_str());
-            }
-        });
+    // The library's exceptions become the classes tessaplan_py_surface
+    // defines.
+    py::module_::import("tessaplan_py_surface");
 
     m.doc() =
         "Distortion of a parameterization of a TriangulatedSurface3D: "
@@ -307,7 +288,9 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
           "triangle), 'repeated_corner_triangles' and 'duplicate_triangles' "
           "(the counts left out) and 'summary' (as compute_triangle_"
           "distortions gives it, over the solved triangles). Raises "
-          "FlatteningError (a RuntimeError) naming the piece when a piece "
-          "collapsed or its solve failed, and RuntimeError with the "
-          "library's message for other failures.");
+          "tessaplan_py_surface.FlatteningError (a ValueError and a "
+          "RuntimeError) naming the piece when a piece collapsed or its "
+          "solve failed, InvalidInputError (a ValueError) for other bad "
+          "input and TessaplanError (a RuntimeError) for failures of the "
+          "computation.");
 }

@@ -16,6 +16,7 @@
 #include <tessaplan/lscm.h>
 #include <tessaplan/piece_packing.h>
 
+#include "error_translation.h"
 #include "velmora_py_types.h"
 
 namespace py = pybind11;
@@ -60,6 +61,7 @@ namespace
 PYBIND11_MODULE(tessaplan_py_surface, m)
 {
     m.doc() = "Tessaplan Python binding for surface";
+    tessaplan_python::register_errors(m);
     m.def("convert_surface3d_into_2d",
           static_cast<std::unique_ptr<nodara::TriangulatedSurface<2>> (*)(
               const nodara::TriangulatedSurface<3>&, absl::string_view)>(

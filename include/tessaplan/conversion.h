@@ -22,8 +22,9 @@ namespace nodara
     /// As above, with the points read from the Point<2> vertex attribute
     /// `attribute_name` of `surface`. Throws VelmoraException
     /// ("[AttributeManager::find_attribute] ...") when `surface` has no
-    /// Point<2> vertex attribute of that name, and std::out_of_range when it
-    /// holds fewer values than the surface has vertices.
+    /// Point<2> vertex attribute of that name, and InvalidInputException
+    /// ("[attribute_values] ...") when it holds fewer values than the
+    /// surface has vertices.
     std::unique_ptr<TriangulatedSurface<2>> convert_surface3d_into_2d(
         const TriangulatedSurface<3>& surface,
         absl::string_view attribute_name);

@@ -129,8 +129,8 @@ namespace nodara
     /// parameterization held by its Point<2> vertex attribute
     /// `attribute_name`. Throws VelmoraException
     /// ("[AttributeManager::find_attribute] ...") when the surface has no
-    /// Point<2> vertex attribute of that name, and std::out_of_range when the
-    /// attribute holds fewer values than the surface has vertices.
+    /// Point<2> vertex attribute of that name, and InvalidInputException when
+    /// the attribute holds fewer values than the surface has vertices.
     TriangleDistortions compute_triangle_distortions(
         const TriangulatedSurface<3>& surface,
         absl::string_view attribute_name);

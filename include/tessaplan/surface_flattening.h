@@ -16,12 +16,12 @@ namespace nodara
     /// or its map collapsed (flat area below collapsed_area_ratio of its 3D
     /// area). The message starts with "[flatten_surface]" and names the
     /// piece, one of its triangles and the likely cause.
-    class PieceFlatteningError : public VelmoraException
+    class PieceFlatteningError : public InvalidInputException
     {
     public:
         PieceFlatteningError(const std::string& message, index_t piece,
                              index_t triangle, bool closed)
-            : VelmoraException(message),
+            : InvalidInputException(message),
               piece_(piece),
               triangle_(triangle),
               closed_(closed)

@@ -42,13 +42,22 @@ import tessaplan_py_distortion
 import tessaplan_py_atlas
 
 __all__ = ["flatten", "measure_distortion", "atlas", "check_atlas",
-           "FlatteningError", "TessaplanWarning"]
+           "TessaplanError", "InvalidInputError", "FlatteningError",
+           "TessaplanWarning"]
+
+#: Any failure of the library, in particular of its computation (a solve
+#: that does not succeed). A subclass of RuntimeError.
+TessaplanError = tessaplan_py_surface.TessaplanError
+
+#: Bad input that only the library can see: options out of range, a surface
+#: the operation cannot handle as given. A TessaplanError and a ValueError.
+InvalidInputError = tessaplan_py_surface.InvalidInputError
 
 #: Raised when a piece of the surface cannot be flattened: it collapsed (a
 #: closed piece does, and cannot be flattened without cuts) or its solve
 #: failed; the message names the piece, one of its triangles and the likely
-#: cause. A subclass of RuntimeError.
-FlatteningError = tessaplan_py_distortion.FlatteningError
+#: cause. An InvalidInputError.
+FlatteningError = tessaplan_py_surface.FlatteningError
 
 _ON_FOLD = ("warn", "raise", "ignore")
 

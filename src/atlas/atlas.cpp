@@ -15,9 +15,9 @@ namespace nodara
 {
     namespace
     {
-        [[noreturn]] void fail(const std::string& message)
+        [[noreturn]] void refuse(const std::string& message)
         {
-            throw VelmoraException{"[compute_atlas] " + message};
+            throw InvalidInputException{"[compute_atlas] " + message};
         }
 
         void check_input(const TriangulatedSurface<3>& surface,
@@ -25,7 +25,7 @@ namespace nodara
         {
             if (surface.nb_polygons() == 0)
             {
-                fail("The surface has no triangle");
+                refuse("The surface has no triangle");
             }
             for (index_t v = 0; v < surface.nb_vertices(); ++v)
             {
@@ -33,22 +33,22 @@ namespace nodara
                 if (!std::isfinite(p[0]) || !std::isfinite(p[1]) ||
                     !std::isfinite(p[2]))
                 {
-                    fail("Vertex " + std::to_string(v) +
-                         " has a coordinate that is not finite");
+                    refuse("Vertex " + std::to_string(v) +
+                           " has a coordinate that is not finite");
                 }
             }
             if (!(options.max_distortion >= 1.0) ||
                 !std::isfinite(options.max_distortion))
             {
-                fail("The distortion bound must be a number of at least 1");
+                refuse("The distortion bound must be a number of at least 1");
             }
             if (!(options.padding >= 0.0) || !std::isfinite(options.padding))
             {
-                fail("The padding must be a number of texels, at least 0");
+                refuse("The padding must be a number of texels, at least 0");
             }
             if (options.resolution < 16 || options.resolution > (1u << 24))
             {
-                fail("The resolution must be from 16 to 16777216 texels");
+                refuse("The resolution must be from 16 to 16777216 texels");
             }
         }
 
@@ -111,13 +111,14 @@ namespace nodara
             atlas.check = check_atlas(surface, atlas.corners);
             if (!atlas.check.valid())
             {
-                fail("The packed charts fail the exact check (" +
-                     std::to_string(atlas.check.nb_flipped_triangles) +
-                     " flipped or collapsed triangles, " +
-                     std::to_string(atlas.check.nb_overlapping_pairs) +
-                     " overlapping pairs): too many charts for the "
-                     "resolution, or triangles whose sizes differ beyond "
-                     "what the square's coordinates resolve");
+                throw ComputationException{
+                    "[compute_atlas] The packed charts fail the exact check (" +
+                    std::to_string(atlas.check.nb_flipped_triangles) +
+                    " flipped or collapsed triangles, " +
+                    std::to_string(atlas.check.nb_overlapping_pairs) +
+                    " overlapping pairs): too many charts for the "
+                    "resolution, or triangles whose sizes differ beyond "
+                    "what the square's coordinates resolve"};
             }
         }
     }  // namespace

@@ -29,7 +29,7 @@ namespace nodara
         {
             if (corners.size() != surface.nb_polygons())
             {
-                throw VelmoraException{
+                throw InvalidInputException{
                     "[check_atlas] The map must hold one entry per triangle"};
             }
             for (const auto& triangle : corners)
@@ -38,7 +38,7 @@ namespace nodara
                 {
                     if (!std::isfinite(p[0]) || !std::isfinite(p[1]))
                     {
-                        throw VelmoraException{
+                        throw InvalidInputException{
                             "[check_atlas] The map holds a coordinate that "
                             "is not finite"};
                     }

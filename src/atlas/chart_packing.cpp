@@ -121,7 +121,7 @@ namespace nodara
                 pack_rectangles(texel_sizes(sizes, 0.0, padding), side);
             if (corners.empty())
             {
-                throw VelmoraException{
+                throw InvalidInputException{
                     "[compute_atlas] The resolution is too small for the "
                     "padding of " +
                     std::to_string(sizes.size()) + " charts"};

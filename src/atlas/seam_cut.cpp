@@ -14,7 +14,7 @@ namespace nodara
     {
         if (corners.size() != surface.nb_polygons())
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[cut_along_seams] The map must hold one entry per triangle"};
         }
         SeamCut cut{TriangulatedSurface<3>::create(), {}, {}};

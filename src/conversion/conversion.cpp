@@ -42,7 +42,7 @@ namespace nodara
         const auto nb_vertices = surface.nb_vertices();
         if (points.size() != nb_vertices)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[convert_surface3d_into_2d] Expected one point per vertex: " +
                 std::to_string(points.size()) + " points for " +
                 std::to_string(nb_vertices) + " vertices"};

@@ -231,7 +231,7 @@ namespace nodara
     {
         if (uv.size() != surface.nb_vertices())
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[compute_triangle_distortions] Expected one point per "
                 "vertex: " +
                 std::to_string(uv.size()) + " points for " +
@@ -278,7 +278,7 @@ namespace nodara
             distortions.collapsed.size() != size ||
             distortions.piece.size() != size)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[summarize_distortions] The per-triangle vectors differ in "
                 "length"};
         }

@@ -70,7 +70,7 @@ namespace nodara
         {
             if (t >= surface.nb_polygons())
             {
-                throw VelmoraException{"[surface_of_triangles] Triangle " +
+                throw InvalidInputException{"[surface_of_triangles] Triangle " +
                                        std::to_string(t) +
                                        " does not exist: the surface has " +
                                        std::to_string(surface.nb_polygons())};

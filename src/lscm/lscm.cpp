@@ -71,7 +71,7 @@ namespace nodara
 
         [[noreturn]] void solving_failed()
         {
-            throw VelmoraException{"[LSCM::solve] Solving failed"};
+            throw ComputationException{"[LSCM::solve] Solving failed"};
         }
     }  // namespace
 
@@ -157,7 +157,7 @@ namespace nodara
         solver.compute(free_matrix);
         if (solver.info() != Eigen::Success)
         {
-            throw VelmoraException{"[LSCM::solve] Decomposition failed"};
+            throw ComputationException{"[LSCM::solve] Decomposition failed"};
         }
         free_values = solver.solveWithGuess(pinned_values, free_values);
         statistics_.iterations = solver.iterations();

@@ -10,7 +10,7 @@ namespace nodara
     {
         if (nb_vertices < 2)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[LSCM::LSCM] The surface has fewer than two vertices: two "
                 "vertices must be pinned to fix the map"};
         }
@@ -25,7 +25,7 @@ namespace nodara
             nb_vertices <= max_int / 2 && nb_vertices <= max_index / 100;
         if (!polygons_fit || !vertices_fit)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[LSCM::LSCM] The surface is too large to be parameterized: "
                 "at most 42949672 vertices and 357913941 triangles"};
         }

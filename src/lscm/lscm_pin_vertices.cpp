@@ -18,13 +18,13 @@ namespace nodara
         {
             if (nb_normals == 0)
             {
-                throw VelmoraException{
+                throw InvalidInputException{
                     "[LSCM::pin_vertices] Cannot find a mean plane: the "
                     "surface has no triangle of non-zero area"};
             }
             if (!(sum.length() > 1e-9 * nb_normals))
             {
-                throw VelmoraException{
+                throw InvalidInputException{
                     "[LSCM::pin_vertices] Cannot find a mean plane: the "
                     "normals of the triangles cancel out, as on a closed "
                     "surface, which cannot be flattened without cuts"};

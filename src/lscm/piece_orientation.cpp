@@ -17,7 +17,7 @@ namespace nodara
                 const auto piece = pieces.component[t];
                 if (!orientation.orientable[piece])
                 {
-                    throw VelmoraException{
+                    throw InvalidInputException{
                         "[LSCM::LSCM] Cannot orient piece " +
                         std::to_string(piece) + " (the piece of triangle " +
                         std::to_string(t) +

@@ -199,14 +199,14 @@ namespace nodara
     {
         if (all_.size() == 1)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[LSCM::pin_vertices] Cannot pin two distinct vertices: all "
                 "vertices project onto one point or have non-finite "
                 "coordinates"};
         }
         const auto& component = pieces_.component;
         const auto first = std::find(component.begin(), component.end(), piece);
-        throw VelmoraException{
+        throw InvalidInputException{
             "[LSCM::pin_vertices] Cannot pin two distinct vertices of piece " +
             std::to_string(piece) + " (the piece of triangle " +
             std::to_string(first - component.begin()) +

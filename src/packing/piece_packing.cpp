@@ -218,7 +218,7 @@ namespace nodara
         {
             if (uv.size() < nb_vertices)
             {
-                throw VelmoraException{
+                throw InvalidInputException{
                     "[pack_pieces] The map holds fewer points than the "
                     "surface has vertices"};
             }
@@ -226,7 +226,7 @@ namespace nodara
             {
                 if (!uv[v].is_finite())
                 {
-                    throw VelmoraException{
+                    throw InvalidInputException{
                         "[pack_pieces] The map has a coordinate that is not "
                         "finite"};
                 }
@@ -314,7 +314,7 @@ namespace nodara
             manager.find_attribute_base(attribute_name));
         if (!stored)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[pack_parameterization_pieces] The attribute is not a "
                 "VariableAttribute"};
         }

@@ -75,5 +75,25 @@ def test_bad_arguments_are_refused():
     with pytest.raises(TypeError):
         tessaplan.check_atlas(points, triangles,
                               numpy.full((12, 3, 2), "a"))
-    with pytest.raises(RuntimeError):
-        tessaplan.atlas(points, triangles, max_distortion=0.5)
+    # Options out of range are bad input: a ValueError, and a library
+    # error (still a RuntimeError, as before the classes were typed).
+    for options in ({"max_distortion": 0.5}, {"padding": -1.0},
+                    {"resolution": 8}, {"max_distortion": float("nan")}):
+        with pytest.raises(tessaplan.InvalidInputError, match=r"^\[compute_atlas\]"):
+            tessaplan.atlas(points, triangles, **options)
+    assert issubclass(tessaplan.InvalidInputError, ValueError)
+    assert issubclass(tessaplan.InvalidInputError, tessaplan.TessaplanError)
+    assert issubclass(tessaplan.TessaplanError, RuntimeError)
+    assert issubclass(tessaplan.FlatteningError, tessaplan.InvalidInputError)
+    with pytest.raises(ValueError, match="closed"):
+        tessaplan.flatten(points, triangles)
+
+
+def test_the_defaults_are_the_librarys():
+    import inspect
+    defaults = tessaplan.tessaplan_py_atlas.DEFAULT_OPTIONS
+    signature = inspect.signature(tessaplan.atlas)
+    for name in ("max_distortion", "padding", "resolution"):
+        assert signature.parameters[name].default == defaults[name]
+    assert defaults["max_distortion"] == 1.15
+    assert defaults["resolution"] == 1024

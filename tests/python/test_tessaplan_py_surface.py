@@ -36,6 +36,7 @@ def test_module_contents():
     assert ts.__doc__ == "Tessaplan Python binding for surface"
     public = sorted(name for name in dir(ts) if not name.startswith("_"))
     assert public == [
+        "FlatteningError", "InvalidInputError", "TessaplanError",
         "compute_LSCM_map", "compute_LSCM_parameterization",
         "convert_surface3d_into_2d", "pack_parameterization_pieces",
         "pack_pieces"

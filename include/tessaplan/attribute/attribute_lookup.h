@@ -29,7 +29,7 @@ namespace nodara
         }
         if (base && base.use_count() >= 2)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[AttributeManager::find_or_create_attribute] Do not "
                 "instantiate an attribute if an instantiated attribute of the "
                 "same name with different storage already exists."};
@@ -52,7 +52,7 @@ namespace nodara
             manager.find_attribute_base(name));
         if (!typed)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[AttributeManager::find_attribute] You have to create an "
                 "attribute before using it. See find_or_create_attribute "
                 "method and derived classes of ReadOnlyAttribute."};

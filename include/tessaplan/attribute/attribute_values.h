@@ -14,7 +14,7 @@ namespace nodara
     /// The values of the Point<2> vertex attribute `attribute_name` of
     /// `surface`, one per vertex. Throws VelmoraException
     /// ("[AttributeManager::find_attribute] ...") when the surface has no
-    /// Point<2> vertex attribute of that name, and std::out_of_range when
+    /// Point<2> vertex attribute of that name, and InvalidInputException when
     /// the attribute holds fewer values than the surface has vertices.
     std::vector<Point<2>> attribute_values(
         const TriangulatedSurface<3>& surface,

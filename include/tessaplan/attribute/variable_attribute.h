@@ -181,7 +181,7 @@ namespace nodara
     {
         if (to_remove.size() != values_.size())
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[VariableAttribute::remove_elements] Expected one flag per "
                 "element"};
         }
@@ -224,7 +224,7 @@ namespace nodara
         }
         if (!permutation)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[VariableAttribute::reorder_elements] The order is not a "
                 "permutation of the elements"};
         }

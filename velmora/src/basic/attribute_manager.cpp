@@ -22,7 +22,7 @@ namespace nodara
     {
         if (!attribute)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[AttributeManager::register_attribute] Cannot register an "
                 "empty attribute"};
         }
@@ -85,7 +85,7 @@ namespace nodara
     {
         if (to_remove.size() != nb_elements_)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[AttributeManager::remove_elements] Expected one flag per "
                 "element"};
         }
@@ -101,7 +101,7 @@ namespace nodara
     {
         if (order.size() != nb_elements_)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[AttributeManager::reorder_elements] Expected one entry per "
                 "element"};
         }
@@ -113,7 +113,7 @@ namespace nodara
         {
             if (index >= nb_elements_ || seen[index])
             {
-                throw VelmoraException{
+                throw InvalidInputException{
                     "[AttributeManager::reorder_elements] The order is not a "
                     "permutation of the elements"};
             }
@@ -135,7 +135,7 @@ namespace nodara
         }
         if (interpolation.indices.size() != interpolation.weights.size())
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 "[AttributeManager::interpolate_attribute_value] Expected one "
                 "weight per index"};
         }
@@ -161,7 +161,7 @@ namespace nodara
     {
         if (element >= nb_elements_)
         {
-            throw VelmoraException{std::string{"[AttributeManager::"} +
+            throw InvalidInputException{std::string{"[AttributeManager::"} +
                                    operation + "] Element index out of range"};
         }
     }

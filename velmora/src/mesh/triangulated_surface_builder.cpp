@@ -16,7 +16,7 @@ namespace nodara
     {
         [[noreturn]] void fail(const char* operation, const char* message)
         {
-            throw VelmoraException{
+            throw InvalidInputException{
                 std::string{"[TriangulatedSurfaceBuilder::"} + operation +
                 "] " + message};
         }

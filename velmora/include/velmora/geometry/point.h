@@ -69,7 +69,7 @@ namespace nodara
         {
             if (!(std::fabs(divisor) > 1e-30))
             {
-                throw VelmoraException{
+                throw ComputationException{
                     "[Point::operator/] Cannot divide Point by something close "
                     "to zero"};
             }
