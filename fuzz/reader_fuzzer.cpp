@@ -11,11 +11,11 @@
 
 #include <unistd.h>
 
-#include "cli_error.h"
-#include "exact_reader.h"
-#include "input_file.h"
-#include "mesh_format.h"
-#include "vertex_welding.h"
+#include "cli/cli_error.h"
+#include "reading/exact_reader.h"
+#include "reading/input_file.h"
+#include "reading/mesh_format.h"
+#include "reading/vertex_welding.h"
 
 namespace
 {

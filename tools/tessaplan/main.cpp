@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "atlas_command.h"
-#include "cli_error.h"
-#include "flatten_command.h"
-#include "help_text.h"
-#include "options.h"
-#include "printable_text.h"
+#include "cli/cli_error.h"
+#include "cli/help_text.h"
+#include "cli/options.h"
+#include "cli/printable_text.h"
+#include "commands/atlas_command.h"
+#include "commands/flatten_command.h"
 
 namespace
 {

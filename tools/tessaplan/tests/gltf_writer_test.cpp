@@ -1,4 +1,4 @@
-#include "gltf_writer.h"
+#include "writing/gltf_writer.h"
 
 #include <cstdlib>
 #include <filesystem>

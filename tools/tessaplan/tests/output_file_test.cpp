@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "writing/output_file.h"
 
 #include <filesystem>
 #include <fstream>
@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "cli_error.h"
+#include "cli/cli_error.h"
 
 namespace tessaplan
 {

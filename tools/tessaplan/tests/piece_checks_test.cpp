@@ -1,4 +1,4 @@
-#include "piece_checks.h"
+#include "commands/piece_checks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "printable_text.h"
+#include "cli/printable_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "report.h"
+#include "commands/report.h"
 
 #include <limits>
 #include <sstream>

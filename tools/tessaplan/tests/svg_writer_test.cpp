@@ -1,4 +1,4 @@
-#include "svg_writer.h"
+#include "writing/svg_writer.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "uv_transform.h"
+#include "writing/uv_transform.h"
 
 #include <gtest/gtest.h>
 

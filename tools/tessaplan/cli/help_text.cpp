@@ -1,0 +1,245 @@
+#include "cli/help_text.h"
+
+#include <cstdio>
+
+#include <tessaplan/atlas.h>
+
+namespace tessaplan
+{
+    namespace
+    {
+        const char* const program_help =
+            R"(Usage: tessaplan COMMAND INPUT [OPTIONS]
+       tessaplan COMMAND --help
+       tessaplan --version
+
+Flattens triangulated surfaces stored in mesh files.
+
+Commands:
+  flatten  Flatten a surface in one least squares conformal map (LSCM) and
+           write it as texture coordinates, with a distortion report.
+  atlas    Cut a surface (closed ones too) into charts flattened without
+           folds and pack them into the unit square.
+
+'tessaplan COMMAND --help' explains a command's options, outputs and exit
+statuses.
+)";
+
+        const char* const reading_help =
+            R"(INPUT is read exactly when it is OBJ, OFF, PLY (ASCII or binary) or STL
+(ASCII or binary): the file's vertices in its order, coordinates as written
+(ASCII numbers in double precision, binary ones at their stored precision),
+and its faces in its order. Every other format assimp reads (glTF, COLLADA,
+3DS, FBX, AC...) is read in single precision, each mesh placed by its node
+transforms as the file's viewer shows it. Polygons are split into triangles
+for the flattening and written back as they were; points and lines are
+ignored. Counts the file cannot hold are refused before reading.
+)";
+
+        const char* const flatten_help =
+            R"(Usage: tessaplan flatten INPUT [-o OUTPUT] [--weld | --no-weld] [--flat]
+                         [--normalize] [--pack] [--fail-on-fold] [--svg FILE]
+                         [--json]
+
+Flattens a triangulated surface into the plane by least squares conformal
+maps (LSCM), measures how much the flattening distorts every triangle, and
+writes the result.
+
+)";
+
+        const char* const flatten_options =
+            R"(
+Triangles whose corners lie at fewer than three distinct positions, and
+copies of an earlier triangle (the same vertices, either way round), are
+left out of the solve (with a warning giving their count) and written with
+the map of their vertices.
+
+Options:
+  -o, --output FILE  Where to write the result: .obj (or a name without an
+                     extension), .ply (binary PLY), .gltf or .glb (glTF);
+                     other extensions are refused. Default: <stem>-flat.obj
+                     next to INPUT. Never the input, never an existing file
+                     that is not a regular file.
+  --weld             Join vertices at exactly the same position. Done by
+                     default for STL and the formats read through assimp,
+                     which split vertices per face.
+  --no-weld          Keep vertices at the same position apart (a seam), also
+                     for the formats read through assimp (not for STL,
+                     which stores no shared vertices).
+  --flat             Write the flattened surface itself (z = 0) instead of
+                     the 3D surface with texture coordinates.
+  --normalize        Scale the flattening uniformly, and move it, so that it
+                     fits the unit square [0, 1] x [0, 1]. Without it the
+                     coordinates are written as computed.
+  --pack             Lay the pieces out side by side, their bounding boxes
+                     apart, each moved rigidly (possibly turned by a quarter
+                     turn) at the common scale, packed into a small square.
+                     Pieces that share a vertex move together. Without it
+                     each piece stays where its pinned vertices put it.
+  --fail-on-fold     Fail (exit status 5, nothing written) when the map
+                     folds over itself (a triangle is flipped). Without it
+                     a folded map is written with a warning.
+  --svg FILE         Also draw the flattened surface as an SVG picture: every
+                     triangle coloured by its conformal distortion (viridis
+                     scale, with a legend), flipped triangles outlined in red.
+  --json             Print the report as one JSON object instead of text.
+  -h, --help         Print this help and exit.
+
+Output: without --flat, the file holds the input's vertices (OBJ: v x y z,
+in full precision), one texture coordinate per vertex (OBJ: vt u v, in the
+same order; PLY: u and v; glTF: TEXCOORD_0) and the input's faces (OBJ:
+"f a/a b/b c/c"). With --flat the positions are the flattening (u v 0).
+Files are written in full to a temporary file next to the destination and
+renamed into place, so a failed run leaves no partial file behind.
+
+Report (on standard output): the input's format (and whether it was read in
+single precision), whether node transforms were applied, the vertices
+joined, vertices, triangles, border edges, the triangles left out of the
+solve, the pieces (triangles joined through edges shared by exactly two
+triangles, among those solved; per piece its triangles, its border edges -
+also the sides of an edge shared by more than two triangles -, whether it is
+closed, and its area ratio, the flat area over the 3D area), the time spent
+reading, flattening and writing, and the distortion: mean, 95th percentile
+and maximum of the conformal distortion (sigma1/sigma2 >= 1 of each
+triangle's map; 1 keeps angles) and of the area distortion (a triangle's
+share of the flat area divided by its share of the 3D area), the number of
+flipped triangles (turned against the majority of their piece, read in the
+piece's consistent orientation), of collapsed triangles (flat area below
+1e-12 of the 3D area) and of triangles with zero area in 3D (left out of the
+statistics); with --pack, the fill (the pieces' boxes' share of the
+bounding square). With --json the keys are format, single_precision,
+transforms_applied, joined_vertices, vertices, triangles, border_edges,
+left_out_triangles {repeated_corners, duplicates}, pieces {count, list:
+[{triangles, border_edges, closed, area_ratio, collapsed_triangles}]},
+seconds {read, parameterize, measure, write}, conformal_distortion {mean,
+p95, max}, area_distortion {mean, p95, max}, flipped_triangles,
+collapsed_triangles, degenerate_triangles, pack_fill (null without --pack),
+input, output, svg and warnings; numbers that are not finite are written as
+null. Warnings (for example for a closed piece, which cannot be flattened
+without cuts, or for a map that folds over itself) go to standard error,
+and while standard error is a terminal it also shows which stage is
+running.
+
+Exit status:
+  0  success
+  1  unexpected internal error
+  2  wrong command line, an output that is the input or the other output,
+     or an output extension the command does not write
+  3  the input file cannot be opened (missing, unreadable, a folder, not a
+     regular file)
+  4  the input is not a usable surface: unknown or corrupt format, counts
+     the file cannot hold, indices out of range, non-finite coordinates, no
+     triangles, fewer than two vertices
+  5  the flattening failed: the solve failed (the message names the piece
+     and the likely cause), a piece collapsed (its flat area below 1e-12 of
+     its 3D area; a closed piece cannot be flattened without cuts, and
+     'tessaplan atlas' cuts it), or, with --fail-on-fold, the map folds; no
+     output is written then
+  6  an output file cannot be written, or exists and is not a regular file
+Errors are reported as one line on standard error.
+)";
+
+        const char* const atlas_help =
+            R"(Usage: tessaplan atlas INPUT [-o OUTPUT.obj] [--weld | --no-weld]
+                       [--max-distortion X] [--padding P] [--resolution R]
+                       [--svg FILE] [--json]
+
+Cuts a triangulated surface, closed ones and ones with handles included,
+into charts that are topological discs, flattens each by LSCM without a
+flipped or overlapping triangle, and packs them into the unit square. The
+packed atlas is checked exactly before it is written.
+
+)";
+
+        const char* const atlas_options =
+            R"(
+Options:
+  -o, --output FILE     Where to write the atlas: .obj (or a name without
+                        an extension); other extensions are refused.
+                        Default: <stem>-atlas.obj next to INPUT.
+  --weld                Join vertices at exactly the same position. Done by
+                        default for STL and the formats read through
+                        assimp, which split vertices per face.
+  --no-weld             Keep vertices at the same position apart.
+  --max-distortion X    The bound on each chart's conformal distortion
+                        (95th percentile), at least 1. Default: %MAXD%.
+  --padding P           Texels between charts, at least 0. Default: %PAD%.
+  --resolution R        Texels along the side of the square, a whole number
+                        from 16 to 16777216. Default: %RES%.
+  --svg FILE            Also draw the packed atlas as an SVG picture,
+                        coloured by conformal distortion, with the charts'
+                        outlines.
+  --json                Print the report as one JSON object instead of text.
+  -h, --help            Print this help and exit.
+
+Output: the OBJ keeps the input's vertices (full precision) and faces in
+their order and writes one texture coordinate per chart corner (a vertex on
+a seam has one per chart), faces as "f v/vt v/vt ..."; a polygon whose
+triangles fall into different charts is written as those triangles.
+
+Report (on standard output; --json: one JSON object, numbers that are not
+finite as null): triangles, charts, seam edges, efficiency (the share of the
+square the triangles cover), conformal and area distortion (mean, p95, max),
+flipped triangles, overlapping pairs, zero-area triangles, faces split at
+seams and the seconds spent.
+
+Exit status:
+  0  success
+  1  unexpected internal error
+  2  wrong command line, an output that is the input or the other output,
+     or an output extension the command does not write
+  3  the input file cannot be opened
+  4  the input is not a usable surface
+  5  no valid atlas could be made (the message gives the cause); nothing is
+     written then
+  6  an output file cannot be written, or exists and is not a regular file
+Errors are reported as one line on standard error.
+)";
+    }  // namespace
+
+    namespace
+    {
+        std::string number_text(double value)
+        {
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "%g", value);
+            return buffer;
+        }
+
+        void replace(std::string& text, const std::string& mark,
+                     const std::string& value)
+        {
+            text.replace(text.find(mark), mark.size(), value);
+        }
+
+        // The atlas command's options, with the library's defaults.
+        std::string atlas_options_text()
+        {
+            const nodara::AtlasOptions defaults;
+            std::string text = atlas_options;
+            replace(text, "%MAXD%", number_text(defaults.max_distortion));
+            replace(text, "%PAD%", number_text(defaults.padding));
+            replace(text, "%RES%", number_text(defaults.resolution));
+            return text;
+        }
+    }  // namespace
+
+    std::string help_text(const Options& options)
+    {
+        if (!options.has_command)
+        {
+            return program_help;
+        }
+        if (options.command == Command::atlas)
+        {
+            return std::string{atlas_help} + reading_help +
+                   atlas_options_text();
+        }
+        return std::string{flatten_help} + reading_help + flatten_options;
+    }
+
+    std::string version_text()
+    {
+        return std::string{"tessaplan "} + TESSAPLAN_VERSION + "\n";
+    }
+}  // namespace tessaplan

@@ -1,0 +1,326 @@
+#include "cli/options.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <stdexcept>
+
+#include "cli/cli_error.h"
+#include "reading/mesh_format.h"
+
+namespace tessaplan
+{
+    namespace
+    {
+        // Points to the help of the command at hand.
+        CliError usage_error(const std::string& message, const Options& options)
+        {
+            const std::string help = !options.has_command ? "tessaplan --help"
+                                     : options.command == Command::atlas
+                                         ? "tessaplan atlas --help"
+                                         : "tessaplan flatten --help";
+            return CliError{ExitCode::usage, message + " (see " + help + ")"};
+        }
+
+        // The value of an option given as "--name VALUE" or "--name=VALUE";
+        // advances `index` past a separate value.
+        std::string option_value(const std::vector<std::string>& arguments,
+                                 std::size_t& index, const std::string& name,
+                                 const Options& options)
+        {
+            const auto& argument = arguments[index];
+            if (argument.size() > name.size() && argument[name.size()] == '=')
+            {
+                if (argument.size() == name.size() + 1)
+                {
+                    throw usage_error("option " + name + " needs a value",
+                                      options);
+                }
+                return argument.substr(name.size() + 1);
+            }
+            if (index + 1 >= arguments.size() || arguments[index + 1].empty())
+            {
+                throw usage_error("option " + name + " needs a value", options);
+            }
+            return arguments[++index];
+        }
+
+        bool is_option(const std::string& argument, const std::string& name)
+        {
+            return argument == name || argument.rfind(name + "=", 0) == 0;
+        }
+
+        // A number that must fill its whole text.
+        double number_value(const std::string& text, const std::string& name,
+                            const Options& options)
+        {
+            std::size_t used = 0;
+            double value = 0;
+            try
+            {
+                value = std::stod(text, &used);
+            }
+            catch (const std::exception&)
+            {
+                used = 0;
+            }
+            if (used == 0 || used != text.size() || !std::isfinite(value))
+            {
+                throw usage_error(
+                    "option " + name + " needs a number, got '" + text + "'",
+                    options);
+            }
+            return value;
+        }
+
+        // --max-distortion X, --padding P or --resolution R of the atlas
+        // command, each checked against its range.
+        void read_atlas_option(const std::vector<std::string>& arguments,
+                               std::size_t& index, Options& options)
+        {
+            const auto& argument = arguments[index];
+            const auto name = argument.substr(0, argument.find('='));
+            if (options.command != Command::atlas)
+            {
+                throw usage_error(
+                    "option " + name + " belongs to the atlas command",
+                    options);
+            }
+            const auto value = number_value(
+                option_value(arguments, index, name, options), name, options);
+            if (name == "--max-distortion" && value >= 1.0)
+            {
+                options.atlas.max_distortion = value;
+            }
+            else if (name == "--padding" && value >= 0.0 && value <= 1e6)
+            {
+                options.atlas.padding = value;
+            }
+            else if (name == "--resolution" && value >= 16 &&
+                     value <= (1 << 24) && value == std::floor(value))
+            {
+                options.atlas.resolution = static_cast<nodara::index_t>(value);
+            }
+            else
+            {
+                throw usage_error(
+                    "option " + name +
+                        " is out of range (--max-distortion at least 1, "
+                        "--padding from 0, --resolution a whole number from 16 "
+                        "to 16777216)",
+                    options);
+            }
+        }
+
+        // The command, or --help / --version alone. A --help anywhere
+        // before "--" asks for the help of the command named first.
+        void read_command(const std::vector<std::string>& arguments,
+                          Options& options)
+        {
+            const auto& first = arguments.front();
+            options.has_command = first == "flatten" || first == "atlas";
+            options.command =
+                first == "atlas" ? Command::atlas : Command::flatten;
+            for (const auto& argument : arguments)
+            {
+                if (argument == "--")
+                {
+                    break;
+                }
+                options.help =
+                    options.help || argument == "-h" || argument == "--help";
+            }
+            if (options.help)
+            {
+                return;
+            }
+            if (first == "--version" && arguments.size() == 1)
+            {
+                options.version = true;
+            }
+            else if (!options.has_command)
+            {
+                throw usage_error("unknown command '" + first +
+                                      "'; the commands are 'flatten' and "
+                                      "'atlas'",
+                                  options);
+            }
+        }
+
+        void read_input(const std::string& argument, Options& options)
+        {
+            if (!options.input.empty())
+            {
+                throw usage_error("more than one input file given ('" +
+                                      options.input + "' and '" + argument +
+                                      "')",
+                                  options);
+            }
+            if (argument.empty())
+            {
+                throw usage_error("empty input file name", options);
+            }
+            options.input = argument;
+        }
+
+        // --flat, --normalize, --pack and --fail-on-fold, which only the
+        // flatten command takes.
+        bool read_flatten_switch(const std::string& argument, Options& options)
+        {
+            bool* const target =
+                argument == "--flat"           ? &options.flat
+                : argument == "--normalize"    ? &options.normalize
+                : argument == "--pack"         ? &options.pack
+                : argument == "--fail-on-fold" ? &options.fail_on_fold
+                                               : nullptr;
+            if (target == nullptr)
+            {
+                return false;
+            }
+            if (options.command != Command::flatten)
+            {
+                throw usage_error(
+                    "option " + argument + " belongs to the flatten command",
+                    options);
+            }
+            *target = true;
+            return true;
+        }
+
+        void read_option(const std::vector<std::string>& arguments,
+                         std::size_t& i, Options& options)
+        {
+            const auto& argument = arguments[i];
+            if (argument == "-o" || is_option(argument, "--output"))
+            {
+                options.output =
+                    option_value(arguments, i,
+                                 argument == "-o" ? "-o" : "--output", options);
+            }
+            else if (argument.rfind("-o", 0) == 0 && argument.size() > 2 &&
+                     argument[2] != '-')
+            {
+                options.output = argument.substr(2);
+            }
+            else if (is_option(argument, "--svg"))
+            {
+                options.svg = option_value(arguments, i, "--svg", options);
+            }
+            else if (read_flatten_switch(argument, options))
+            {
+            }
+            else if (is_option(argument, "--max-distortion") ||
+                     is_option(argument, "--padding") ||
+                     is_option(argument, "--resolution"))
+            {
+                read_atlas_option(arguments, i, options);
+            }
+            else if (argument == "--json")
+            {
+                options.json = true;
+            }
+            else if (argument == "--weld" || argument == "--no-weld")
+            {
+                options.weld = argument == "--weld" ? Weld::on : Weld::off;
+            }
+            else
+            {
+                throw usage_error("unknown option '" + argument + "'", options);
+            }
+        }
+
+        // The extensions each command writes, in the words of its errors.
+        const std::vector<std::string>& output_extensions(Command command)
+        {
+            static const std::vector<std::string> flatten{".obj", ".ply",
+                                                          ".gltf", ".glb"};
+            static const std::vector<std::string> atlas{".obj"};
+            return command == Command::atlas ? atlas : flatten;
+        }
+
+        // A name without an extension is written as OBJ.
+        void check_output_extension(const Options& options)
+        {
+            const auto& allowed = output_extensions(options.command);
+            const auto extension = lower_extension(options.output);
+            if (extension.empty() || std::find(allowed.begin(), allowed.end(),
+                                               extension) != allowed.end())
+            {
+                return;
+            }
+            std::string list;
+            for (const auto& name : allowed)
+            {
+                list += (list.empty() ? "" : ", ") + name;
+            }
+            throw usage_error(
+                "cannot write '" + options.output + "': the " +
+                    (options.command == Command::atlas ? "atlas" : "flatten") +
+                    " command writes " + list + " files",
+                options);
+        }
+
+        void check_files(Options& options)
+        {
+            if (options.input.empty())
+            {
+                throw usage_error("no input file given", options);
+            }
+            if (options.output.empty())
+            {
+                options.output =
+                    default_output_path(options.input, options.command);
+            }
+            check_output_extension(options);
+            if (!options.svg.empty() &&
+                std::filesystem::path{options.svg}.lexically_normal() ==
+                    std::filesystem::path{options.output}.lexically_normal())
+            {
+                throw usage_error(
+                    "the SVG file and the output file are the same", options);
+            }
+        }
+    }  // namespace
+
+    Options parse_options(const std::vector<std::string>& arguments)
+    {
+        Options options;
+        if (arguments.empty())
+        {
+            throw usage_error("no command given", options);
+        }
+        read_command(arguments, options);
+        if (options.help || options.version)
+        {
+            return options;
+        }
+        bool only_files = false;
+        for (std::size_t i = 1; i < arguments.size(); ++i)
+        {
+            const auto& argument = arguments[i];
+            if (only_files || argument.empty() || argument == "-" ||
+                argument.front() != '-')
+            {
+                read_input(argument, options);
+            }
+            else if (argument == "--")
+            {
+                only_files = true;
+            }
+            else
+            {
+                read_option(arguments, i, options);
+            }
+        }
+        check_files(options);
+        return options;
+    }
+
+    std::string default_output_path(const std::string& input, Command command)
+    {
+        const std::filesystem::path path{input};
+        auto name = path.stem().string() +
+                    (command == Command::atlas ? "-atlas.obj" : "-flat.obj");
+        return (path.parent_path() / name).string();
+    }
+}  // namespace tessaplan

@@ -1,0 +1,48 @@
+#include "commands/flattening_output.h"
+
+#include <memory>
+
+#include <tessaplan/conversion.h>
+
+#include "cli/printable_text.h"
+#include "writing/mesh_writer.h"
+#include "writing/output_file.h"
+#include "writing/svg_writer.h"
+#include "writing/uv_transform.h"
+
+namespace tessaplan
+{
+    void write_flattening(const MeshReadResult& mesh,
+                          const nodara::TriangulatedSurface<3>& solved,
+                          const std::vector<nodara::Point<2>>& uv,
+                          const nodara::TriangleDistortions& distortions,
+                          const nodara::DistortionSummary& summary,
+                          const Options& options)
+    {
+        OutputFile obj_file{options.output};
+        std::unique_ptr<OutputFile> svg_file;
+        if (!options.svg.empty())
+        {
+            svg_file = std::make_unique<OutputFile>(options.svg);
+        }
+        const auto transform =
+            options.normalize ? unit_square_transform(uv) : UvTransform{};
+        FlattenedMesh flattened{*mesh.surface, mesh.faces, {}, options.flat};
+        for (const auto& point : uv)
+        {
+            flattened.uv.push_back(transform.apply(point));
+        }
+        write_mesh(flattened, obj_file);
+        if (svg_file)
+        {
+            const auto layout = nodara::convert_surface3d_into_2d(solved, uv);
+            write_distortion_svg(*layout, distortions, summary,
+                                 printable(options.input), *svg_file);
+        }
+        obj_file.commit();
+        if (svg_file)
+        {
+            svg_file->commit();
+        }
+    }
+}  // namespace tessaplan

@@ -1,0 +1,191 @@
+#include "commands/report.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/printable_text.h"
+
+namespace tessaplan
+{
+    namespace
+    {
+        nlohmann::json number_or_null(double value)
+        {
+            if (!std::isfinite(value))
+            {
+                return nullptr;
+            }
+            return value;
+        }
+
+        nlohmann::json statistics_json(
+            const nodara::DistortionStatistics& statistics)
+        {
+            return {{"mean", number_or_null(statistics.mean)},
+                    {"p95", number_or_null(statistics.p95)},
+                    {"max", number_or_null(statistics.max)}};
+        }
+
+        std::string value_text(double value)
+        {
+            if (std::isnan(value))
+            {
+                return "n/a";
+            }
+            if (std::isinf(value))
+            {
+                return value > 0 ? "inf" : "-inf";
+            }
+            // Distortions are mostly a little above 1: show four decimals.
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer,
+                          std::abs(value) < 1e4 ? "%.4f" : "%.4g", value);
+            return buffer;
+        }
+
+        std::string seconds_text(double seconds)
+        {
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "%.3f s", seconds);
+            return buffer;
+        }
+
+        nlohmann::json pieces_json(
+            const std::vector<nodara::PieceDistortion>& pieces)
+        {
+            auto list = nlohmann::json::array();
+            for (const auto& piece : pieces)
+            {
+                list.push_back(
+                    {{"triangles", piece.nb_triangles},
+                     {"border_edges", piece.nb_border_edges},
+                     {"closed", piece.closed()},
+                     {"area_ratio", number_or_null(piece.area_ratio)},
+                     {"collapsed_triangles", piece.nb_collapsed_triangles}});
+            }
+            return {{"count", pieces.size()}, {"list", list}};
+        }
+
+        std::string piece_text(const nodara::PieceDistortion& piece)
+        {
+            char ratio[32];
+            std::snprintf(ratio, sizeof ratio, "%.4g", piece.area_ratio);
+            return std::to_string(piece.nb_triangles) + " triangles, " +
+                   std::to_string(piece.nb_border_edges) + " border edges, " +
+                   (piece.closed() ? "closed" : "open") + ", area ratio " +
+                   ratio +
+                   (piece.nb_collapsed_triangles > 0
+                        ? ", " + std::to_string(piece.nb_collapsed_triangles) +
+                              " collapsed triangles"
+                        : "");
+        }
+
+        std::string statistics_text(
+            const nodara::DistortionStatistics& statistics)
+        {
+            return "mean " + value_text(statistics.mean) + ", p95 " +
+                   value_text(statistics.p95) + ", max " +
+                   value_text(statistics.max);
+        }
+    }  // namespace
+
+    void print_text_report(const Report& report, std::ostream& out)
+    {
+        const auto line = [&out](const char* label, const std::string& value)
+        {
+            char padded[32];
+            std::snprintf(padded, sizeof padded, "%-22s", label);
+            out << padded << value << '\n';
+        };
+        line("input", printable(report.input));
+        line("output", printable(report.output));
+        if (!report.svg.empty())
+        {
+            line("picture", printable(report.svg));
+        }
+        line("format",
+             report.format + (report.single_precision ? " (single precision)"
+                                                      : " (double precision)"));
+        line("joined vertices", std::to_string(report.joined_vertices));
+        line("vertices", std::to_string(report.vertices));
+        line("triangles", std::to_string(report.triangles));
+        line("border edges", std::to_string(report.border_edges));
+        if (report.transforms_applied)
+        {
+            line("node transforms", "applied");
+        }
+        line("left out of solve",
+             std::to_string(report.left_out_repeated_corners) +
+                 " with repeated corners, " +
+                 std::to_string(report.left_out_duplicates) + " duplicates");
+        const auto& pieces = report.distortion.pieces;
+        line("pieces", std::to_string(pieces.size()));
+        for (std::size_t p = 0; p < pieces.size(); ++p)
+        {
+            line(("  piece " + std::to_string(p)).c_str(),
+                 piece_text(pieces[p]));
+        }
+        line("time", "read " + seconds_text(report.read_seconds) +
+                         ", flatten " +
+                         seconds_text(report.parameterize_seconds) +
+                         ", measure " + seconds_text(report.measure_seconds) +
+                         ", write " + seconds_text(report.write_seconds));
+        line("conformal distortion",
+             statistics_text(report.distortion.conformal));
+        line("area distortion", statistics_text(report.distortion.area));
+        line("flipped triangles",
+             std::to_string(report.distortion.nb_flipped_triangles));
+        line("collapsed triangles",
+             std::to_string(report.distortion.nb_collapsed_triangles));
+        line("zero-area triangles",
+             std::to_string(report.distortion.nb_degenerate_triangles));
+        if (report.pack_fill)
+        {
+            char fill[32];
+            std::snprintf(fill, sizeof fill, "%.1f %% of the bounding square",
+                          100.0 * *report.pack_fill);
+            line("packing fill", fill);
+        }
+    }
+
+    void print_json_report(const Report& report, std::ostream& out)
+    {
+        nlohmann::json json{
+            {"input", report.input},
+            {"output", report.output},
+            {"svg", report.svg.empty() ? nlohmann::json(nullptr)
+                                       : nlohmann::json(report.svg)},
+            {"format", report.format},
+            {"single_precision", report.single_precision},
+            {"transforms_applied", report.transforms_applied},
+            {"joined_vertices", report.joined_vertices},
+            {"vertices", report.vertices},
+            {"triangles", report.triangles},
+            {"border_edges", report.border_edges},
+            {"left_out_triangles",
+             {{"repeated_corners", report.left_out_repeated_corners},
+              {"duplicates", report.left_out_duplicates}}},
+            {"pieces", pieces_json(report.distortion.pieces)},
+            {"seconds",
+             {{"read", report.read_seconds},
+              {"parameterize", report.parameterize_seconds},
+              {"measure", report.measure_seconds},
+              {"write", report.write_seconds}}},
+            {"conformal_distortion",
+             statistics_json(report.distortion.conformal)},
+            {"area_distortion", statistics_json(report.distortion.area)},
+            {"flipped_triangles", report.distortion.nb_flipped_triangles},
+            {"collapsed_triangles", report.distortion.nb_collapsed_triangles},
+            {"degenerate_triangles", report.distortion.nb_degenerate_triangles},
+            {"pack_fill", report.pack_fill ? number_or_null(*report.pack_fill)
+                                           : nlohmann::json(nullptr)},
+            {"warnings", report.warnings}};
+        // Replace, rather than fail on, bytes of file names that are not
+        // UTF-8.
+        out << json.dump(-1, ' ', false,
+                         nlohmann::json::error_handler_t::replace)
+            << '\n';
+    }
+}  // namespace tessaplan

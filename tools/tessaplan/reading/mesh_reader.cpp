@@ -1,0 +1,192 @@
+#include "reading/mesh_reader.h"
+
+#include <array>
+#include <sstream>
+
+#include <velmora/mesh/triangulated_surface_builder.h>
+
+#include "cli/cli_error.h"
+#include "reading/assimp_reader.h"
+#include "reading/exact_reader.h"
+#include "reading/input_file.h"
+#include "reading/vertex_welding.h"
+
+namespace tessaplan
+{
+    namespace
+    {
+        using nodara::index_t;
+
+        CliError input_error(const std::string& path, const std::string& what)
+        {
+            return CliError{ExitCode::invalid_input, "'" + path + "' " + what};
+        }
+
+        std::string coordinates_text(const nodara::Point<3>& point)
+        {
+            std::ostringstream text;
+            text << '(' << point[0] << ", " << point[1] << ", " << point[2]
+                 << ')';
+            return text.str();
+        }
+
+        // Checks what the readers leave to their caller: that every face
+        // index names a vertex and that every coordinate is finite.
+        void check_soup(const PolygonSoup& soup, const std::string& path)
+        {
+            for (const auto& polygon : soup.polygons)
+            {
+                for (const auto corner : polygon)
+                {
+                    if (corner >= soup.points.size())
+                    {
+                        throw input_error(
+                            path,
+                            "has a face with a vertex index out of "
+                            "range for " +
+                                std::to_string(soup.points.size()) +
+                                " vertices");
+                    }
+                }
+            }
+            for (const auto& point : soup.points)
+            {
+                if (!point.is_finite())
+                {
+                    throw input_error(path,
+                                      "has a vertex with a coordinate that is "
+                                      "not a finite number " +
+                                          coordinates_text(point));
+                }
+            }
+            if (soup.points.size() >= nodara::NO_ID)
+            {
+                throw input_error(path, "has too many vertices");
+            }
+        }
+
+        std::vector<std::array<index_t, 3>> triangulate(
+            const std::vector<Polygon>& faces, MeshReadResult& result)
+        {
+            std::vector<std::array<index_t, 3>> triangles;
+            for (const auto& face : faces)
+            {
+                const auto fan = fan_triangles(face);
+                result.nb_collapsed_faces +=
+                    static_cast<index_t>(face.size() - 2 - fan.size());
+                triangles.insert(triangles.end(), fan.begin(), fan.end());
+            }
+            return triangles;
+        }
+
+        std::unique_ptr<nodara::TriangulatedSurface<3>> build_surface(
+            const std::vector<nodara::Point<3>>& points,
+            const std::vector<std::array<index_t, 3>>& triangles)
+        {
+            auto surface = nodara::TriangulatedSurface<3>::create();
+            auto builder =
+                nodara::TriangulatedSurfaceBuilder<3>::create(*surface);
+            builder->create_vertices(static_cast<index_t>(points.size()));
+            for (index_t v = 0; v < points.size(); ++v)
+            {
+                builder->set_point(v, points[v]);
+            }
+            builder->reserve_triangles(static_cast<index_t>(triangles.size()));
+            for (const auto& triangle : triangles)
+            {
+                builder->create_triangle(triangle);
+            }
+            builder->compute_polygon_adjacencies();
+            return surface;
+        }
+
+        PolygonSoup read_soup(const std::string& path, MeshFormat format,
+                              std::uint64_t size)
+        {
+            if (format == MeshFormat::other)
+            {
+                return read_with_assimp(path);
+            }
+            return read_exact(path, format, size);
+        }
+
+        bool joins_vertices(MeshFormat format, Weld weld)
+        {
+            return weld == Weld::on ||
+                   (weld == Weld::by_format && format == MeshFormat::other);
+        }
+
+        // STL's reader joins equal corners itself: each triangle corner
+        // that became an earlier vertex counts as joined.
+        std::uint64_t joined_stl_corners(const PolygonSoup& soup)
+        {
+            std::uint64_t corners = 0;
+            for (const auto& polygon : soup.polygons)
+            {
+                corners += polygon.size();
+            }
+            return corners -
+                   std::min<std::uint64_t>(corners, soup.points.size());
+        }
+    }  // namespace
+
+    std::vector<std::array<index_t, 3>> fan_triangles(const Polygon& face)
+    {
+        std::vector<std::array<index_t, 3>> fan;
+        for (std::size_t k = 1; k + 1 < face.size(); ++k)
+        {
+            const std::array<index_t, 3> triangle{
+                static_cast<index_t>(face[0]), static_cast<index_t>(face[k]),
+                static_cast<index_t>(face[k + 1])};
+            if (triangle[0] != triangle[1] && triangle[1] != triangle[2] &&
+                triangle[2] != triangle[0])
+            {
+                fan.push_back(triangle);
+            }
+        }
+        return fan;
+    }
+
+    MeshReadResult read_mesh(const std::string& path, Weld weld)
+    {
+        const auto size = check_input_file(path);
+        MeshReadResult result;
+        result.format = detect_format(path, size);
+        auto soup = read_soup(path, result.format, size);
+        check_soup(soup, path);
+        result.single_precision = soup.single_precision;
+        result.transforms_applied = soup.transforms_applied;
+        if (result.format == MeshFormat::stl)
+        {
+            result.nb_joined_vertices = joined_stl_corners(soup);
+        }
+        if (joins_vertices(result.format, weld))
+        {
+            result.nb_joined_vertices += weld_vertices(soup);
+        }
+        for (auto& polygon : soup.polygons)
+        {
+            if (polygon.size() < 3)
+            {
+                ++result.nb_points_and_lines;
+                continue;
+            }
+            result.faces.push_back(std::move(polygon));
+        }
+        if (soup.points.size() < 2)
+        {
+            throw input_error(path, "has fewer than two vertices");
+        }
+        const auto triangles = triangulate(result.faces, result);
+        if (triangles.empty())
+        {
+            throw input_error(path, "holds no triangles");
+        }
+        if (triangles.size() >= nodara::NO_ID)
+        {
+            throw input_error(path, "has too many triangles");
+        }
+        result.surface = build_surface(soup.points, triangles);
+        return result;
+    }
+}  // namespace tessaplan

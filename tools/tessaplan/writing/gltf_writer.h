@@ -1,0 +1,13 @@
+#pragma once
+
+#include "writing/mesh_writer.h"
+
+namespace tessaplan
+{
+    /// Writes `mesh` as glTF 2.0 with tinygltf: one mesh of the surface's
+    /// triangles with POSITION and TEXCOORD_0 (single precision, as glTF
+    /// stores them); `binary` gives GLB, otherwise JSON with the buffer
+    /// embedded. Throws CliError as OutputFile does, and
+    /// (cannot_write_output) when tinygltf fails.
+    void write_gltf(const FlattenedMesh& mesh, bool binary, OutputFile& file);
+}  // namespace tessaplan
