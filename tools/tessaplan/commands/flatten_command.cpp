@@ -1,6 +1,5 @@
 #include "commands/flatten_command.h"
 
-#include <chrono>
 #include <iostream>
 #include <string>
 #include <utility>
@@ -10,47 +9,17 @@
 #include "cli/path_checks.h"
 #include "cli/printable_text.h"
 #include "cli/progress.h"
+#include "cli/stopwatch.h"
+#include "commands/command_input.h"
 #include "commands/flattening.h"
 #include "commands/flattening_output.h"
 #include "commands/piece_checks.h"
 #include "commands/report.h"
-#include "reading/mesh_reader.h"
-#include "reading/mesh_topology.h"
-#include "reading/mesh_warnings.h"
 
 namespace tessaplan
 {
     namespace
     {
-        using Clock = std::chrono::steady_clock;
-
-        double seconds_since(Clock::time_point start)
-        {
-            return std::chrono::duration<double>(Clock::now() - start).count();
-        }
-
-        Report start_report(const Options& options)
-        {
-            Report report;
-            report.input = options.input;
-            report.output = options.output;
-            report.svg = options.svg;
-            return report;
-        }
-
-        // The input's figures: format, counts and border.
-        void describe_input(const MeshReadResult& mesh, Report& report)
-        {
-            const auto& surface = *mesh.surface;
-            report.format = format_name(mesh.format);
-            report.single_precision = mesh.single_precision;
-            report.transforms_applied = mesh.transforms_applied;
-            report.joined_vertices = mesh.nb_joined_vertices;
-            report.vertices = surface.nb_vertices();
-            report.triangles = surface.nb_polygons();
-            report.border_edges = count_border_edges(surface);
-        }
-
         // The flattening's figures and warnings. Throws CliError
         // (flattening failed) for a map that folds with --fail-on-fold.
         void describe_flattening(const nodara::SurfaceFlattening& flattening,
@@ -82,11 +51,7 @@ namespace tessaplan
         // The warnings on standard error, then the report on `out`.
         void print_outcome(const Report& report, bool json, std::ostream& out)
         {
-            for (const auto& warning : report.warnings)
-            {
-                std::cerr << "tessaplan: warning: " << printable(warning)
-                          << '\n';
-            }
+            print_warnings(report);
             if (json)
             {
                 print_json_report(report, out);
@@ -101,17 +66,13 @@ namespace tessaplan
     int run_flatten(const Options& options, std::ostream& out)
     {
         check_distinct_files(options.input, options.output, options.svg);
-        auto report = start_report(options);
+        Report report;
         {
             Progress progress{Progress::standard_error_is_terminal()};
 
             progress.stage("reading " + printable(options.input));
-            auto start = Clock::now();
-            const auto mesh = read_mesh(options.input, options.weld);
+            const auto mesh = read_command_input(options, report);
             const auto& surface = *mesh.surface;
-            describe_input(mesh, report);
-            report.read_seconds = seconds_since(start);
-            report.warnings = mesh_warnings(mesh);
 
             progress.stage("flattening " + std::to_string(report.triangles) +
                            " triangles");
@@ -130,11 +91,11 @@ namespace tessaplan
             }
 
             progress.stage("writing " + printable(options.output));
-            start = Clock::now();
+            Stopwatch stopwatch;
             write_flattening(mesh, flattening.solved_surface(surface), uv,
                              flattening.distortions, report.distortion,
                              options);
-            report.write_seconds = seconds_since(start);
+            report.write_seconds = stopwatch.lap();
         }
         print_outcome(report, options.json, out);
         return static_cast<int>(ExitCode::success);

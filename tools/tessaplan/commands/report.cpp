@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 
 #include <nlohmann/json.hpp>
 
@@ -89,6 +90,58 @@ namespace tessaplan
                    value_text(statistics.p95) + ", max " +
                    value_text(statistics.max);
         }
+
+        void print_atlas_json(const AtlasReport& report, std::ostream& out)
+        {
+            const auto& a = report.atlas;
+            const auto& d = report.distortion;
+            nlohmann::json json{
+                {"input", printable(report.input)},
+                {"output", printable(report.output)},
+                {"triangles", a.triangle_chart.size()},
+                {"charts", a.charts.size()},
+                {"seam_edges", a.nb_seam_edges},
+                {"efficiency", number_or_null(a.efficiency)},
+                {"conformal_distortion", statistics_json(d.conformal)},
+                {"area_distortion", statistics_json(d.area)},
+                {"flipped_triangles", a.check.nb_flipped_triangles},
+                {"overlapping_pairs", a.check.nb_overlapping_pairs},
+                {"degenerate_triangles", a.nb_degenerate_triangles},
+                {"faces_split_at_seams", report.nb_split_faces},
+                {"seconds",
+                 {{"read", report.read_seconds},
+                  {"atlas", report.atlas_seconds},
+                  {"write", report.write_seconds}}}};
+            out << json.dump() << '\n';
+        }
+
+        void print_atlas_text(const AtlasReport& report, std::ostream& out)
+        {
+            const auto& a = report.atlas;
+            const auto& d = report.distortion;
+            out << "input                 " << printable(report.input) << '\n'
+                << "triangles             " << a.triangle_chart.size() << '\n'
+                << "charts                " << a.charts.size() << '\n'
+                << "seam edges            " << a.nb_seam_edges << '\n'
+                << "efficiency            " << 100.0 * a.efficiency
+                << " % of the square\n"
+                << "conformal distortion  mean " << d.conformal.mean << ", p95 "
+                << d.conformal.p95 << ", max " << d.conformal.max << '\n'
+                << "area distortion       mean " << d.area.mean << ", p95 "
+                << d.area.p95 << ", max " << d.area.max << '\n'
+                << "flipped triangles     " << a.check.nb_flipped_triangles
+                << '\n'
+                << "overlapping pairs     " << a.check.nb_overlapping_pairs
+                << '\n'
+                << "zero-area triangles   " << a.nb_degenerate_triangles << '\n'
+                << "faces split at seams  " << report.nb_split_faces << '\n'
+                << "seconds               read " << report.read_seconds
+                << ", atlas " << report.atlas_seconds << ", write "
+                << report.write_seconds << '\n'
+                << "output                " << printable(report.output)
+                << '\n';
+        }
+
     }  // namespace
 
     void print_text_report(const Report& report, std::ostream& out)
@@ -187,5 +240,26 @@ namespace tessaplan
         out << json.dump(-1, ' ', false,
                          nlohmann::json::error_handler_t::replace)
             << '\n';
+    }
+
+    void print_atlas_report(const AtlasReport& report, bool json,
+                            std::ostream& out)
+    {
+        if (json)
+        {
+            print_atlas_json(report, out);
+        }
+        else
+        {
+            print_atlas_text(report, out);
+        }
+    }
+
+    void print_warnings(const InputReport& report)
+    {
+        for (const auto& warning : report.warnings)
+        {
+            std::cerr << "tessaplan: warning: " << printable(warning) << '\n';
+        }
     }
 }  // namespace tessaplan

@@ -195,3 +195,18 @@ def test_unjoined_faces_that_cannot_fit_suggest_weld(tmp_path, tessaplan):
                        "--weld", "--json")
     assert result.returncode == 0, result.stderr
     assert json.loads(result.stdout)["charts"] == 1
+
+
+def test_both_commands_print_the_readers_warnings(tmp_path, tessaplan):
+    # A curved grid with a face that names a vertex twice: the reader
+    # leaves it out, and both commands say so.
+    import mesh_files
+    points, faces = mesh_files.wavy_grid(6, 5)
+    faces = list(faces) + [[0, 1, 0]]
+    source = tmp_path / "grid.obj"
+    mesh_files.write_obj(source, points, faces)
+    for command, output in (("flatten", "f.obj"), ("atlas", "a.obj")):
+        result = tessaplan(command, source, "-o", tmp_path / output)
+        assert result.returncode == 0, result.stderr
+        assert ("tessaplan: warning: 1 triangles with fewer than three "
+                "distinct vertices were left out") in result.stderr, command

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "writing/mesh_writer.h"
+#include "writing/flattened_mesh.h"
+#include "writing/output_file.h"
 
 namespace tessaplan
 {
