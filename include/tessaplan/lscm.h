@@ -34,11 +34,13 @@ namespace nodara
     /// Needs at least two vertices, every piece orientable and not all of
     /// its vertices projecting onto one point, a surface whose triangle
     /// normals do not cancel out, and counts that fit the solver's index
-    /// types. Throws VelmoraException otherwise, naming the operation: a
-    /// piece that cannot be oriented ("[LSCM::LSCM] Cannot orient piece
-    /// ..."), no mean plane ("[LSCM::pin_vertices] Cannot find a mean plane:
-    /// ..."), a piece whose vertices all project onto one point, counts too
-    /// large, or a failed solve ("[LSCM::solve] Solving failed").
+    /// types. Every point of the map it returns is finite. Throws
+    /// InvalidInputException otherwise, naming the operation: a piece that
+    /// cannot be oriented ("[LSCM::LSCM] Cannot orient piece ..."), no mean
+    /// plane ("[LSCM::pin_vertices] Cannot find a mean plane: ..."), a piece
+    /// whose vertices all project onto one point, counts too large; and
+    /// ComputationException for a failed solve ("[LSCM::solve] Solving
+    /// failed") or a map whose coordinates would not be finite.
     LSCMSolution solve_LSCM(const TriangulatedSurface<3>& surface);
 
     /// The least squares conformal map of `surface`, one point per vertex:

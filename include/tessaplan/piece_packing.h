@@ -33,9 +33,11 @@ namespace nodara
     /// into the smallest square found by bisection, over both packing
     /// heuristics and the units turned as given, all lying and all standing.
     /// The layout's lower corner is (0, 0); a vertex that no triangle uses
-    /// is put there. Throws VelmoraException ("[pack_pieces] ...") when `uv`
-    /// holds fewer points than the surface has vertices, or a coordinate
-    /// that is not finite.
+    /// is put there. Every packed point is finite. Throws
+    /// InvalidInputException ("[pack_pieces] ...") when `uv` holds fewer
+    /// points than the surface has vertices, or a coordinate that is not
+    /// finite, and ComputationException when a packed coordinate would not
+    /// be finite.
     template <index_t D>
     PiecePacking pack_pieces(const SurfaceMesh<D>& surface,
                              const std::vector<Point<2>>& uv);

@@ -168,6 +168,12 @@ namespace nodara
         }
         scale_by_power_of_two(pinned_values, exponent);
         scale_by_power_of_two(free_values, exponent);
+        if (!free_values.allFinite())
+        {
+            throw ComputationException{
+                "[LSCM::solve] The solution has coordinates that are not "
+                "finite numbers"};
+        }
     }
 
     // The iterative solver creeps towards the exact least-squares solution
@@ -247,7 +253,19 @@ namespace nodara
     {
         LSCM lscm{surface};
         lscm.solve();
-        return {lscm.map(), lscm.pins(), lscm.statistics()};
+        auto map = lscm.map();
+        // The solution was checked; a vertex in no triangle keeps its
+        // projection, which coordinates near the largest doubles overflow.
+        for (const auto& point : map)
+        {
+            if (!point.is_finite())
+            {
+                throw ComputationException{
+                    "[LSCM::solve] The map has coordinates that are not "
+                    "finite numbers"};
+            }
+        }
+        return {std::move(map), lscm.pins(), lscm.statistics()};
     }
 
     std::vector<Point<2>> compute_LSCM_map(

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <memory>
 #include <new>
-#include <numeric>
 #include <type_traits>
 
 #include <cholmod.h>
+#include <boost/pending/disjoint_sets.hpp>
 
 #include "cholmod_huge_pages.h"
 #include "complex_normal_system.h"
@@ -99,35 +99,26 @@ namespace nodara
         long largest_piece(const ComplexNormalSystem& system)
         {
             const auto n = static_cast<long>(system.columns.size());
-            std::vector<long> parent(n);
-            std::iota(parent.begin(), parent.end(), 0L);
-            const auto root = [&parent](long v)
+            boost::disjoint_sets_with_storage<> sets{
+                static_cast<std::size_t>(n)};
+            for (long v = 0; v < n; ++v)
             {
-                while (parent[v] != v)
-                {
-                    parent[v] = parent[parent[v]];
-                    v = parent[v];
-                }
-                return v;
-            };
+                sets.make_set(v);
+            }
             for (long j = 0; j < n; ++j)
             {
                 for (auto p = system.column_start[j];
                      p < system.column_start[j + 1]; ++p)
                 {
-                    const auto a = root(j);
-                    const auto b = root(system.row[p]);
-                    if (a != b)
-                    {
-                        parent[std::max(a, b)] = std::min(a, b);
-                    }
+                    sets.union_set(j, system.row[p]);
                 }
             }
             std::vector<long> size(n, 0);
             long largest = 0;
             for (long v = 0; v < n; ++v)
             {
-                largest = std::max(largest, ++size[root(v)]);
+                const auto root = static_cast<long>(sets.find_set(v));
+                largest = std::max(largest, ++size[root]);
             }
             return largest;
         }

@@ -296,6 +296,17 @@ namespace nodara
         const auto layout = best_layout(boxes, step);
         result.uv = place_vertices(units, boxes, layout, step, uv);
         result.fill = fill_of(boxes, layout, step);
+        // Boxes far apart in size can place a piece beyond the range of
+        // doubles: that is a failure, not a result.
+        for (const auto& point : result.uv)
+        {
+            if (!point.is_finite())
+            {
+                throw ComputationException{
+                    "[pack_pieces] The packed map has a coordinate that is "
+                    "not finite"};
+            }
+        }
         return result;
     }
 

@@ -138,8 +138,7 @@ namespace tessaplan
                 << "seconds               read " << report.read_seconds
                 << ", atlas " << report.atlas_seconds << ", write "
                 << report.write_seconds << '\n'
-                << "output                " << printable(report.output)
-                << '\n';
+                << "output                " << printable(report.output) << '\n';
         }
 
     }  // namespace
