@@ -98,11 +98,11 @@ namespace nodara
     /// the measure itself is undefined (NaN) for them.
     struct DistortionStatistics
     {
-        double mean;
+        double mean{0.0};
         /// Nearest-rank percentile: the smallest value that at least 95 % of
         /// the values do not exceed.
-        double p95;
-        double max;
+        double p95{0.0};
+        double max{0.0};
     };
 
     /// The statistics of both measures, the counts of special triangles and
@@ -111,9 +111,9 @@ namespace nodara
     {
         DistortionStatistics conformal;
         DistortionStatistics area;
-        index_t nb_flipped_triangles;
-        index_t nb_degenerate_triangles;
-        index_t nb_collapsed_triangles;
+        index_t nb_flipped_triangles{0};
+        index_t nb_degenerate_triangles{0};
+        index_t nb_collapsed_triangles{0};
         std::vector<PieceDistortion> pieces;
     };
 

@@ -358,80 +358,88 @@ namespace tessaplan
                 " fill=\"#666\"");
             text += "</g>\n";
         }
-    }  // namespace
 
-    void write_distortion_svg(const nodara::TriangulatedSurface<2>& layout,
-                              const nodara::TriangleDistortions& distortions,
-                              const nodara::DistortionSummary& summary,
-                              const std::string& title, OutputFile& file,
-                              SvgBorders borders)
-    {
-        const Viewport viewport{layout};
-        const auto ticks = scale_ticks(distortions.conformal);
-        const double top = ticks.top();
-        const double legend_left = margin + viewport.width() + legend_gap;
-        const double width = legend_left + legend_width + margin;
-        const double height =
-            margin + title_height +
-            std::max(viewport.height(), legend_bar_height + 200.0) + margin;
+        // The document's start: its size, a white background and the
+        // title.
+        void append_header(std::string& text, double width, double height,
+                           const std::string& title)
+        {
+            text += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+            text += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                    fixed_text(width, 0) + "\" height=\"" +
+                    fixed_text(height, 0) + "\" viewBox=\"0 0 " +
+                    fixed_text(width, 0) + " " + fixed_text(height, 0) +
+                    "\">\n";
+            text += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+            text += text_element(
+                margin, margin + 14.0, escape_xml(title),
+                " font-family=\"sans-serif\" font-size=\"16\" fill=\"#222\"");
+        }
 
-        SvgText svg{file};
-        auto& text = svg.text();
-        text += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-        text += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                fixed_text(width, 0) + "\" height=\"" + fixed_text(height, 0) +
-                "\" viewBox=\"0 0 " + fixed_text(width, 0) + " " +
-                fixed_text(height, 0) + "\">\n";
-        text += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-        text += text_element(
-            margin, margin + 14.0, escape_xml(title),
-            " font-family=\"sans-serif\" font-size=\"16\" fill=\"#222\"");
+        // The triangles of each colour bin, the last bin for zero area in
+        // 3D.
+        std::vector<std::vector<index_t>> colour_bins(
+            const std::vector<double>& conformal, double top)
+        {
+            std::vector<std::vector<index_t>> bins(nb_colour_bins + 1);
+            for (index_t t = 0; t < conformal.size(); ++t)
+            {
+                const double value = conformal[t];
+                std::size_t bin = nb_colour_bins;  // zero area in 3D
+                if (!std::isnan(value))
+                {
+                    const double position = (value - 1.0) / (top - 1.0);
+                    bin = static_cast<std::size_t>(std::clamp(
+                        position * nb_colour_bins, 0.0, nb_colour_bins - 1.0));
+                }
+                bins[bin].push_back(t);
+            }
+            return bins;
+        }
 
         // Triangles grouped by colour: one path per colour keeps the file
         // small and quick to draw. The stroke in the fill colour closes the
         // hairline gaps that anti-aliasing leaves between neighbours.
-        const auto nb_triangles = layout.nb_polygons();
-        std::vector<std::vector<index_t>> bins(nb_colour_bins + 1);
-        for (index_t t = 0; t < nb_triangles; ++t)
+        void append_coloured_triangles(
+            SvgText& svg, const nodara::TriangulatedSurface<2>& layout,
+            const Viewport& viewport, const std::vector<double>& conformal,
+            double top)
         {
-            const double value = distortions.conformal[t];
-            std::size_t bin = nb_colour_bins;  // zero area in 3D
-            if (!std::isnan(value))
+            auto& text = svg.text();
+            const auto bins = colour_bins(conformal, top);
+            text += "<g stroke-width=\"0.4\" stroke-linejoin=\"round\">\n";
+            for (std::size_t bin = 0; bin <= nb_colour_bins; ++bin)
             {
-                const double position = (value - 1.0) / (top - 1.0);
-                bin = static_cast<std::size_t>(std::clamp(
-                    position * nb_colour_bins, 0.0, nb_colour_bins - 1.0));
+                if (bins[bin].empty())
+                {
+                    continue;
+                }
+                const auto colour =
+                    bin == nb_colour_bins
+                        ? degenerate_colour
+                        : hex_text(viridis((bin + 0.5) / nb_colour_bins));
+                text += "<path fill=\"" + colour + "\" stroke=\"" + colour +
+                        "\" d=\"";
+                for (const auto t : bins[bin])
+                {
+                    append_triangle(text, layout, viewport, t);
+                    svg.pass_on();
+                }
+                text += "\"/>\n";
             }
-            bins[bin].push_back(t);
+            text += "</g>\n";
         }
-        text += "<g stroke-width=\"0.4\" stroke-linejoin=\"round\">\n";
-        for (std::size_t bin = 0; bin <= nb_colour_bins; ++bin)
-        {
-            if (bins[bin].empty())
-            {
-                continue;
-            }
-            const auto colour =
-                bin == nb_colour_bins
-                    ? degenerate_colour
-                    : hex_text(viridis((bin + 0.5) / nb_colour_bins));
-            text +=
-                "<path fill=\"" + colour + "\" stroke=\"" + colour + "\" d=\"";
-            for (const auto t : bins[bin])
-            {
-                append_triangle(text, layout, viewport, t);
-                svg.pass_on();
-            }
-            text += "\"/>\n";
-        }
-        text += "</g>\n";
 
-        if (nb_triangles <= wireframe_limit)
+        // Every triangle's edges, faintly, on small layouts.
+        void append_wireframe(SvgText& svg,
+                              const nodara::TriangulatedSurface<2>& layout,
+                              const Viewport& viewport)
         {
+            auto& text = svg.text();
             text +=
                 "<path fill=\"none\" stroke=\"#000\" "
                 "stroke-opacity=\"0.18\" stroke-width=\"0.35\" d=\"";
-            for (index_t t = 0; t < nb_triangles; ++t)
+            for (index_t t = 0; t < layout.nb_polygons(); ++t)
             {
                 append_triangle(text, layout, viewport, t);
                 svg.pass_on();
@@ -439,16 +447,46 @@ namespace tessaplan
             text += "\"/>\n";
         }
 
-        if (borders == SvgBorders::outlined)
+        // A ring round each flipped triangle, so that a few stand out.
+        void append_rings(SvgText& svg,
+                          const nodara::TriangulatedSurface<2>& layout,
+                          const Viewport& viewport,
+                          const std::vector<bool>& flipped)
         {
-            append_borders(svg, layout, viewport);
+            auto& text = svg.text();
+            text += "<g fill=\"none\" stroke=\"" + flipped_colour +
+                    "\" stroke-width=\"1.5\">\n";
+            for (index_t t = 0; t < layout.nb_polygons(); ++t)
+            {
+                if (!flipped[t])
+                {
+                    continue;
+                }
+                double x = 0.0;
+                double y = 0.0;
+                for (const auto v : layout.polygon_vertices(t))
+                {
+                    x += viewport.x(layout.point(v)) / 3.0;
+                    y += viewport.y(layout.point(v)) / 3.0;
+                }
+                text += "<circle cx=\"" + fixed_text(x, 2) + "\" cy=\"" +
+                        fixed_text(y, 2) + "\" r=\"6\"/>\n";
+                svg.pass_on();
+            }
+            text += "</g>\n";
         }
 
-        if (summary.nb_flipped_triangles > 0)
+        // The flipped triangles outlined in red, ringed when they are few.
+        void append_flipped(SvgText& svg,
+                            const nodara::TriangulatedSurface<2>& layout,
+                            const Viewport& viewport,
+                            const nodara::TriangleDistortions& distortions,
+                            const nodara::DistortionSummary& summary)
         {
+            auto& text = svg.text();
             text += "<path fill=\"none\" stroke=\"" + flipped_colour +
                     "\" stroke-width=\"1.5\" stroke-linejoin=\"round\" d=\"";
-            for (index_t t = 0; t < nb_triangles; ++t)
+            for (index_t t = 0; t < layout.nb_polygons(); ++t)
             {
                 if (distortions.flipped[t])
                 {
@@ -459,31 +497,43 @@ namespace tessaplan
             text += "\"/>\n";
             if (summary.nb_flipped_triangles <= ring_limit)
             {
-                text += "<g fill=\"none\" stroke=\"" + flipped_colour +
-                        "\" stroke-width=\"1.5\">\n";
-                for (index_t t = 0; t < nb_triangles; ++t)
-                {
-                    if (!distortions.flipped[t])
-                    {
-                        continue;
-                    }
-                    double x = 0.0;
-                    double y = 0.0;
-                    for (const auto v : layout.polygon_vertices(t))
-                    {
-                        x += viewport.x(layout.point(v)) / 3.0;
-                        y += viewport.y(layout.point(v)) / 3.0;
-                    }
-                    text += "<circle cx=\"" + fixed_text(x, 2) + "\" cy=\"" +
-                            fixed_text(y, 2) + "\" r=\"6\"/>\n";
-                    svg.pass_on();
-                }
-                text += "</g>\n";
+                append_rings(svg, layout, viewport, distortions.flipped);
             }
         }
+    }  // namespace
 
-        append_legend(text, distortions, summary, ticks, legend_left);
-        text += "</svg>\n";
+    void write_distortion_svg(const nodara::TriangulatedSurface<2>& layout,
+                              const nodara::TriangleDistortions& distortions,
+                              const nodara::DistortionSummary& summary,
+                              const std::string& title, OutputFile& file,
+                              SvgBorders borders)
+    {
+        const Viewport viewport{layout};
+        const auto ticks = scale_ticks(distortions.conformal);
+        const double legend_left = margin + viewport.width() + legend_gap;
+        const double width = legend_left + legend_width + margin;
+        const double height =
+            margin + title_height +
+            std::max(viewport.height(), legend_bar_height + 200.0) + margin;
+
+        SvgText svg{file};
+        append_header(svg.text(), width, height, title);
+        append_coloured_triangles(svg, layout, viewport, distortions.conformal,
+                                  ticks.top());
+        if (layout.nb_polygons() <= wireframe_limit)
+        {
+            append_wireframe(svg, layout, viewport);
+        }
+        if (borders == SvgBorders::outlined)
+        {
+            append_borders(svg, layout, viewport);
+        }
+        if (summary.nb_flipped_triangles > 0)
+        {
+            append_flipped(svg, layout, viewport, distortions, summary);
+        }
+        append_legend(svg.text(), distortions, summary, ticks, legend_left);
+        svg.text() += "</svg>\n";
         svg.pass_on(true);
     }
 }  // namespace tessaplan
