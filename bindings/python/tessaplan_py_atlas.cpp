@@ -12,6 +12,7 @@
 
 #include <tessaplan/atlas.h>
 
+#include "gil.h"
 #include "velmora_py_types.h"
 
 namespace py = pybind11;
@@ -152,7 +153,8 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
             options.max_distortion = max_distortion;
             options.padding = padding;
             options.resolution = resolution;
-            return atlas_dict(nodara::compute_atlas(surface, options));
+            return atlas_dict(tessaplan_python::without_gil(
+                [&] { return nodara::compute_atlas(surface, options); }));
         },
         py::arg("surface"), py::arg("max_distortion") = defaults.max_distortion,
         py::arg("padding") = defaults.padding,
@@ -176,8 +178,10 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         [](const nodara::TriangulatedSurface<3>& surface,
            const py::object& corner_uv)
         {
-            return check_dict(nodara::check_atlas(
-                surface, checked_corners(corner_uv, surface.nb_polygons())));
+            const auto corners =
+                checked_corners(corner_uv, surface.nb_polygons());
+            return check_dict(tessaplan_python::without_gil(
+                [&] { return nodara::check_atlas(surface, corners); }));
         },
         py::arg("surface"), py::arg("corner_uv"),
         "Checks a map of the triangle corners of `surface` (an (m, 3, 2) "

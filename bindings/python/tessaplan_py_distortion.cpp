@@ -16,6 +16,7 @@
 #include <tessaplan/surface_flattening.h>
 #include <velmora/geometry/point.h>
 
+#include "gil.h"
 #include "velmora_py_types.h"
 
 namespace py = pybind11;
@@ -174,8 +175,9 @@ namespace
         {
             points.push_back(nodara::Point<2>{{rows(v, 0), rows(v, 1)}});
         }
-        return distortions_dict(
-            nodara::compute_triangle_distortions(surface, points));
+        return distortions_dict(tessaplan_python::without_gil(
+            [&]
+            { return nodara::compute_triangle_distortions(surface, points); }));
     }
 
     py::array_t<double> map_array(const std::vector<nodara::Point<2>>& map)
@@ -193,7 +195,8 @@ namespace
 
     py::dict checked_flattening(const nodara::TriangulatedSurface<3>& surface)
     {
-        const auto flattening = nodara::flatten_surface(surface);
+        const auto flattening = tessaplan_python::without_gil(
+            [&] { return nodara::flatten_surface(surface); });
         py::dict result;
         result["map"] = map_array(flattening.map);
         result["left_out"] = to_array(flattening.selection.left_out);
@@ -207,8 +210,12 @@ namespace
     py::dict distortions_of_flattening(
         const nodara::TriangulatedSurface<3>& surface)
     {
-        return distortions_dict(nodara::compute_triangle_distortions(
-            surface, nodara::compute_LSCM_map(surface)));
+        return distortions_dict(tessaplan_python::without_gil(
+            [&]
+            {
+                return nodara::compute_triangle_distortions(
+                    surface, nodara::compute_LSCM_map(surface));
+            }));
     }
 }  // namespace
 

@@ -17,6 +17,7 @@
 #include <tessaplan/piece_packing.h>
 
 #include "error_translation.h"
+#include "gil.h"
 #include "velmora_py_types.h"
 
 namespace py = pybind11;
@@ -67,11 +68,15 @@ PYBIND11_MODULE(tessaplan_py_surface, m)
               const nodara::TriangulatedSurface<3>&, absl::string_view)>(
               &nodara::convert_surface3d_into_2d));
     m.def("compute_LSCM_parameterization",
-          &nodara::compute_LSCM_parameterization);
+          &nodara::compute_LSCM_parameterization,
+          py::call_guard<py::gil_scoped_release>());
     m.def(
         "compute_LSCM_map",
         [](const nodara::TriangulatedSurface<3>& surface)
-        { return to_array(nodara::compute_LSCM_map(surface)); },
+        {
+            return to_array(tessaplan_python::without_gil(
+                [&] { return nodara::compute_LSCM_map(surface); }));
+        },
         py::arg("surface"),
         "The least squares conformal map of `surface` as an (n, 2) float64 "
         "array, row v the image of vertex v; the surface is left as it was. "
@@ -92,7 +97,9 @@ PYBIND11_MODULE(tessaplan_py_surface, m)
         "pack_pieces",
         [](const nodara::TriangulatedSurface<3>& surface, const MapArray& uv)
         {
-            const auto packing = nodara::pack_pieces(surface, to_points(uv));
+            const auto points = to_points(uv);
+            const auto packing = tessaplan_python::without_gil(
+                [&] { return nodara::pack_pieces(surface, points); });
             return py::make_tuple(to_array(packing.uv), packing.fill);
         },
         py::arg("surface"), py::arg("uv"),

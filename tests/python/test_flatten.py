@@ -225,3 +225,24 @@ def test_copies_and_repeated_corners_are_left_out_with_a_warning():
     with pytest.warns(tessaplan.TessaplanWarning):
         distortion = tessaplan.measure_distortion(split, with_quad)
     assert len(distortion["conformal"]) == len(with_quad)
+
+
+def test_threads_flatten_at_once_with_the_serial_results():
+    # The computation runs without the interpreter lock; each thread's
+    # result is the one a serial call gives.
+    import threading
+    shapes = [cylinder_patch(40 + 10 * k, 30) for k in range(4)]
+    serial = [tessaplan.flatten(*shape) for shape in shapes]
+    results = [None] * len(shapes)
+
+    def work(k):
+        results[k] = tessaplan.flatten(*shapes[k])
+
+    threads = [threading.Thread(target=work, args=(k,))
+               for k in range(len(shapes))]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    for expected, actual in zip(serial, results):
+        np.testing.assert_array_equal(expected, actual)
