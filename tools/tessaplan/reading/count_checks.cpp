@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -359,11 +360,121 @@ namespace tessaplan
                 }
             }
         }
+
+        // The next word of an OFF header, past white space and comments.
+        std::string next_off_word(std::istream& file)
+        {
+            std::string word;
+            while (file >> word && word.front() == '#')
+            {
+                file.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+            }
+            return file ? word : std::string{};
+        }
+
+        // The counts of an OFF header as CGAL reads them (the dimension of
+        // an nOFF file first, then vertices, faces and, for OFF, edges),
+        // text or binary. Empty when the header is not one CGAL reads.
+        std::vector<long long> off_header_numbers(std::istream& file)
+        {
+            const auto keyword = next_off_word(file);
+            const auto at = keyword.find("OFF");
+            if (at == std::string::npos)
+            {
+                return {};
+            }
+            const bool dimensional = keyword.find('n') != std::string::npos &&
+                                     keyword.find('n') < at;
+            const std::size_t count = dimensional ? 4 : 3;
+            std::vector<long long> numbers;
+            // The rest of the keyword's line: BINARY, or the first counts.
+            std::string rest;
+            std::getline(file, rest);
+            std::istringstream line{rest};
+            std::string first;
+            if (line >> first && first == "BINARY")
+            {
+                for (std::size_t k = 0; k < count; ++k)
+                {
+                    std::array<unsigned char, 4> bytes{};
+                    if (!file.read(reinterpret_cast<char*>(bytes.data()), 4))
+                    {
+                        return {};
+                    }
+                    const auto value = static_cast<std::int32_t>(
+                        std::uint32_t{bytes[0]} << 24 | bytes[1] << 16 |
+                        bytes[2] << 8 | bytes[3]);
+                    numbers.push_back(value);
+                }
+                return numbers;
+            }
+            std::vector<std::string> words;
+            for (auto word = first; !word.empty() && word.front() != '#';
+                 word.clear(), line >> word)
+            {
+                words.push_back(word);
+            }
+            std::reverse(words.begin(), words.end());
+            const auto next_word = [&]()
+            {
+                if (words.empty())
+                {
+                    return next_off_word(file);
+                }
+                auto word = words.back();
+                words.pop_back();
+                return word;
+            };
+            for (std::size_t k = 0; k < count; ++k)
+            {
+                long long value = 0;
+                std::istringstream word{next_word()};
+                if (!(word >> value))
+                {
+                    return {};
+                }
+                numbers.push_back(value);
+            }
+            return numbers;
+        }
+
+        // CGAL's header reader doubles the edge count and estimates the
+        // half-edges from the vertices and faces, in int: counts that
+        // overflow there are refused before it runs.
+        void check_off_header_range(std::istream& file, const std::string& path)
+        {
+            const auto numbers = off_header_numbers(file);
+            file.clear();
+            file.seekg(0);
+            if (numbers.size() < 3)
+            {
+                return;
+            }
+            const auto n = numbers.size();
+            const long long vertices = numbers[n - 3];
+            const long long faces = numbers[n - 2];
+            const long long edges = numbers[n - 1];
+            const long long most = std::numeric_limits<int>::max();
+            if (edges > most / 2 || edges < -most / 2 ||
+                (vertices > 0 && faces > 0 &&
+                 static_cast<double>(vertices + faces + 12) * 2.1 > most) ||
+                vertices > most || faces > most)
+            {
+                throw CliError{ExitCode::invalid_input,
+                               "'" + path + "' claims " +
+                                   std::to_string(vertices) + " vertices, " +
+                                   std::to_string(faces) + " faces and " +
+                                   std::to_string(edges) +
+                                   " edges, more than the OFF reader can "
+                                   "count"};
+            }
+        }
     }  // namespace
 
     void check_off_counts(std::istream& file, std::uint64_t size,
                           const std::string& path)
     {
+        check_off_header_range(file, path);
         CGAL::File_scanner_OFF scanner{file};
         if (!file)
         {

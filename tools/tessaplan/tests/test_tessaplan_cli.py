@@ -394,6 +394,10 @@ BAD_INPUTS = {
                               "4000000000 0 1 2\n", 4, "corners"),
     "off-huge-vertex-count": ("surface.off", "OFF\n100000000 1 0\n0 0 0\n",
                               4, "claims 100000000 vertices"),
+    # CGAL's header reader doubles the edge count in an int.
+    "off-edge-count-overflow": (
+        "surface.off", "OFF 3 1 2000000000\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n",
+        4, "more than the OFF reader can count"),
     "ply-huge-list": ("surface.ply",
                       PLY_HEADER.replace("uchar", "int") + "0 0 0\n1 0 0\n0 1 0\n2000000 0 1 2\n",
                       4, "claims 2000000 values"),
