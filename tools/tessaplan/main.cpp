@@ -12,6 +12,7 @@
 #include "cli/printable_text.h"
 #include "commands/atlas_command.h"
 #include "commands/flatten_command.h"
+#include "writing/output_file.h"
 
 namespace
 {
@@ -26,6 +27,7 @@ namespace
 int main(int argc, char** argv)
 {
     using tessaplan::ExitCode;
+    tessaplan::remove_outputs_on_signals();
     try
     {
         const std::vector<std::string> arguments(argv + 1, argv + argc);

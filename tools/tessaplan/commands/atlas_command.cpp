@@ -74,11 +74,7 @@ namespace tessaplan
                                      printable(options.input), *svg_file,
                                      SvgBorders::outlined);
             }
-            obj_file.commit();
-            if (svg_file)
-            {
-                svg_file->commit();
-            }
+            commit_together({&obj_file, svg_file.get()});
             return nb_split;
         }
     }  // namespace

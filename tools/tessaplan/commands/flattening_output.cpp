@@ -39,10 +39,6 @@ namespace tessaplan
             write_distortion_svg(*layout, distortions, summary,
                                  printable(options.input), *svg_file);
         }
-        obj_file.commit();
-        if (svg_file)
-        {
-            svg_file->commit();
-        }
+        commit_together({&obj_file, svg_file.get()});
     }
 }  // namespace tessaplan

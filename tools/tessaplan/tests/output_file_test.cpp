@@ -5,7 +5,12 @@
 #include <sstream>
 
 #include <gtest/gtest.h>
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "cli/cli_error.h"
 
@@ -119,5 +124,76 @@ namespace tessaplan
             EXPECT_THROW(OutputFile{(folder.path() / name).string()}, CliError);
         }
         EXPECT_EQ(folder.nb_entries(), 2u);
+    }
+}  // namespace tessaplan
+
+namespace tessaplan
+{
+    namespace
+    {
+        // Runs `work` in a child process; returns its wait status.
+        template <typename Work>
+        int in_child(Work work)
+        {
+            const pid_t child = ::fork();
+            if (child == 0)
+            {
+                work();
+                ::_exit(0);
+            }
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            return status;
+        }
+    }  // namespace
+
+    TEST(OutputFile, ASignalRemovesTheTemporaryFilesAndEndsWith128PlusIt)
+    {
+        const ScratchFolder folder;
+        const auto status = in_child(
+            [&]
+            {
+                remove_outputs_on_signals();
+                OutputFile obj{(folder.path() / "a.obj").string()};
+                OutputFile svg{(folder.path() / "a.svg").string()};
+                obj.write(std::string(3 << 20, 'x'));
+                ::raise(SIGTERM);
+            });
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+        EXPECT_EQ(folder.nb_entries(), 0u);
+    }
+
+    TEST(OutputFile, OutputsAreCommittedTogetherOrNotAtAll)
+    {
+        // The picture cannot be written in full (a file size limit stands
+        // in for a full disk): the mesh of the same run must not stay.
+        const ScratchFolder folder;
+        const auto status = in_child(
+            [&]
+            {
+                ::signal(SIGXFSZ, SIG_IGN);
+                // Under the write buffer's megabyte, so that the picture
+                // fails only when the outputs are committed.
+                const rlimit limit{1 << 19, 1 << 19};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+                bool refused = false;
+                try
+                {
+                    OutputFile obj{(folder.path() / "a.obj").string()};
+                    OutputFile svg{(folder.path() / "a.svg").string()};
+                    obj.write("v 0 0 0\n");
+                    svg.write(std::string(700 << 10, 'x'));
+                    commit_together({&obj, &svg});
+                }
+                catch (const CliError&)
+                {
+                    refused = true;
+                }
+                ::_exit(refused ? 6 : 0);
+            });
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 6);
+        EXPECT_EQ(folder.nb_entries(), 0u);
     }
 }  // namespace tessaplan

@@ -1,6 +1,8 @@
 #include "writing/output_file.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +27,44 @@ namespace tessaplan
             return CliError{
                 ExitCode::cannot_write_output,
                 "cannot write '" + path + "': " + std::strerror(errno)};
+        }
+
+        // The temporary files not yet committed, for the signal handler: a
+        // fixed table of C strings, read without locks or allocation.
+        constexpr int nb_cleanup_slots = 16;
+        std::atomic<const char*> cleanup_paths[nb_cleanup_slots];
+
+        int register_for_cleanup(const char* path)
+        {
+            for (int slot = 0; slot < nb_cleanup_slots; ++slot)
+            {
+                const char* expected = nullptr;
+                if (cleanup_paths[slot].compare_exchange_strong(expected, path))
+                {
+                    return slot;
+                }
+            }
+            return -1;
+        }
+
+        void unregister_for_cleanup(int slot)
+        {
+            if (slot >= 0)
+            {
+                cleanup_paths[slot].store(nullptr);
+            }
+        }
+
+        extern "C" void remove_outputs_and_exit(int signal)
+        {
+            for (auto& slot : cleanup_paths)
+            {
+                if (const char* path = slot.exchange(nullptr))
+                {
+                    ::unlink(path);
+                }
+            }
+            ::_exit(128 + signal);
         }
 
         // The permissions open() would give a new file: 0666 less the
@@ -66,6 +106,7 @@ namespace tessaplan
             throw write_error(path_);
         }
         temporary_path_ = name.data();
+        cleanup_slot_ = register_for_cleanup(temporary_path_.c_str());
         buffer_.reserve(buffer_capacity);
     }
 
@@ -106,8 +147,12 @@ namespace tessaplan
         buffer_.clear();
     }
 
-    void OutputFile::commit()
+    void OutputFile::finish()
     {
+        if (descriptor_ < 0)
+        {
+            return;
+        }
         try
         {
             flush();
@@ -116,15 +161,33 @@ namespace tessaplan
             {
                 throw write_error(path_);
             }
-            // Again: a FIFO or device may have appeared meanwhile.
-            check_replaceable(path_);
             const int descriptor = descriptor_;
             descriptor_ = -1;
-            if (::close(descriptor) != 0 ||
-                std::rename(temporary_path_.c_str(), path_.c_str()) != 0)
+            if (::close(descriptor) != 0)
             {
                 throw write_error(path_);
             }
+        }
+        catch (...)
+        {
+            discard();
+            throw;
+        }
+    }
+
+    void OutputFile::commit()
+    {
+        finish();
+        try
+        {
+            // Again: a FIFO or device may have appeared meanwhile.
+            check_replaceable(path_);
+            if (std::rename(temporary_path_.c_str(), path_.c_str()) != 0)
+            {
+                throw write_error(path_);
+            }
+            unregister_for_cleanup(cleanup_slot_);
+            cleanup_slot_ = -1;
             committed_ = true;
         }
         catch (...)
@@ -143,8 +206,41 @@ namespace tessaplan
         }
         if (!temporary_path_.empty())
         {
+            unregister_for_cleanup(cleanup_slot_);
+            cleanup_slot_ = -1;
             ::unlink(temporary_path_.c_str());
             temporary_path_.clear();
+        }
+    }
+
+    void commit_together(std::initializer_list<OutputFile*> files)
+    {
+        for (auto* file : files)
+        {
+            if (file != nullptr)
+            {
+                file->finish();
+            }
+        }
+        for (auto* file : files)
+        {
+            if (file != nullptr)
+            {
+                file->commit();
+            }
+        }
+    }
+
+    void remove_outputs_on_signals()
+    {
+        struct sigaction action
+        {
+        };
+        action.sa_handler = remove_outputs_and_exit;
+        sigemptyset(&action.sa_mask);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        {
+            ::sigaction(signal, &action, nullptr);
         }
     }
 }  // namespace tessaplan
