@@ -193,10 +193,11 @@ namespace
         return array;
     }
 
-    py::dict checked_flattening(const nodara::TriangulatedSurface<3>& surface)
+    py::dict checked_flattening(const nodara::TriangulatedSurface<3>& surface,
+                                bool pack)
     {
         const auto flattening = tessaplan_python::without_gil(
-            [&] { return nodara::flatten_surface(surface); });
+            [&] { return nodara::flatten_surface(surface, pack); });
         py::dict result;
         result["map"] = map_array(flattening.map);
         result["left_out"] = to_array(flattening.selection.left_out);
@@ -204,6 +205,7 @@ namespace
             flattening.selection.nb_repeated_corners;
         result["duplicate_triangles"] = flattening.selection.nb_duplicates;
         result["summary"] = summary_dict(flattening.summary);
+        result["pack_fill"] = flattening.pack_fill;
         return result;
     }
 
@@ -286,14 +288,18 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
           py::arg("surface"), flattening_doc.c_str());
 
     m.def("compute_checked_flattening", &checked_flattening, py::arg("surface"),
+          py::arg("pack") = false,
           "The least squares conformal map of `surface` as tessaplan.flatten "
           "computes it: triangles whose corners lie at fewer than three "
           "distinct positions, and copies of an earlier triangle (either way "
           "round), are left out of the solve; a vertex only they use takes "
           "the map of a solved vertex at its position, else its projection. "
+          "With `pack`, the pieces are laid out side by side (as "
+          "pack_pieces does) before the map is measured. "
           "Returns a dict: 'map' ((n, 2) float64), 'left_out' (bool per "
           "triangle), 'repeated_corner_triangles' and 'duplicate_triangles' "
-          "(the counts left out) and 'summary' (as compute_triangle_"
+          "(the counts left out), 'pack_fill' (0 without `pack`) and "
+          "'summary' (as compute_triangle_"
           "distortions gives it, over the solved triangles). Raises "
           "tessaplan_py_surface.FlatteningError (a ValueError and a "
           "RuntimeError) naming the piece when a piece collapsed or its "

@@ -58,10 +58,14 @@ namespace nodara
         /// solved_surface): per triangle of that surface, and its pieces.
         TriangleDistortions distortions;
         DistortionSummary summary;
-        /// Seconds spent solving (the diagnosis of a failure included) and
-        /// measuring.
+        /// With packing: the pieces' boxes' share of the bounding square
+        /// (see pack_pieces); 0 without.
+        double pack_fill{0.0};
+        /// Seconds spent solving (the diagnosis of a failure included),
+        /// measuring and packing.
         double solve_seconds{0.0};
         double measure_seconds{0.0};
+        double pack_seconds{0.0};
 
         /// The surface the map was solved and measured on: the reduced
         /// surface, or `input` itself when no triangle was left out.
@@ -80,9 +84,14 @@ namespace nodara
     /// joined): a corner of its own triangle when one has a place, else the
     /// first solved vertex there; without one it keeps its projection.
     ///
+    /// With `pack`, the pieces are then laid out side by side
+    /// (pack_pieces on `surface`) and the packed map is what is measured,
+    /// so that a piece that packing shrinks to nothing is caught.
+    ///
     /// Throws PieceFlatteningError when a piece collapsed, open or closed,
     /// or when the solve failed and one piece can be blamed (a closed one,
-    /// or one that fails on its own); otherwise the solve's
-    /// VelmoraException passes unchanged.
-    SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface);
+    /// or one that fails on its own); otherwise the solve's or the
+    /// packing's VelmoraException passes unchanged.
+    SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
+                                      bool pack = false);
 }  // namespace nodara

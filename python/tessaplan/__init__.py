@@ -158,7 +158,8 @@ def flatten(points, triangles, pack=False, on_fold="warn"):
                          % (", ".join(repr(x) for x in _ON_FOLD), on_fold))
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
-    result = tessaplan_py_distortion.compute_checked_flattening(surface)
+    result = tessaplan_py_distortion.compute_checked_flattening(
+        surface, bool(pack))
     for text in _flattening_warnings(result):
         warnings.warn(text, TessaplanWarning, stacklevel=2)
     if result["summary"]["flipped_triangles"] and on_fold != "ignore":
@@ -166,10 +167,7 @@ def flatten(points, triangles, pack=False, on_fold="warn"):
             raise FlatteningError(_fold_text(result["summary"]))
         warnings.warn(_fold_text(result["summary"]), TessaplanWarning,
                       stacklevel=2)
-    uv = result["map"]
-    if pack:
-        uv, _ = tessaplan_py_surface.pack_pieces(surface, uv)
-    return uv
+    return result["map"]
 
 
 def measure_distortion(points, triangles, uv=None):

@@ -7,6 +7,7 @@
 #include <absl/container/flat_hash_map.h>
 
 #include <tessaplan/lscm.h>
+#include <tessaplan/piece_packing.h>
 
 #include "piece_diagnosis.h"
 
@@ -158,7 +159,8 @@ namespace nodara
         }
     }  // namespace
 
-    SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface)
+    SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
+                                      bool pack)
     {
         SurfaceFlattening flattening;
         flattening.selection = select_solved_triangles(surface);
@@ -178,6 +180,14 @@ namespace nodara
                                     flattening.map);
         }
         flattening.solve_seconds = seconds_since(start);
+        if (pack)
+        {
+            start = std::chrono::steady_clock::now();
+            auto packing = pack_pieces(surface, flattening.map);
+            flattening.map = std::move(packing.uv);
+            flattening.pack_fill = packing.fill;
+            flattening.pack_seconds = seconds_since(start);
+        }
         start = std::chrono::steady_clock::now();
         flattening.distortions =
             compute_triangle_distortions(solved, flattening.map);

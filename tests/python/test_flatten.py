@@ -246,3 +246,14 @@ def test_threads_flatten_at_once_with_the_serial_results():
         thread.join()
     for expected, actual in zip(serial, results):
         np.testing.assert_array_equal(expected, actual)
+
+
+def test_packing_that_collapses_a_piece_raises():
+    # A piece 1e18 times smaller than its neighbour rounds to one point
+    # once laid out beside it: the packed map is measured, and refused.
+    points, triangles = saddle(5, 5)
+    both = np.vstack([points * 1e-13, points * 1e5 + [5e5, 0, 0]])
+    pair = np.vstack([triangles, triangles + len(points)])
+    assert np.isfinite(tessaplan.flatten(both, pair)).all()
+    with pytest.raises(tessaplan.FlatteningError, match="collapsed"):
+        tessaplan.flatten(both, pair, pack=True)

@@ -12,6 +12,7 @@
 #include "cli/printable_text.h"
 #include "commands/atlas_command.h"
 #include "commands/flatten_command.h"
+#include "reading/assimp_cage.h"
 #include "writing/output_file.h"
 
 namespace
@@ -27,6 +28,11 @@ namespace
 int main(int argc, char** argv)
 {
     using tessaplan::ExitCode;
+    // The child that reads a file through assimp for its parent.
+    if (argc == 3 && std::string{argv[1]} == tessaplan::assimp_child_argument)
+    {
+        return tessaplan::run_assimp_child(argv[2]);
+    }
     tessaplan::remove_outputs_on_signals();
     try
     {

@@ -75,20 +75,19 @@ namespace tessaplan
             const auto& surface = *mesh.surface;
 
             progress.stage("flattening " + std::to_string(report.triangles) +
-                           " triangles");
-            const auto flattening = flatten_checked(surface, options.input);
-            report.parameterize_seconds = flattening.solve_seconds;
+                           " triangles" +
+                           (options.pack ? " and packing the pieces" : ""));
+            const auto flattening =
+                flatten_checked(surface, options.input, options.pack);
+            report.parameterize_seconds =
+                flattening.solve_seconds + flattening.pack_seconds;
             report.measure_seconds = flattening.measure_seconds;
-            describe_flattening(flattening, surface, options, report);
-            auto uv = flattening.map;
-
             if (options.pack)
             {
-                progress.stage("packing the pieces");
-                auto packing = pack_flattening(surface, uv, options.input);
-                report.pack_fill = packing.fill;
-                uv = std::move(packing.uv);
+                report.pack_fill = flattening.pack_fill;
             }
+            describe_flattening(flattening, surface, options, report);
+            const auto& uv = flattening.map;
 
             progress.stage("writing " + printable(options.output));
             Stopwatch stopwatch;

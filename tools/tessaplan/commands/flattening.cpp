@@ -7,11 +7,12 @@
 namespace tessaplan
 {
     nodara::SurfaceFlattening flatten_checked(
-        const nodara::TriangulatedSurface<3>& surface, const std::string& input)
+        const nodara::TriangulatedSurface<3>& surface, const std::string& input,
+        bool pack)
     {
         try
         {
-            return nodara::flatten_surface(surface);
+            return nodara::flatten_surface(surface, pack);
         }
         catch (const nodara::PieceFlatteningError& error)
         {
@@ -20,21 +21,6 @@ namespace tessaplan
                                (error.closed() ? "; 'tessaplan atlas' cuts it "
                                                  "into charts"
                                                : "")};
-        }
-        catch (const nodara::VelmoraException& error)
-        {
-            throw CliError{ExitCode::flattening_failed,
-                           "cannot flatten '" + input + "': " + error.what()};
-        }
-    }
-
-    nodara::PiecePacking pack_flattening(
-        const nodara::TriangulatedSurface<3>& surface,
-        const std::vector<nodara::Point<2>>& uv, const std::string& input)
-    {
-        try
-        {
-            return nodara::pack_pieces(surface, uv);
         }
         catch (const nodara::VelmoraException& error)
         {

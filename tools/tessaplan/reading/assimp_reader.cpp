@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <assimp/Importer.hpp>
 
 #include "cli/cli_error.h"
+#include "reading/confined_io_system.h"
 
 namespace tessaplan
 {
@@ -169,6 +171,23 @@ namespace tessaplan
             }
         }
 
+        // Fails naming the first file the input refers to that the reader
+        // was not allowed to open.
+        void check_references(const ConfinedIOSystem& io,
+                              const std::string& path)
+        {
+            if (!io.refused().empty())
+            {
+                throw CliError{ExitCode::invalid_input,
+                               "'" + path + "' refers to '" +
+                                   io.refused().front() +
+                                   "', which is outside its folder or not a "
+                                   "regular file: a "
+                                   "file may only refer to regular files "
+                                   "beside it or below"};
+            }
+        }
+
         // assimp chooses a reader by the extension, and by content only
         // for some formats: binary glTF is recognised here by its magic.
         const aiScene* read_scene(Assimp::Importer& importer,
@@ -194,7 +213,14 @@ namespace tessaplan
         Assimp::Importer importer;
         // No longer the importer's to delete.
         const auto removed = remove_exact_loaders(importer);
+        // The importer owns its IO system and deletes it; `confined` only
+        // watches it.
+        auto io = std::make_unique<ConfinedIOSystem>(
+            std::filesystem::path{path}.parent_path());
+        const auto* confined = io.get();
+        importer.SetIOHandler(io.release());
         const aiScene* scene = read_scene(importer, path);
+        check_references(*confined, path);
         if (scene == nullptr)
         {
             throw CliError{ExitCode::invalid_input,

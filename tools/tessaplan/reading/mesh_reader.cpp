@@ -6,7 +6,7 @@
 #include <velmora/mesh/triangulated_surface_builder.h>
 
 #include "cli/cli_error.h"
-#include "reading/assimp_reader.h"
+#include "reading/assimp_cage.h"
 #include "reading/exact_reader.h"
 #include "reading/input_file.h"
 #include "reading/vertex_welding.h"
@@ -105,7 +105,7 @@ namespace tessaplan
         {
             if (format == MeshFormat::other)
             {
-                return read_with_assimp(path);
+                return read_with_assimp_caged(path, size);
             }
             return read_exact(path, format, size);
         }

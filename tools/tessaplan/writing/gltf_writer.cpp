@@ -1,8 +1,11 @@
 #include "writing/gltf_writer.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <sstream>
+#include <string>
 
 // tinygltf's implementation, without image support (only meshes are
 // written).
@@ -63,7 +66,27 @@ namespace tessaplan
             }
         }
 
-        tinygltf::Model make_model(const FlattenedMesh& mesh)
+        // glTF stores single precision: a value beyond its range would be
+        // written as infinity, which no reader accepts.
+        float stored(double value, nodara::index_t vertex, const char* what,
+                     const std::string& path)
+        {
+            const auto single = static_cast<float>(value);
+            if (!std::isfinite(single))
+            {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.6g", value);
+                throw CliError{ExitCode::cannot_write_output,
+                               "cannot write '" + path + "': vertex " +
+                                   std::to_string(vertex) + " has a " + what +
+                                   " beyond glTF's single precision (" + text +
+                                   "); write .obj or .ply instead"};
+            }
+            return single;
+        }
+
+        tinygltf::Model make_model(const FlattenedMesh& mesh,
+                                   const std::string& path)
         {
             const auto& surface = mesh.surface;
             std::vector<float> positions;
@@ -73,15 +96,18 @@ namespace tessaplan
                 const auto point = mesh.position(v);
                 for (std::size_t k = 0; k < 3; ++k)
                 {
-                    positions.push_back(static_cast<float>(point[k]));
+                    positions.push_back(
+                        stored(point[k], v, "coordinate", path));
                     append(data, positions.back());
                 }
             }
             const auto uv_offset = data.size();
             for (nodara::index_t v = 0; v < surface.nb_vertices(); ++v)
             {
-                append(data, static_cast<float>(mesh.uv[v][0]));
-                append(data, static_cast<float>(mesh.uv[v][1]));
+                append(data,
+                       stored(mesh.uv[v][0], v, "texture coordinate", path));
+                append(data,
+                       stored(mesh.uv[v][1], v, "texture coordinate", path));
             }
             const auto index_offset = data.size();
             for (nodara::index_t t = 0; t < surface.nb_polygons(); ++t)
@@ -132,7 +158,7 @@ namespace tessaplan
 
     void write_gltf(const FlattenedMesh& mesh, bool binary, OutputFile& file)
     {
-        const auto model = make_model(mesh);
+        const auto model = make_model(mesh, file.path());
         std::ostringstream text;
         tinygltf::TinyGLTF writer;
         if (!writer.WriteGltfSceneToStream(&model, text, false, binary))

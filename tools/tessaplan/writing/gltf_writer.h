@@ -9,6 +9,7 @@ namespace tessaplan
     /// triangles with POSITION and TEXCOORD_0 (single precision, as glTF
     /// stores them); `binary` gives GLB, otherwise JSON with the buffer
     /// embedded. Throws CliError as OutputFile does, and
-    /// (cannot_write_output) when tinygltf fails.
+    /// (cannot_write_output) when tinygltf fails or a value is beyond
+    /// single precision.
     void write_gltf(const FlattenedMesh& mesh, bool binary, OutputFile& file);
 }  // namespace tessaplan
