@@ -231,3 +231,77 @@ namespace nodara
         EXPECT_THROW(compute_atlas(*surface, bad), VelmoraException);
     }
 }  // namespace nodara
+
+namespace nodara
+{
+    namespace
+    {
+        // The torus with every coordinate multiplied by 2^exponent.
+        std::unique_ptr<TriangulatedSurface<3>> scaled_torus(int exponent)
+        {
+            const auto original = torus();
+            testing::Points points;
+            testing::Triangles triangles;
+            for (index_t v = 0; v < original->nb_vertices(); ++v)
+            {
+                const auto& p = original->point(v);
+                points.push_back({std::ldexp(p[0], exponent),
+                                  std::ldexp(p[1], exponent),
+                                  std::ldexp(p[2], exponent)});
+            }
+            for (index_t t = 0; t < original->nb_polygons(); ++t)
+            {
+                triangles.push_back(original->polygon_vertices(t));
+            }
+            return testing::make_surface(points, triangles);
+        }
+    }  // namespace
+
+    TEST(ComputeAtlas, AUniformScaleDoesNotChangeTheAtlas)
+    {
+        // At 2^660 lengths squared overflow, at 2^-1000 they vanish: the
+        // atlas is computed in a frame of the surface's own size.
+        const auto reference = compute_atlas(*torus());
+        for (const int exponent : {660, -1000})
+        {
+            const auto atlas = compute_atlas(*scaled_torus(exponent));
+            EXPECT_EQ(atlas.triangle_chart, reference.triangle_chart);
+            EXPECT_EQ(atlas.corners, reference.corners);
+            EXPECT_EQ(atlas.texels_per_unit,
+                      std::ldexp(reference.texels_per_unit, -exponent));
+            EXPECT_TRUE(atlas.check.valid());
+        }
+    }
+
+    TEST(ComputeAtlas, ExtremeButFiniteTrianglesGetAnAtlasOrAClearError)
+    {
+        // A triangle of subnormal size, and a sliver a trillion times
+        // thinner than long (whose packing once asked for gigabytes).
+        for (const auto& points :
+             {testing::Points{{0, 0, 0}, {1e-320, 0, 0}, {0, 1e-320, 0}},
+              testing::Points{{0, 0, 0}, {1, 0, 0}, {0, 1e-12, 0}}})
+        {
+            const auto atlas =
+                compute_atlas(*testing::make_surface(points, {{0, 1, 2}}));
+            EXPECT_TRUE(atlas.check.valid());
+            EXPECT_EQ(atlas.charts.size(), 1u);
+        }
+        // A grid with one vertex 1e200 away: no texel grid holds both its
+        // needles and its other triangles, and that is said, not crashed.
+        testing::Points points;
+        testing::Triangles triangles;
+        testing::add_patch(points, triangles, 6, 0.0);
+        points[10] = {1e200, 0.5, 0.0};
+        const auto surface = testing::make_surface(points, triangles);
+        try
+        {
+            const auto atlas = compute_atlas(*surface);
+            EXPECT_TRUE(atlas.check.valid());
+        }
+        catch (const ComputationException& error)
+        {
+            EXPECT_NE(std::string{error.what()}.find("[compute_atlas]"),
+                      std::string::npos);
+        }
+    }
+}  // namespace nodara

@@ -5,6 +5,7 @@
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/triangle.h>
 
+#include "atlas_frame.h"
 #include "chart_cutting.h"
 #include "chart_merging.h"
 #include "chart_packing.h"
@@ -127,14 +128,19 @@ namespace nodara
                         const AtlasOptions& options)
     {
         check_input(surface, options);
-        const auto facts = surface_facts(surface);
+        const auto frame = atlas_frame(surface);
+        const auto& working = frame.surface(surface);
+        const auto facts = surface_facts(working);
         const ChartBounds bounds{options};
-        auto charts = cut_charts(surface, facts, bounds);
-        merge_charts(surface, facts.adjacencies, bounds, charts);
-        straighten_seams(surface, facts.adjacencies, bounds, charts);
+        auto charts = cut_charts(working, facts, bounds);
+        merge_charts(working, facts.adjacencies, bounds, charts);
+        straighten_seams(working, facts.adjacencies, bounds, charts);
         const auto packing = pack_charts(charts, options);
-        auto atlas = assemble(surface, facts, charts, packing, options);
-        check_packed(surface, atlas);
+        auto atlas = assemble(working, facts, charts, packing, options);
+        // Texels per unit of the surface's own length.
+        atlas.texels_per_unit =
+            std::ldexp(atlas.texels_per_unit, -frame.exponent);
+        check_packed(working, atlas);
         return atlas;
     }
 }  // namespace nodara

@@ -94,16 +94,24 @@ namespace nodara
             return placements;
         }
 
+        // Texels of a length: at most `beyond`, which no square holds, so
+        // that a size too large (or not a number) never reaches an int.
+        int texel_count(double length, int beyond)
+        {
+            const double texels = std::ceil(length);
+            return texels < beyond ? static_cast<int>(texels) : beyond;
+        }
+
         std::vector<std::array<int, 2>> texel_sizes(
             const std::vector<std::array<double, 2>>& sizes, double scale,
-            int padding)
+            int padding, int side)
         {
             std::vector<std::array<int, 2>> texels;
             for (const auto& size : sizes)
             {
                 texels.push_back(
-                    {static_cast<int>(std::ceil(size[0] * scale)) + padding,
-                     static_cast<int>(std::ceil(size[1] * scale)) + padding});
+                    {texel_count(size[0] * scale, side) + padding,
+                     texel_count(size[1] * scale, side) + padding});
             }
             return texels;
         }
@@ -118,7 +126,7 @@ namespace nodara
             const auto padding = static_cast<int>(std::ceil(options.padding));
             const auto side = static_cast<int>(options.resolution) - padding;
             auto corners =
-                pack_rectangles(texel_sizes(sizes, 0.0, padding), side);
+                pack_rectangles(texel_sizes(sizes, 0.0, padding, side), side);
             if (corners.empty())
             {
                 throw InvalidInputException{
@@ -137,7 +145,7 @@ namespace nodara
             for (int step = 0; step < 40; ++step)
             {
                 const auto scale = (low + high) / 2;
-                const auto texels = texel_sizes(sizes, scale, padding);
+                const auto texels = texel_sizes(sizes, scale, padding, side);
                 corners = pack_rectangles(texels, side);
                 if (corners.empty())
                 {

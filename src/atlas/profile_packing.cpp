@@ -188,6 +188,34 @@ namespace nodara
                 }
             }
         }
+        // Whether the chart's box at `scale`, with `padding` on each side,
+        // fits a square of `side` texels (in either turn alike).
+        bool fits_square(const CornerMap& chart, double scale, int padding,
+                         int side)
+        {
+            std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
+            std::array<double, 2> high{{-HUGE_VAL, -HUGE_VAL}};
+            for (const auto& triangle : chart)
+            {
+                for (const auto& corner : triangle)
+                {
+                    for (int k = 0; k < 2; ++k)
+                    {
+                        low[k] = std::min(low[k], corner[k]);
+                        high[k] = std::max(high[k], corner[k]);
+                    }
+                }
+            }
+            for (int k = 0; k < 2; ++k)
+            {
+                const double extent = (high[k] - low[k]) * scale + 2 * padding;
+                if (!(extent < side))
+                {
+                    return false;
+                }
+            }
+            return true;
+        }
     }  // namespace
 
     CornerMap chart_texels(const CornerMap& chart, int quarter_turns,
@@ -220,6 +248,16 @@ namespace nodara
         const std::vector<const CornerMap*>& charts, double scale, int padding,
         int side, DropRule rule)
     {
+        // A chart wider or taller than the square cannot be placed: that is
+        // found before its profile is allocated, which at a scale far too
+        // large would take more memory than the machine has.
+        for (const auto* chart : charts)
+        {
+            if (!fits_square(*chart, scale, padding, side))
+            {
+                return {};
+            }
+        }
         // Profiles of every chart in its four turns.
         std::vector<std::array<Profile, 4>> profiles(charts.size());
         for (std::size_t i = 0; i < charts.size(); ++i)
