@@ -42,7 +42,7 @@ namespace tessaplan
             constexpr std::uint64_t mib = 1 << 20;
             const std::uint64_t memory =
                 std::min<std::uint64_t>(2048 * mib + 64 * size, 16384 * mib);
-            const auto cpu = static_cast<rlim_t>(60 + size / mib);
+            const auto cpu = static_cast<rlim_t>(20 + size / mib);
             return {static_cast<rlim_t>(memory), cpu,
                     static_cast<int>(2 * cpu + 10)};
         }

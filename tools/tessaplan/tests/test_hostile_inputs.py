@@ -3,6 +3,7 @@ that an output format cannot hold, packing that would collapse a piece."""
 
 import json
 import os
+import pathlib
 import struct
 
 import numpy as np
@@ -104,3 +105,25 @@ def test_packing_that_collapses_a_piece_fails(tmp_path, tessaplan):
     assert result.returncode == 5, result.stderr
     assert "piece 0 of 2" in result.stderr and "collapsed" in result.stderr
     assert not (tmp_path / "packed.obj").exists()
+
+
+CAGED = pathlib.Path(__file__).parent / "data" / "caged"
+
+
+# How each ends (under AddressSanitizer, a crash may end with status 1).
+@pytest.mark.parametrize("name, why", [
+    ("abort_box.3mf", "it "),
+    ("segv_simple_cube.md5mesh", "it "),
+    ("endless_triangle.smd", "it ran over its time limit"),
+])
+def test_a_reader_that_crashes_or_hangs_is_one_line_of_exit_4(
+        tmp_path, tessaplan, name, why):
+    # Mutants of Debian's assimp sample files on which assimp aborts,
+    # dereferences garbage or loops forever: it runs in a child process,
+    # which takes the blow.
+    result = tessaplan("flatten", CAGED / name, "-o", tmp_path / "out.obj")
+    assert result.returncode == 4, result.stderr
+    lines = result.stderr.splitlines()
+    assert len(lines) == 1, result.stderr
+    assert "reader failed on this file (" + why in lines[0]
+    assert not (tmp_path / "out.obj").exists()
