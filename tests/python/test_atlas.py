@@ -97,3 +97,18 @@ def test_the_defaults_are_the_librarys():
         assert signature.parameters[name].default == defaults[name]
     assert defaults["max_distortion"] == 1.15
     assert defaults["resolution"] == 1024
+
+
+def test_extreme_but_finite_numbers_never_take_the_interpreter_down():
+    # Each of these once ended the interpreter (SIGFPE, SIGSEGV) or asked
+    # for gigabytes; now each gives a checked atlas or an exception.
+    tetrahedron = numpy.array([[1e200, 0, 0], [0, 1e200, 0], [0, 0, 1e200],
+                               [1e200, 1e200, 1e200]])
+    faces = [[0, 1, 2], [0, 3, 1], [1, 3, 2], [2, 3, 0]]
+    for points, triangles in (
+            (tetrahedron, faces),
+            ([[0, 0, 0], [1e-320, 0, 0], [0, 1e-320, 0]], [[0, 1, 2]]),
+            ([[0, 0, 0], [1, 0, 0], [0, 1e-12, 0]], [[0, 1, 2]])):
+        chart, corner_uv = tessaplan.atlas(points, triangles)
+        assert tessaplan.check_atlas(points, triangles, corner_uv)["valid"]
+        assert numpy.isfinite(corner_uv).all()
