@@ -209,7 +209,9 @@ namespace tessaplan
                                         strsignal(WTERMSIG(status)));
             }
             const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
-            if (code == child_out_of_memory)
+            // assimp catches its own std::bad_alloc and reports its name.
+            if (code == child_out_of_memory ||
+                message.find("std::bad_alloc") != std::string::npos)
             {
                 reader_failed(path,
                               "it ran over its memory limit of " +
