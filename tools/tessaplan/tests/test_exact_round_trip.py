@@ -128,7 +128,8 @@ def test_ply_output_reads_back_in_meshio(tmp_path, tessaplan):
     mesh = meshio.read(tmp_path / "out.ply")
     assert mesh.points.dtype == np.float64
     assert mesh.points.tolist() == [list(p) for p in POINTS]
-    uv = np.column_stack([mesh.point_data["u"], mesh.point_data["v"]])
+    # Named s and t, the names Blender's and three.js's PLY readers take.
+    uv = np.column_stack([mesh.point_data["s"], mesh.point_data["t"]])
     assert uv.tolist() == [list(t) for t in texture]
     cells = {block.type: block.data.tolist() for block in mesh.cells}
     assert cells == {"quad": FACES[:3], "triangle": FACES[3:]}
@@ -163,3 +164,32 @@ def test_gltf_output_is_recognised_as_input_by_content(tmp_path, tessaplan,
     vertices, _, _ = read_obj(tmp_path / "again.obj")
     np.testing.assert_array_equal(
         vertices, np.array(POINTS[:10], dtype=np.float32))
+
+
+def glb_texture_coordinates(path):
+    """TEXCOORD_0 of the first primitive of a GLB file, read from its JSON
+    and binary chunks as the specification lays them out."""
+    data = path.read_bytes()
+    json_length = struct.unpack_from("<I", data, 12)[0]
+    document = json.loads(data[20:20 + json_length])
+    binary = data[20 + json_length + 8:]
+    accessor = document["accessors"][
+        document["meshes"][0]["primitives"][0]["attributes"]["TEXCOORD_0"]]
+    view = document["bufferViews"][accessor["bufferView"]]
+    start = view.get("byteOffset", 0) + accessor.get("byteOffset", 0)
+    values = np.frombuffer(binary, dtype="<f4", count=2 * accessor["count"],
+                           offset=start)
+    return values.reshape(-1, 2)
+
+
+def test_gltf_texture_coordinates_follow_gltfs_convention(tmp_path,
+                                                          tessaplan):
+    # glTF's texture space starts at the image's top left, OBJ's at its
+    # bottom left: the GLB holds (u, 1 - v) of the OBJ's vt of one run.
+    source = write_input(tmp_path, "obj")
+    run(tessaplan, source, "-o", tmp_path / "out.obj", "--normalize")
+    run(tessaplan, source, "-o", tmp_path / "out.glb", "--normalize")
+    _, texture, _ = read_obj(tmp_path / "out.obj")
+    expected = np.array([(u, 1.0 - v) for u, v in texture], dtype=np.float32)
+    np.testing.assert_array_equal(glb_texture_coordinates(tmp_path / "out.glb"),
+                                  expected)

@@ -106,8 +106,10 @@ namespace tessaplan
             {
                 append(data,
                        stored(mesh.uv[v][0], v, "texture coordinate", path));
-                append(data,
-                       stored(mesh.uv[v][1], v, "texture coordinate", path));
+                // glTF's texture space has its origin at the image's top
+                // left, OBJ's and ours at its bottom left.
+                append(data, stored(1.0 - mesh.uv[v][1], v,
+                                    "texture coordinate", path));
             }
             const auto index_offset = data.size();
             for (nodara::index_t t = 0; t < surface.nb_polygons(); ++t)

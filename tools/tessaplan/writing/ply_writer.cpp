@@ -47,7 +47,7 @@ namespace tessaplan
                    "\nelement vertex " +
                    std::to_string(mesh.surface.nb_vertices()) +
                    "\nproperty double x\nproperty double y\n"
-                   "property double z\nproperty double u\nproperty double v\n"
+                   "property double z\nproperty double s\nproperty double t\n"
                    "element face " +
                    std::to_string(mesh.faces.size()) + "\nproperty list " +
                    (large_faces ? "uint" : "uchar") +
