@@ -62,6 +62,7 @@ namespace
 PYBIND11_MODULE(tessaplan_py_surface, m)
 {
     m.doc() = "Tessaplan Python binding for surface";
+    m.attr("__version__") = TESSAPLAN_VERSION;
     tessaplan_python::register_errors(m);
     m.def("convert_surface3d_into_2d",
           static_cast<std::unique_ptr<nodara::TriangulatedSurface<2>> (*)(

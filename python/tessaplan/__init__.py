@@ -41,6 +41,9 @@ import tessaplan_py_surface
 import tessaplan_py_distortion
 import tessaplan_py_atlas
 
+#: The version of the library and of its modules.
+__version__ = tessaplan_py_surface.__version__
+
 __all__ = ["flatten", "measure_distortion", "atlas", "check_atlas",
            "TessaplanError", "InvalidInputError", "FlatteningError",
            "TessaplanWarning"]

@@ -257,3 +257,8 @@ def test_packing_that_collapses_a_piece_raises():
     assert np.isfinite(tessaplan.flatten(both, pair)).all()
     with pytest.raises(tessaplan.FlatteningError, match="collapsed"):
         tessaplan.flatten(both, pair, pack=True)
+
+
+def test_the_package_says_its_version():
+    import re
+    assert re.fullmatch(r"\d+\.\d+\.\d+", tessaplan.__version__)

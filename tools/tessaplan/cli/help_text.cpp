@@ -87,10 +87,12 @@ Options:
 
 Output: without --flat, the file holds the input's vertices (OBJ: v x y z,
 in full precision), one texture coordinate per vertex (OBJ: vt u v, in the
-same order; PLY: u and v; glTF: TEXCOORD_0) and the input's faces (OBJ:
-"f a/a b/b c/c"). With --flat the positions are the flattening (u v 0).
-Files are written in full to a temporary file next to the destination and
-renamed into place, so a failed run leaves no partial file behind.
+same order; PLY: s and t; glTF: TEXCOORD_0 as (u, 1 - v), glTF's texture
+space starting at the top left) and the input's faces (OBJ: "f a/a b/b
+c/c"). With --flat the positions are the flattening (u v 0). Files are
+written in full to temporary files next to the destinations and renamed
+into place once all of them are, so a failed or interrupted run leaves no
+file behind.
 
 Report (on standard output): the input's format (and whether it was read in
 single precision), whether node transforms were applied, the vertices

@@ -98,6 +98,8 @@ namespace tessaplan
             nlohmann::json json{
                 {"input", printable(report.input)},
                 {"output", printable(report.output)},
+                {"format", report.format},
+                {"single_precision", report.single_precision},
                 {"triangles", a.triangle_chart.size()},
                 {"charts", a.charts.size()},
                 {"seam_edges", a.nb_seam_edges},
@@ -108,6 +110,8 @@ namespace tessaplan
                 {"overlapping_pairs", a.check.nb_overlapping_pairs},
                 {"degenerate_triangles", a.nb_degenerate_triangles},
                 {"faces_split_at_seams", report.nb_split_faces},
+                {"texels_per_unit", number_or_null(a.texels_per_unit)},
+                {"warnings", report.warnings},
                 {"seconds",
                  {{"read", report.read_seconds},
                   {"atlas", report.atlas_seconds},

@@ -210,3 +210,9 @@ def test_both_commands_print_the_readers_warnings(tmp_path, tessaplan):
         assert result.returncode == 0, result.stderr
         assert ("tessaplan: warning: 1 triangles with fewer than three "
                 "distinct vertices were left out") in result.stderr, command
+    # The atlas's JSON carries the keys the flatten report has in common.
+    result = tessaplan("atlas", source, "-o", tmp_path / "b.obj", "--json")
+    report = json.loads(result.stdout)
+    assert report["format"] == "OBJ" and report["single_precision"] is False
+    assert len(report["warnings"]) == 1
+    assert report["texels_per_unit"] > 0
