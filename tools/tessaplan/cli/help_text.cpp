@@ -142,7 +142,7 @@ Errors are reported as one line on standard error.
 )";
 
         const char* const atlas_help =
-            R"(Usage: tessaplan atlas INPUT [-o OUTPUT.obj] [--weld | --no-weld]
+            R"(Usage: tessaplan atlas INPUT [-o OUTPUT] [--weld | --no-weld]
                        [--max-distortion X] [--padding P] [--resolution R]
                        [--svg FILE] [--json]
 
@@ -157,8 +157,9 @@ packed atlas is checked exactly before it is written.
             R"(
 Options:
   -o, --output FILE     Where to write the atlas: .obj (or a name without
-                        an extension); other extensions are refused.
-                        Default: <stem>-atlas.obj next to INPUT.
+                        an extension), .ply, .gltf or .glb; other extensions
+                        are refused. Default: <stem>-atlas.obj next to
+                        INPUT.
   --weld                Join vertices at exactly the same position. Done by
                         default for STL and the formats read through
                         assimp, which split vertices per face.
@@ -177,7 +178,12 @@ Options:
 Output: the OBJ keeps the input's vertices (full precision) and faces in
 their order and writes one texture coordinate per chart corner (a vertex on
 a seam has one per chart), faces as "f v/vt v/vt ..."; a polygon whose
-triangles fall into different charts is written as those triangles.
+triangles fall into different charts is written as those triangles. PLY
+and glTF hold the mesh split along the seams: one vertex per chart corner,
+with its texture coordinates (PLY: s and t; glTF: TEXCOORD_0 as (u, 1 - v))
+and the input vertex it comes from (PLY: original_index; glTF: the
+attribute _ORIGINAL_INDEX, in floats, exact below 2^24), and the
+triangles.
 
 Report (on standard output; --json: one JSON object, numbers that are not
 finite as null): triangles, charts, seam edges, efficiency (the share of the

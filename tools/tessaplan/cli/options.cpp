@@ -230,18 +230,18 @@ namespace tessaplan
         }
 
         // The extensions each command writes, in the words of its errors.
-        const std::vector<std::string>& output_extensions(Command command)
+        // The extensions both commands write.
+        const std::vector<std::string>& output_extensions()
         {
-            static const std::vector<std::string> flatten{".obj", ".ply",
+            static const std::vector<std::string> written{".obj", ".ply",
                                                           ".gltf", ".glb"};
-            static const std::vector<std::string> atlas{".obj"};
-            return command == Command::atlas ? atlas : flatten;
+            return written;
         }
 
         // A name without an extension is written as OBJ.
         void check_output_extension(const Options& options)
         {
-            const auto& allowed = output_extensions(options.command);
+            const auto& allowed = output_extensions();
             const auto extension = lower_extension(options.output);
             if (extension.empty() || std::find(allowed.begin(), allowed.end(),
                                                extension) != allowed.end())

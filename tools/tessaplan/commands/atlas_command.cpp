@@ -15,6 +15,7 @@
 #include "commands/command_input.h"
 #include "commands/report.h"
 #include "writing/atlas_obj_writer.h"
+#include "writing/mesh_writer.h"
 #include "writing/output_file.h"
 #include "writing/svg_writer.h"
 
@@ -50,22 +51,49 @@ namespace tessaplan
             }
         }
 
-        // Writes the OBJ and, when asked, the SVG; returns the number of
-        // faces written as their triangles.
+        // The mesh split along the seams, as PLY or glTF: one vertex per
+        // chart corner with its input vertex, the triangles.
+        void write_split_mesh(const nodara::SeamCut& cut, OutputFile& file)
+        {
+            std::vector<Polygon> triangles;
+            triangles.reserve(cut.surface->nb_polygons());
+            for (nodara::index_t t = 0; t < cut.surface->nb_polygons(); ++t)
+            {
+                const auto& corners = cut.surface->polygon_vertices(t);
+                triangles.push_back({corners[0], corners[1], corners[2]});
+            }
+            FlattenedMesh split{*cut.surface, triangles, cut.images, false,
+                                &cut.source};
+            write_mesh(split, file);
+        }
+
+        // Writes the atlas (OBJ: the input's vertices, one texture
+        // coordinate per chart corner; PLY and glTF: the mesh split along
+        // the seams) and, when asked, the SVG; returns the number of faces
+        // written as their triangles.
         std::size_t write_outputs(
             const Options& options, const MeshReadResult& mesh,
             const nodara::Atlas& atlas, const nodara::SeamCut& cut,
             const nodara::TriangleDistortions& distortions,
             const nodara::DistortionSummary& summary)
         {
-            OutputFile obj_file{options.output};
+            OutputFile mesh_file{options.output};
             std::unique_ptr<OutputFile> svg_file;
             if (!options.svg.empty())
             {
                 svg_file = std::make_unique<OutputFile>(options.svg);
             }
-            const auto nb_split = write_atlas_obj(
-                *mesh.surface, mesh.faces, atlas.triangle_chart, cut, obj_file);
+            std::size_t nb_split = 0;
+            if (writes_obj(options.output))
+            {
+                nb_split =
+                    write_atlas_obj(*mesh.surface, mesh.faces,
+                                    atlas.triangle_chart, cut, mesh_file);
+            }
+            else
+            {
+                write_split_mesh(cut, mesh_file);
+            }
             if (svg_file)
             {
                 const auto layout =
@@ -74,7 +102,7 @@ namespace tessaplan
                                      printable(options.input), *svg_file,
                                      SvgBorders::outlined);
             }
-            commit_together({&obj_file, svg_file.get()});
+            commit_together({&mesh_file, svg_file.get()});
             return nb_split;
         }
     }  // namespace

@@ -216,3 +216,49 @@ def test_both_commands_print_the_readers_warnings(tmp_path, tessaplan):
     assert report["format"] == "OBJ" and report["single_precision"] is False
     assert len(report["warnings"]) == 1
     assert report["texels_per_unit"] > 0
+
+
+def glb_attribute(path, name):
+    """A vertex attribute of the first primitive of a GLB file, as floats."""
+    import struct
+    data = path.read_bytes()
+    json_length = struct.unpack_from("<I", data, 12)[0]
+    document = json.loads(data[20:20 + json_length])
+    binary = data[20 + json_length + 8:]
+    accessor = document["accessors"][
+        document["meshes"][0]["primitives"][0]["attributes"][name]]
+    view = document["bufferViews"][accessor["bufferView"]]
+    width = {"SCALAR": 1, "VEC2": 2, "VEC3": 3}[accessor["type"]]
+    values = np.frombuffer(binary, dtype="<f4", count=width *
+                           accessor["count"], offset=view.get("byteOffset", 0))
+    return values.reshape(accessor["count"], width)
+
+
+def test_ply_and_gltf_atlases_are_the_mesh_split_along_its_seams(
+        tmp_path, tessaplan):
+    meshio = pytest.importorskip("meshio")
+    source = EXAMPLE
+    points = np.array([[float(x) for x in line.split()[1:4]]
+                       for line in source.read_text().splitlines()
+                       if line.startswith("v ")])
+    for name in ("atlas.ply", "atlas.glb"):
+        result = tessaplan("atlas", source, "-o", tmp_path / name)
+        assert result.returncode == 0, result.stderr
+    split = meshio.read(tmp_path / "atlas.ply")
+    original = split.point_data["original_index"].astype(int)
+    # Every written vertex is an input vertex, every input vertex is
+    # written, seam vertices once per chart.
+    np.testing.assert_array_equal(split.points, points[original])
+    assert set(original) == set(range(len(points)))
+    assert len(split.points) > len(points)
+    triangles = split.cells[0].data
+    assert len(triangles) == 5120
+    uv = np.column_stack([split.point_data["s"], split.point_data["t"]])
+    assert ((uv >= 0) & (uv <= 1)).all()
+    # The GLB holds the same vertices, glTF's v pointing down.
+    np.testing.assert_array_equal(
+        glb_attribute(tmp_path / "atlas.glb", "_ORIGINAL_INDEX")[:, 0],
+        original.astype(np.float32))
+    gltf_uv = glb_attribute(tmp_path / "atlas.glb", "TEXCOORD_0")
+    np.testing.assert_allclose(gltf_uv[:, 0], uv[:, 0], rtol=0, atol=1e-7)
+    np.testing.assert_allclose(gltf_uv[:, 1], 1 - uv[:, 1], rtol=0, atol=1e-7)

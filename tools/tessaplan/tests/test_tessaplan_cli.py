@@ -284,7 +284,8 @@ def test_errors_point_to_the_right_help(tessaplan, arguments, help_command):
 @pytest.mark.parametrize("command, output, allowed", [
     ("flatten", "x.stl", ".obj, .ply, .gltf, .glb"),
     ("flatten", "x.OFF", ".obj, .ply, .gltf, .glb"),
-    ("atlas", "x.glb", ".obj"), ("atlas", "x.fbx", ".obj")])
+    ("atlas", "x.stl", ".obj, .ply, .gltf, .glb"),
+    ("atlas", "x.fbx", ".obj, .ply, .gltf, .glb")])
 def test_outputs_of_formats_not_written_are_refused(tmp_path, tessaplan,
                                                     command, output,
                                                     allowed):

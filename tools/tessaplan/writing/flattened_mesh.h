@@ -20,6 +20,9 @@ namespace tessaplan
         std::vector<nodara::Point<2>> uv;
         /// Write the flattening itself, (u, v, 0), as the positions.
         bool flat{false};
+        /// When set, per vertex the vertex of the input it was cut from (a
+        /// surface split along seams), written with it.
+        const std::vector<nodara::index_t>* original_index{nullptr};
 
         /// The position written for vertex `v`.
         nodara::Point<3> position(nodara::index_t v) const

@@ -85,6 +85,35 @@ namespace tessaplan
             return single;
         }
 
+        // glTF allows integers of 32 bits for indices only: the input
+        // vertex of each written vertex goes in a float, exact below 2^24.
+        void add_original_index(tinygltf::Model& model,
+                                tinygltf::Primitive& primitive,
+                                const std::vector<nodara::index_t>& original,
+                                std::vector<unsigned char>& data,
+                                const std::string& path)
+        {
+            constexpr nodara::index_t exact = 1u << 24;
+            const auto offset = data.size();
+            for (const auto index : original)
+            {
+                if (index >= exact)
+                {
+                    throw CliError{ExitCode::cannot_write_output,
+                                   "cannot write '" + path + "': vertex " +
+                                       std::to_string(index) +
+                                       " of the input is beyond the 2^24 "
+                                       "that _ORIGINAL_INDEX holds exactly; "
+                                       "write .ply instead"};
+                }
+                append(data, static_cast<float>(index));
+            }
+            primitive.attributes["_ORIGINAL_INDEX"] = add_accessor(
+                model, offset, data.size() - offset, original.size(),
+                TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR,
+                TINYGLTF_TARGET_ARRAY_BUFFER);
+        }
+
         tinygltf::Model make_model(const FlattenedMesh& mesh,
                                    const std::string& path)
         {
@@ -138,6 +167,11 @@ namespace tessaplan
                 TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR,
                 TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
 
+            if (mesh.original_index)
+            {
+                add_original_index(model, primitive, *mesh.original_index, data,
+                                   path);
+            }
             tinygltf::Buffer buffer;
             buffer.data = std::move(data);
             model.buffers.push_back(std::move(buffer));

@@ -7,6 +7,13 @@
 
 namespace tessaplan
 {
+    bool writes_obj(const std::string& path)
+    {
+        const auto extension = lower_extension(path);
+        return extension != ".ply" && extension != ".gltf" &&
+               extension != ".glb";
+    }
+
     void write_mesh(const FlattenedMesh& mesh, OutputFile& file)
     {
         const auto extension = lower_extension(file.path());

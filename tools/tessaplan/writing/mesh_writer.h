@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "writing/flattened_mesh.h"
 #include "writing/output_file.h"
 
@@ -9,4 +11,7 @@ namespace tessaplan
     /// ".ply" binary PLY, ".gltf" or ".glb" glTF, anything else OBJ. Throws
     /// CliError as OutputFile does.
     void write_mesh(const FlattenedMesh& mesh, OutputFile& file);
+
+    /// Whether write_mesh writes OBJ to `path`: ".obj" or no extension.
+    bool writes_obj(const std::string& path);
 }  // namespace tessaplan

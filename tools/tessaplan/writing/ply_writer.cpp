@@ -47,10 +47,11 @@ namespace tessaplan
                    "\nelement vertex " +
                    std::to_string(mesh.surface.nb_vertices()) +
                    "\nproperty double x\nproperty double y\n"
-                   "property double z\nproperty double s\nproperty double t\n"
-                   "element face " +
-                   std::to_string(mesh.faces.size()) + "\nproperty list " +
-                   (large_faces ? "uint" : "uchar") +
+                   "property double z\nproperty double s\nproperty double t\n" +
+                   (mesh.original_index ? "property uint original_index\n"
+                                        : "") +
+                   "element face " + std::to_string(mesh.faces.size()) +
+                   "\nproperty list " + (large_faces ? "uint" : "uchar") +
                    " int vertex_indices\nend_header\n";
         }
 
@@ -77,6 +78,11 @@ namespace tessaplan
             }
             append_double(data, mesh.uv[v][0]);
             append_double(data, mesh.uv[v][1]);
+            if (mesh.original_index)
+            {
+                append_binary(data, static_cast<std::uint32_t>(
+                                        (*mesh.original_index)[v]));
+            }
             flush_if_full(data, file);
         }
         for (const auto& face : mesh.faces)
