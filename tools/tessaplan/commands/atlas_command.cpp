@@ -11,6 +11,7 @@
 #include "cli/cli_error.h"
 #include "cli/path_checks.h"
 #include "cli/printable_text.h"
+#include "cli/progress.h"
 #include "cli/stopwatch.h"
 #include "commands/command_input.h"
 #include "commands/report.h"
@@ -111,20 +112,29 @@ namespace tessaplan
     {
         check_distinct_files(options.input, options.output, options.svg);
         AtlasReport report;
-        const auto mesh = read_command_input(options, report);
-        const auto& surface = *mesh.surface;
+        {
+            Progress progress{Progress::standard_error_is_terminal()};
+            progress.stage("reading " + printable(options.input));
+            const auto mesh = read_command_input(options, report);
+            const auto& surface = *mesh.surface;
 
-        Stopwatch stopwatch;
-        report.atlas = make_atlas(surface, options);
-        report.atlas_seconds = stopwatch.lap();
+            progress.stage("making the atlas of " +
+                           std::to_string(report.triangles) + " triangles");
+            Stopwatch stopwatch;
+            report.atlas = make_atlas(surface, options);
+            report.atlas_seconds = stopwatch.lap();
 
-        const auto cut = nodara::cut_along_seams(surface, report.atlas.corners);
-        const auto distortions =
-            nodara::compute_triangle_distortions(*cut.surface, cut.images);
-        report.distortion = nodara::summarize_distortions(distortions);
-        report.nb_split_faces = write_outputs(options, mesh, report.atlas, cut,
-                                              distortions, report.distortion);
-        report.write_seconds = stopwatch.lap();
+            progress.stage("writing " + printable(options.output));
+            const auto cut =
+                nodara::cut_along_seams(surface, report.atlas.corners);
+            const auto distortions =
+                nodara::compute_triangle_distortions(*cut.surface, cut.images);
+            report.distortion = nodara::summarize_distortions(distortions);
+            report.nb_split_faces =
+                write_outputs(options, mesh, report.atlas, cut, distortions,
+                              report.distortion);
+            report.write_seconds = stopwatch.lap();
+        }
         print_warnings(report);
         print_atlas_report(report, options.json, out);
         return static_cast<int>(ExitCode::success);
