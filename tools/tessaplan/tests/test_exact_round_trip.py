@@ -168,7 +168,7 @@ def test_gltf_output_is_recognised_as_input_by_content(tmp_path, tessaplan,
 
 def glb_texture_coordinates(path):
     """TEXCOORD_0 of the first primitive of a GLB file, read from its JSON
-    and binary chunks as the specification lays them out."""
+    and binary chunks, as the GLB container lays them out."""
     data = path.read_bytes()
     json_length = struct.unpack_from("<I", data, 12)[0]
     document = json.loads(data[20:20 + json_length])
