@@ -11,6 +11,7 @@
 #include <pybind11/pybind11.h>
 
 #include <tessaplan/atlas.h>
+#include <tessaplan/seam_cut.h>
 
 #include "gil.h"
 #include "velmora_py_types.h"
@@ -60,6 +61,38 @@ namespace
             }
         }
         return corners;
+    }
+
+    // The mesh split along the atlas's seams: per new vertex its input
+    // vertex and its image, and the triangles.
+    void add_split_mesh(const nodara::SeamCut& cut, py::dict& result)
+    {
+        const auto n = static_cast<py::ssize_t>(cut.source.size());
+        py::array_t<nodara::index_t> vertices(n);
+        py::array_t<double> uv({n, py::ssize_t{2}});
+        auto uv_view = uv.mutable_unchecked<2>();
+        for (py::ssize_t v = 0; v < n; ++v)
+        {
+            const auto i = static_cast<std::size_t>(v);
+            vertices.mutable_at(v) = cut.source[i];
+            uv_view(v, 0) = cut.images[i][0];
+            uv_view(v, 1) = cut.images[i][1];
+        }
+        const auto m = static_cast<py::ssize_t>(cut.surface->nb_polygons());
+        py::array_t<nodara::index_t> faces({m, py::ssize_t{3}});
+        auto face_view = faces.mutable_unchecked<2>();
+        for (py::ssize_t t = 0; t < m; ++t)
+        {
+            const auto& corners =
+                cut.surface->polygon_vertices(static_cast<nodara::index_t>(t));
+            for (py::ssize_t k = 0; k < 3; ++k)
+            {
+                face_view(t, k) = corners[static_cast<std::size_t>(k)];
+            }
+        }
+        result["vertices"] = vertices;
+        result["uv"] = uv;
+        result["faces"] = faces;
     }
 
     py::dict atlas_dict(const nodara::Atlas& atlas)
@@ -153,8 +186,18 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
             options.max_distortion = max_distortion;
             options.padding = padding;
             options.resolution = resolution;
-            return atlas_dict(tessaplan_python::without_gil(
-                [&] { return nodara::compute_atlas(surface, options); }));
+            nodara::SeamCut cut;
+            const auto atlas = tessaplan_python::without_gil(
+                [&]
+                {
+                    auto result = nodara::compute_atlas(surface, options);
+                    cut = nodara::cut_along_seams(surface, result.corners);
+                    return result;
+                });
+            auto result = atlas_dict(atlas);
+            add_split_mesh(cut, result);
+            result["check"] = check_dict(atlas.check);
+            return result;
         },
         py::arg("surface"), py::arg("max_distortion") = defaults.max_distortion,
         py::arg("padding") = defaults.padding,
@@ -165,7 +208,11 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         "triangle corner), per chart 'chart_triangles', "
         "'chart_conformal_p95', 'chart_area_p95' (arrays), and "
         "'seam_edges', 'degenerate_triangles', 'efficiency' (covered share "
-        "of the square) and 'texels_per_unit'. Every chart keeps its "
+        "of the square) and 'texels_per_unit'; the mesh split along the "
+        "seams: 'vertices' (uint32 (p,), the input vertex of each of its "
+        "vertices), 'uv' (float64 (p, 2)) and 'faces' (uint32 (m, 3), "
+        "triangle t of the input); and 'check', the exact check's dict "
+        "(as check_atlas returns it). Every chart keeps its "
         "conformal distortion p95 under `max_distortion` and its area "
         "distortion p95 under DEFAULT_OPTIONS['max_area_distortion']; charts "
         "lie `padding` texels apart at "

@@ -32,6 +32,7 @@ that they import:
 Use those modules directly to keep the surfaces or the attribute.
 """
 
+import dataclasses
 import warnings
 
 import numpy
@@ -45,6 +46,7 @@ import tessaplan_py_atlas
 __version__ = tessaplan_py_surface.__version__
 
 __all__ = ["flatten", "measure_distortion", "atlas", "check_atlas",
+           "AtlasResult",
            "TessaplanError", "InvalidInputError", "FlatteningError",
            "TessaplanWarning"]
 
@@ -238,6 +240,51 @@ def measure_distortion(points, triangles, uv=None):
     return tessaplan_py_distortion.compute_uv_distortions(surface, uv)
 
 
+@dataclasses.dataclass(frozen=True)
+class AtlasResult:
+    """What ``atlas`` computes.
+
+    Attributes:
+        chart: uint32 (m,), the chart of each triangle.
+        corner_uv: float64 (m, 3, 2), the image of corner k of triangle t
+            in the unit square; a vertex on a seam has one image per chart.
+        vertices: uint32 (p,), for the mesh split along the seams, the input
+            vertex each of its vertices comes from.
+        uv: float64 (p, 2), the image of each vertex of the split mesh.
+        faces: uint32 (m, 3), triangle t of the input in the split mesh:
+            ``uv[faces[t, k]]`` is ``corner_uv[t, k]``.
+        texels_per_unit: texels per unit of 3D length, for every chart.
+        efficiency: the share of the unit square the triangles cover.
+        seam_edges: edges shared by triangles of different charts.
+        degenerate_triangles: triangles of zero 3D area.
+        chart_triangles, chart_conformal_p95, chart_area_p95: per chart,
+            arrays of its triangle count and the 95th percentiles of its
+            conformal and area distortion.
+        check: the exact check of ``corner_uv``, as ``check_atlas`` returns
+            it; always valid.
+
+    Iterating gives ``chart`` and ``corner_uv``, so that
+    ``chart, corner_uv = atlas(...)`` keeps working.
+    """
+
+    chart: numpy.ndarray
+    corner_uv: numpy.ndarray
+    vertices: numpy.ndarray
+    uv: numpy.ndarray
+    faces: numpy.ndarray
+    texels_per_unit: float
+    efficiency: float
+    seam_edges: int
+    degenerate_triangles: int
+    chart_triangles: numpy.ndarray
+    chart_conformal_p95: numpy.ndarray
+    chart_area_p95: numpy.ndarray
+    check: dict
+
+    def __iter__(self):
+        return iter((self.chart, self.corner_uv))
+
+
 _ATLAS_DEFAULTS = tessaplan_py_atlas.DEFAULT_OPTIONS
 
 
@@ -264,23 +311,31 @@ def atlas(points, triangles,
         resolution: texels along the side of the unit square, at least 16.
 
     Returns:
-        tuple: ``(chart, corner_uv)``: a uint32 array (m,) with the chart of
-        each triangle, and a float64 array (m, 3, 2) whose entry [t, k] is
-        the image of corner k of triangle t; a vertex on a seam has one image
-        per chart.
+        AtlasResult: the chart of each triangle and the image of each
+        triangle corner, the mesh split along the seams, and the atlas's
+        figures. Unpacked as a pair it gives ``(chart, corner_uv)``.
 
     Raises:
         TypeError: an array does not hold numbers of the right kind.
         ValueError: an array of another shape, a coordinate that is not
-            finite, or a bad vertex index (the message names the row).
-        RuntimeError: the library refused the surface or the options; the
+            finite, or a bad vertex index (the message names the row), and
+            options out of range (InvalidInputError).
+        TessaplanError: the atlas could not be made (a RuntimeError); the
             message comes from the library.
     """
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
     result = tessaplan_py_atlas.compute_atlas(
         surface, max_distortion, padding, resolution)
-    return result["chart"], result["corner_uv"]
+    return AtlasResult(
+        chart=result["chart"], corner_uv=result["corner_uv"],
+        vertices=result["vertices"], uv=result["uv"], faces=result["faces"],
+        texels_per_unit=result["texels_per_unit"],
+        efficiency=result["efficiency"], seam_edges=result["seam_edges"],
+        degenerate_triangles=result["degenerate_triangles"],
+        chart_triangles=result["chart_triangles"],
+        chart_conformal_p95=result["chart_conformal_p95"],
+        chart_area_p95=result["chart_area_p95"], check=result["check"])
 
 
 def check_atlas(points, triangles, corner_uv):

@@ -112,3 +112,22 @@ def test_extreme_but_finite_numbers_never_take_the_interpreter_down():
         chart, corner_uv = tessaplan.atlas(points, triangles)
         assert tessaplan.check_atlas(points, triangles, corner_uv)["valid"]
         assert numpy.isfinite(corner_uv).all()
+
+
+def test_the_result_holds_the_split_mesh_and_the_figures():
+    points, triangles = cube()
+    result = tessaplan.atlas(points, triangles)
+    chart, corner_uv = result
+    assert chart is result.chart and corner_uv is result.corner_uv
+    # The split mesh is the corner map with one vertex per chart corner.
+    numpy.testing.assert_array_equal(result.uv[result.faces], corner_uv)
+    numpy.testing.assert_array_equal(
+        numpy.asarray(points, dtype=float)[result.vertices[result.faces]],
+        numpy.asarray(points, dtype=float)[numpy.asarray(triangles)])
+    assert len(result.uv) == len(numpy.unique(
+        numpy.column_stack([result.vertices[result.faces].ravel(),
+                            corner_uv.reshape(-1, 2)]), axis=0))
+    assert result.check["valid"]
+    assert result.texels_per_unit > 0 and 0 < result.efficiency <= 1
+    assert len(result.chart_triangles) == chart.max() + 1
+    assert result.chart_triangles.sum() == len(triangles)
