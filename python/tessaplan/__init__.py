@@ -45,8 +45,8 @@ import tessaplan_py_atlas
 #: The version of the library and of its modules.
 __version__ = tessaplan_py_surface.__version__
 
-__all__ = ["flatten", "measure_distortion", "atlas", "check_atlas",
-           "AtlasResult",
+__all__ = ["flatten", "flatten_with_report", "FlattenResult",
+           "measure_distortion", "atlas", "check_atlas", "AtlasResult",
            "TessaplanError", "InvalidInputError", "FlatteningError",
            "TessaplanWarning"]
 
@@ -153,6 +153,50 @@ def flatten(points, triangles, pack=False, on_fold="warn"):
     keep the map of the solved vertex at the same position. A closed piece
     that does not collapse gives a TessaplanWarning.
     """
+    return flatten_with_report(points, triangles, pack=pack, on_fold=on_fold,
+                               _stacklevel=3).uv
+
+
+@dataclasses.dataclass(frozen=True)
+class FlattenResult:
+    """What ``flatten_with_report`` computes.
+
+    Attributes:
+        uv: float64 (n, 2), the map: row v is the image of vertex v.
+        summary: the distortion of the map, over the triangles solved for,
+            as ``measure_distortion`` gives its ``"summary"`` (statistics,
+            counts and per-piece figures).
+        left_out: bool (m,), the triangles left out of the solve.
+        repeated_corner_triangles: how many were left out for corners at
+            fewer than three distinct positions.
+        duplicate_triangles: how many were left out as copies of an
+            earlier triangle.
+        pack_fill: with ``pack``, the pieces' boxes' share of the bounding
+            square; 0 without.
+        warnings: the texts of the warnings issued (folds, triangles left
+            out, closed pieces).
+    """
+
+    uv: numpy.ndarray
+    summary: dict
+    left_out: numpy.ndarray
+    repeated_corner_triangles: int
+    duplicate_triangles: int
+    pack_fill: float
+    warnings: tuple
+
+
+def flatten_with_report(points, triangles, pack=False, on_fold="warn",
+                        _stacklevel=2):
+    """Flatten as ``flatten`` does and return the map with its report.
+
+    Takes the same arguments, issues the same warnings and raises the same
+    exceptions as ``flatten``.
+
+    Returns:
+        FlattenResult: the map, its distortion summary, the triangles left
+        out of the solve, the packing's fill and the warnings' texts.
+    """
     if not isinstance(pack, (bool, numpy.bool_)):
         raise TypeError("pack must be a bool, got %s" % type(pack).__name__)
     if not isinstance(on_fold, str):
@@ -165,14 +209,20 @@ def flatten(points, triangles, pack=False, on_fold="warn"):
         points, triangles)
     result = tessaplan_py_distortion.compute_checked_flattening(
         surface, bool(pack))
-    for text in _flattening_warnings(result):
-        warnings.warn(text, TessaplanWarning, stacklevel=2)
+    texts = _flattening_warnings(result)
+    for text in texts:
+        warnings.warn(text, TessaplanWarning, stacklevel=_stacklevel)
     if result["summary"]["flipped_triangles"] and on_fold != "ignore":
         if on_fold == "raise":
             raise FlatteningError(_fold_text(result["summary"]))
-        warnings.warn(_fold_text(result["summary"]), TessaplanWarning,
-                      stacklevel=2)
-    return result["map"]
+        texts.append(_fold_text(result["summary"]))
+        warnings.warn(texts[-1], TessaplanWarning, stacklevel=_stacklevel)
+    return FlattenResult(
+        uv=result["map"], summary=result["summary"],
+        left_out=result["left_out"],
+        repeated_corner_triangles=result["repeated_corner_triangles"],
+        duplicate_triangles=result["duplicate_triangles"],
+        pack_fill=result["pack_fill"], warnings=tuple(texts))
 
 
 def measure_distortion(points, triangles, uv=None):

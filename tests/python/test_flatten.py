@@ -262,3 +262,21 @@ def test_packing_that_collapses_a_piece_raises():
 def test_the_package_says_its_version():
     import re
     assert re.fullmatch(r"\d+\.\d+\.\d+", tessaplan.__version__)
+
+
+def test_the_report_form_returns_the_map_with_its_figures():
+    points, triangles = saddle(7, 7)
+    doubled = np.vstack([triangles, triangles[20][::-1]])
+    with pytest.warns(tessaplan.TessaplanWarning):
+        result = tessaplan.flatten_with_report(points, doubled)
+    np.testing.assert_array_equal(result.uv,
+                                  tessaplan.flatten(points, triangles))
+    assert result.duplicate_triangles == 1
+    assert result.repeated_corner_triangles == 0
+    assert result.left_out.tolist() == [False] * len(triangles) + [True]
+    assert result.summary["pieces"]["count"] == 1
+    assert result.summary["flipped_triangles"] == 0
+    assert len(result.warnings) == 1 and "repeat" in result.warnings[0]
+    assert result.pack_fill == 0
+    packed = tessaplan.flatten_with_report(points, triangles, pack=True)
+    assert 0 < packed.pack_fill <= 1
