@@ -8,6 +8,7 @@
 
 #include <tessaplan/lscm.h>
 #include <tessaplan/piece_packing.h>
+#include <velmora/geometry/position_key.h>
 
 #include "piece_diagnosis.h"
 
@@ -20,12 +21,6 @@ namespace nodara
             return std::chrono::duration<double>(
                        std::chrono::steady_clock::now() - start)
                 .count();
-        }
-
-        // A position as a hash key, with -0 taken as +0.
-        std::array<double, 3> position_key(const Point<3>& point)
-        {
-            return {point[0] + 0.0, point[1] + 0.0, point[2] + 0.0};
         }
 
         std::vector<bool> solved_vertices(const TriangulatedSurface<3>& surface,

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include <absl/container/flat_hash_map.h>
+#include <velmora/geometry/position_key.h>
 
 namespace tessaplan
 {
@@ -43,11 +44,6 @@ namespace tessaplan
                    (count == 1 ? " triangle" : " triangles");
         }
 
-        std::array<double, 3> position_key(const nodara::Point<3>& p)
-        {
-            return {p[0] + 0.0, p[1] + 0.0, p[2] + 0.0};
-        }
-
         // A piece this small is one face of the file: a triangle, or a
         // quad split in two.
         constexpr nodara::index_t face_triangles = 2;
@@ -67,7 +63,7 @@ namespace tessaplan
                 {
                     const auto v = solved.polygon_vertex({t, k});
                     const auto found =
-                        at.emplace(position_key(solved.point(v)), v);
+                        at.emplace(nodara::position_key(solved.point(v)), v);
                     if (found.first->second != v)
                     {
                         found.first->second = several;
@@ -85,7 +81,7 @@ namespace tessaplan
                 {
                     touching[piece] =
                         touching[piece] ||
-                        at.at(position_key(solved.point(
+                        at.at(nodara::position_key(solved.point(
                             solved.polygon_vertex({t, k})))) == several;
                 }
             }

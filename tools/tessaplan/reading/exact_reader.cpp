@@ -119,15 +119,14 @@ namespace tessaplan
         // whose "solid" is followed by a tab as binary, and then appends
         // the text parse to what the binary parse left (garbage points and
         // triangles): the choice is made here and only one parser runs.
-        bool read_stl(std::istream& file, std::uint64_t size,
+        bool read_stl(std::istream& file, bool text,
                       std::vector<Kernel::Point_3>& points,
                       std::vector<BoundedPolygon>& polygons)
         {
-            return is_text_stl(file, size)
-                       ? CGAL::IO::internal::parse_ASCII_STL(file, points,
-                                                             polygons, true)
-                       : CGAL::IO::internal::parse_binary_STL(file, points,
-                                                              polygons, true);
+            return text ? CGAL::IO::internal::parse_ASCII_STL(file, points,
+                                                              polygons, true)
+                        : CGAL::IO::internal::parse_binary_STL(file, points,
+                                                               polygons, true);
         }
 
         bool read_with_cgal(std::istream& file, MeshFormat format,
@@ -151,8 +150,11 @@ namespace tessaplan
                                               verbose);
                 }
                 case MeshFormat::stl:
-                    single_precision = !is_text_stl(file, size);
-                    return read_stl(file, size, points, polygons);
+                {
+                    const bool text = is_text_stl(file, size);
+                    single_precision = !text;
+                    return read_stl(file, text, points, polygons);
+                }
                 case MeshFormat::other:
                     break;
             }
