@@ -30,12 +30,24 @@ that they import:
   ``check_atlas(surface, corner_uv)``, with every figure of the atlas.
 
 Use those modules directly to keep the surfaces or the attribute.
+
+The package is typed (it ships ``py.typed``): arrays go in as anything
+``numpy.asarray`` accepts (``numpy.typing.ArrayLike``) and come out as
+``numpy.typing.NDArray`` of the dtype each function documents; the dicts it
+returns are described by the TypedDicts ``Distortions``,
+``DistortionSummary``, ``DistortionStatistics``, ``PieceFigures`` and
+``AtlasCheck``.
 """
+
+from __future__ import annotations
 
 import dataclasses
 import warnings
+from typing import (Any, Dict, Iterator, List, Literal, Optional, Tuple,
+                    TypedDict, cast, get_args)
 
 import numpy
+from numpy.typing import ArrayLike, NDArray
 
 import velmora_py_mesh
 import tessaplan_py_surface
@@ -48,7 +60,8 @@ __version__ = tessaplan_py_surface.__version__
 __all__ = ["flatten", "flatten_with_report", "FlattenResult",
            "measure_distortion", "atlas", "check_atlas", "AtlasResult",
            "TessaplanError", "InvalidInputError", "FlatteningError",
-           "TessaplanWarning"]
+           "TessaplanWarning", "Distortions", "DistortionSummary",
+           "DistortionStatistics", "PieceFigures", "AtlasCheck"]
 
 #: Any failure of the library, in particular of its computation (a solve
 #: that does not succeed). A subclass of RuntimeError.
@@ -64,7 +77,9 @@ InvalidInputError = tessaplan_py_surface.InvalidInputError
 #: cause. An InvalidInputError.
 FlatteningError = tessaplan_py_surface.FlatteningError
 
-_ON_FOLD = ("warn", "raise", "ignore")
+# What flatten may do about a map that folds (its on_fold argument).
+_OnFold = Literal["warn", "raise", "ignore"]
+_ON_FOLD = get_args(_OnFold)
 
 
 class TessaplanWarning(UserWarning):
@@ -73,7 +88,71 @@ class TessaplanWarning(UserWarning):
     piece."""
 
 
-def _flattening_warnings(result):
+class DistortionStatistics(TypedDict):
+    """Statistics of one distortion measure over the triangles that are not
+    degenerate: the mean, the 95th percentile (nearest rank) and the
+    maximum; NaN when no triangle is left."""
+
+    mean: float
+    p95: float
+    max: float
+
+
+class PieceFigures(TypedDict):
+    """Figures of the pieces of a surface (triangles joined through edges
+    shared by exactly two triangles): ``count``, and arrays indexed by
+    piece, as ``measure_distortion`` documents them."""
+
+    count: int
+    triangles: NDArray[numpy.uint32]
+    border_edges: NDArray[numpy.uint32]
+    closed: NDArray[numpy.bool_]
+    area_ratio: NDArray[numpy.float64]
+    collapsed_triangles: NDArray[numpy.uint32]
+    collapsed: NDArray[numpy.bool_]
+
+
+class DistortionSummary(TypedDict):
+    """The summary of a map's distortion: the statistics of the conformal
+    and of the area distortion, the counts of flipped, degenerate and
+    collapsed triangles, and the pieces' figures."""
+
+    conformal: DistortionStatistics
+    area: DistortionStatistics
+    flipped_triangles: int
+    degenerate_triangles: int
+    collapsed_triangles: int
+    pieces: PieceFigures
+
+
+class Distortions(TypedDict):
+    """What ``measure_distortion`` returns: per-triangle arrays (row t for
+    triangle t) and their summary, as its docstring explains."""
+
+    conformal: NDArray[numpy.float64]
+    area: NDArray[numpy.float64]
+    signed_image_area: NDArray[numpy.float64]
+    flipped: NDArray[numpy.bool_]
+    degenerate: NDArray[numpy.bool_]
+    collapsed: NDArray[numpy.bool_]
+    piece: NDArray[numpy.uint32]
+    summary: DistortionSummary
+
+
+class AtlasCheck(TypedDict):
+    """The exact check of a map of triangle corners, as ``check_atlas``
+    returns it: whether it is valid (no flip, no overlap), the counts of
+    flipped triangles, overlapping pairs and degenerate triangles, and up
+    to 16 overlapping pairs of triangle ids."""
+
+    valid: bool
+    flipped_triangles: int
+    overlapping_pairs: int
+    degenerate_triangles: int
+    first_overlaps: List[Tuple[int, int]]
+
+
+def _flattening_warnings(result: Dict[str, Any]) -> List[str]:
     """The texts of the warnings about a checked flattening, but folds."""
     texts = []
     repeated = result["repeated_corner_triangles"]
@@ -98,7 +177,8 @@ def _flattening_warnings(result):
     return texts
 
 
-def _fold_text(summary):
+def _fold_text(summary: DistortionSummary) -> str:
+    """The text of the warning, or error, about a map that folds."""
     triangles = int(numpy.sum(summary["pieces"]["triangles"]))
     return ("the map folds over itself: %d of %d triangles are flipped "
             "(turned against the others of their piece); tessaplan.atlas "
@@ -106,7 +186,8 @@ def _fold_text(summary):
             % (summary["flipped_triangles"], triangles))
 
 
-def flatten(points, triangles, pack=False, on_fold="warn"):
+def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
+            on_fold: _OnFold = "warn") -> NDArray[numpy.float64]:
     """Return the LSCM parameterization of a triangulated surface.
 
     Args:
@@ -177,17 +258,18 @@ class FlattenResult:
             out, closed pieces).
     """
 
-    uv: numpy.ndarray
-    summary: dict
-    left_out: numpy.ndarray
+    uv: NDArray[numpy.float64]
+    summary: DistortionSummary
+    left_out: NDArray[numpy.bool_]
     repeated_corner_triangles: int
     duplicate_triangles: int
     pack_fill: float
-    warnings: tuple
+    warnings: Tuple[str, ...]
 
 
-def flatten_with_report(points, triangles, pack=False, on_fold="warn",
-                        _stacklevel=2):
+def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
+                        pack: bool = False, on_fold: _OnFold = "warn",
+                        _stacklevel: int = 2) -> FlattenResult:
     """Flatten as ``flatten`` does and return the map with its report.
 
     Takes the same arguments, issues the same warnings and raises the same
@@ -209,23 +291,25 @@ def flatten_with_report(points, triangles, pack=False, on_fold="warn",
         points, triangles)
     result = tessaplan_py_distortion.compute_checked_flattening(
         surface, bool(pack))
+    summary = cast(DistortionSummary, result["summary"])
     texts = _flattening_warnings(result)
     for text in texts:
         warnings.warn(text, TessaplanWarning, stacklevel=_stacklevel)
-    if result["summary"]["flipped_triangles"] and on_fold != "ignore":
+    if summary["flipped_triangles"] and on_fold != "ignore":
         if on_fold == "raise":
-            raise FlatteningError(_fold_text(result["summary"]))
-        texts.append(_fold_text(result["summary"]))
+            raise FlatteningError(_fold_text(summary))
+        texts.append(_fold_text(summary))
         warnings.warn(texts[-1], TessaplanWarning, stacklevel=_stacklevel)
     return FlattenResult(
-        uv=result["map"], summary=result["summary"],
+        uv=result["map"], summary=summary,
         left_out=result["left_out"],
         repeated_corner_triangles=result["repeated_corner_triangles"],
         duplicate_triangles=result["duplicate_triangles"],
         pack_fill=result["pack_fill"], warnings=tuple(texts))
 
 
-def measure_distortion(points, triangles, uv=None):
+def measure_distortion(points: ArrayLike, triangles: ArrayLike,
+                       uv: Optional[ArrayLike] = None) -> Distortions:
     """Return how much a flattening distorts each triangle of a surface.
 
     Args:
@@ -287,7 +371,8 @@ def measure_distortion(points, triangles, uv=None):
         uv = flatten(points, triangles, on_fold="ignore")
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
-    return tessaplan_py_distortion.compute_uv_distortions(surface, uv)
+    return cast(Distortions,
+                tessaplan_py_distortion.compute_uv_distortions(surface, uv))
 
 
 @dataclasses.dataclass(frozen=True)
@@ -317,31 +402,33 @@ class AtlasResult:
     ``chart, corner_uv = atlas(...)`` keeps working.
     """
 
-    chart: numpy.ndarray
-    corner_uv: numpy.ndarray
-    vertices: numpy.ndarray
-    uv: numpy.ndarray
-    faces: numpy.ndarray
+    chart: NDArray[numpy.uint32]
+    corner_uv: NDArray[numpy.float64]
+    vertices: NDArray[numpy.uint32]
+    uv: NDArray[numpy.float64]
+    faces: NDArray[numpy.uint32]
     texels_per_unit: float
     efficiency: float
     seam_edges: int
     degenerate_triangles: int
-    chart_triangles: numpy.ndarray
-    chart_conformal_p95: numpy.ndarray
-    chart_area_p95: numpy.ndarray
-    check: dict
+    chart_triangles: NDArray[numpy.uint32]
+    chart_conformal_p95: NDArray[numpy.float64]
+    chart_area_p95: NDArray[numpy.float64]
+    check: AtlasCheck
 
-    def __iter__(self):
-        return iter((self.chart, self.corner_uv))
+    def __iter__(self) -> Iterator[NDArray[Any]]:
+        """``chart``, then ``corner_uv``."""
+        pair: Tuple[NDArray[Any], ...] = (self.chart, self.corner_uv)
+        return iter(pair)
 
 
 _ATLAS_DEFAULTS = tessaplan_py_atlas.DEFAULT_OPTIONS
 
 
-def atlas(points, triangles,
-          max_distortion=_ATLAS_DEFAULTS["max_distortion"],
-          padding=_ATLAS_DEFAULTS["padding"],
-          resolution=_ATLAS_DEFAULTS["resolution"]):
+def atlas(points: ArrayLike, triangles: ArrayLike,
+          max_distortion: float = _ATLAS_DEFAULTS["max_distortion"],
+          padding: float = _ATLAS_DEFAULTS["padding"],
+          resolution: int = _ATLAS_DEFAULTS["resolution"]) -> AtlasResult:
     """Cut a surface into charts, flatten each and pack them into [0, 1]^2.
 
     Every chart is a topological disc flattened by LSCM without a flipped
@@ -385,10 +472,12 @@ def atlas(points, triangles,
         degenerate_triangles=result["degenerate_triangles"],
         chart_triangles=result["chart_triangles"],
         chart_conformal_p95=result["chart_conformal_p95"],
-        chart_area_p95=result["chart_area_p95"], check=result["check"])
+        chart_area_p95=result["chart_area_p95"],
+        check=cast(AtlasCheck, result["check"]))
 
 
-def check_atlas(points, triangles, corner_uv):
+def check_atlas(points: ArrayLike, triangles: ArrayLike,
+                corner_uv: ArrayLike) -> AtlasCheck:
     """Check a map of triangle corners with exact predicates.
 
     A chart is a set of triangles joined through edges whose ends have the
@@ -417,4 +506,5 @@ def check_atlas(points, triangles, corner_uv):
     """
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
-    return tessaplan_py_atlas.check_atlas(surface, corner_uv)
+    return cast(AtlasCheck,
+                tessaplan_py_atlas.check_atlas(surface, corner_uv))
