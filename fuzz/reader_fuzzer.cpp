@@ -1,7 +1,9 @@
-// Fuzz target for one exact reader: the input is written to a file named
-// with the reader's extension (FUZZ_EXTENSION), then read as the command
-// line reads it. Refusals (CliError) are expected; anything else, a crash,
-// a sanitizer report or another exception, is a finding.
+// Fuzz target for one reader: the input is written to a file named with
+// the reader's extension (FUZZ_EXTENSION), then read as the command line
+// reads it: by the exact reader of that format, or with FUZZ_CAGED through
+// assimp in its caged child process (this program again). Refusals
+// (CliError) are expected; anything else, a crash, a sanitizer report or
+// another exception, is a finding.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +14,9 @@
 #include <unistd.h>
 
 #include "cli/cli_error.h"
+#ifdef FUZZ_CAGED
+#include "reading/assimp_cage.h"
+#endif
 #include "reading/exact_reader.h"
 #include "reading/input_file.h"
 #include "reading/mesh_format.h"
@@ -54,6 +59,23 @@ namespace
     }
 }  // namespace
 
+// The caged reader runs this program again with the child's argument:
+// it reads the file and ends before the fuzzer starts.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+#ifdef FUZZ_CAGED
+    if (*argc == 3 &&
+        std::string{(*argv)[1]} == tessaplan::assimp_child_argument)
+    {
+        std::exit(tessaplan::run_assimp_child((*argv)[2]));
+    }
+#else
+    static_cast<void>(argc);
+    static_cast<void>(argv);
+#endif
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size)
 {
@@ -67,11 +89,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     {
         const auto file_size = tessaplan::check_input_file(path);
         const auto format = tessaplan::detect_format(path, file_size);
+#ifdef FUZZ_CAGED
+        if (format != tessaplan::MeshFormat::other)
+        {
+            return 0;
+        }
+        auto soup = tessaplan::read_with_assimp_caged(path, file_size);
+#else
         if (format == tessaplan::MeshFormat::other)
         {
             return 0;
         }
         auto soup = tessaplan::read_exact(path, format, file_size);
+#endif
         if (indices_in_range(soup))
         {
             tessaplan::weld_vertices(soup);

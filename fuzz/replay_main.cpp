@@ -11,6 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size);
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 namespace
 {
@@ -25,6 +26,7 @@ namespace
 
 int main(int argc, char** argv)
 {
+    LLVMFuzzerInitialize(&argc, &argv);
     std::size_t count = 0;
     for (int i = 1; i < argc; ++i)
     {
