@@ -14,6 +14,7 @@
 #include <CGAL/IO/STL.h>
 
 #include "cli/cli_error.h"
+#include "reading/blank_to_space_buffer.h"
 #include "reading/count_checks.h"
 #include "reading/ply_input.h"
 
@@ -139,7 +140,11 @@ namespace tessaplan
             switch (format)
             {
                 case MeshFormat::obj:
-                    return CGAL::IO::read_OBJ(file, points, polygons, verbose);
+                {
+                    BlankToSpaceBuffer spaced{file};
+                    std::istream text{&spaced};
+                    return CGAL::IO::read_OBJ(text, points, polygons, verbose);
+                }
                 case MeshFormat::off:
                     return CGAL::IO::read_OFF(file, points, polygons, verbose);
                 case MeshFormat::ply:
