@@ -17,6 +17,7 @@
 #include "commands/report.h"
 #include "writing/atlas_obj_writer.h"
 #include "writing/mesh_writer.h"
+#include "writing/obj_scene_writer.h"
 #include "writing/output_file.h"
 #include "writing/svg_writer.h"
 
@@ -85,7 +86,13 @@ namespace tessaplan
                 svg_file = std::make_unique<OutputFile>(options.svg);
             }
             std::size_t nb_split = 0;
-            if (writes_obj(options.output))
+            if (keeps_obj_scene(mesh.format, options.output, false))
+            {
+                nb_split =
+                    write_atlas_into_obj(options.input, mesh.faces,
+                                         atlas.triangle_chart, cut, mesh_file);
+            }
+            else if (writes_obj(options.output))
             {
                 nb_split =
                     write_atlas_obj(*mesh.surface, mesh.faces,

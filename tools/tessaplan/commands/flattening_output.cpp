@@ -6,6 +6,7 @@
 
 #include "cli/printable_text.h"
 #include "writing/mesh_writer.h"
+#include "writing/obj_scene_writer.h"
 #include "writing/output_file.h"
 #include "writing/svg_writer.h"
 #include "writing/uv_transform.h"
@@ -32,7 +33,15 @@ namespace tessaplan
         {
             flattened.uv.push_back(transform.apply(point));
         }
-        write_mesh(flattened, obj_file);
+        if (keeps_obj_scene(mesh.format, options.output, options.flat))
+        {
+            write_flattening_into_obj(options.input, mesh.faces, flattened.uv,
+                                      obj_file);
+        }
+        else
+        {
+            write_mesh(flattened, obj_file);
+        }
         if (svg_file)
         {
             const auto layout = nodara::convert_surface3d_into_2d(solved, uv);

@@ -222,9 +222,17 @@ WRITERS = {
 }
 
 
+def _reference(text, records):
+    """A 0-based index from an OBJ reference: 1-based, or negative for the
+    k-th last record given so far."""
+    index = int(text)
+    return index - 1 if index > 0 else len(records) + index
+
+
 def read_obj(path):
     """The v, vt and f records of an OBJ file: lists of float tuples, and
-    faces as lists of (v, vt) 0-based pairs (vt None when absent)."""
+    faces as lists of (v, vt) 0-based pairs (vt None when absent); other
+    records (normals, materials, groups) are passed over."""
     vertices, texture, faces = [], [], []
     with open(path) as text:
         for line in text:
@@ -239,11 +247,11 @@ def read_obj(path):
                 corners = []
                 for field in fields[1:]:
                     parts = field.split("/")
-                    corners.append((int(parts[0]) - 1,
-                                    int(parts[1]) - 1 if len(parts) > 1
-                                    else None))
+                    corners.append((_reference(parts[0], vertices),
+                                    _reference(parts[1], texture)
+                                    if len(parts) > 1 and parts[1] else None))
                 faces.append(corners)
-            else:
+            elif fields[0] not in ("vn", "mtllib", "usemtl", "o", "g", "s"):
                 raise ValueError("unexpected OBJ record: " + line)
     return vertices, texture, faces
 

@@ -1,8 +1,8 @@
 #include "writing/obj_writer.h"
 
-#include <array>
-#include <charconv>
 #include <string>
+
+#include "writing/obj_text.h"
 
 namespace tessaplan
 {
@@ -11,26 +11,6 @@ namespace tessaplan
         using nodara::index_t;
 
         constexpr std::size_t chunk_size = 1 << 16;
-
-        // Shortest text that reads back as the same double.
-        void append_number(std::string& text, double value)
-        {
-            std::array<char, 32> buffer{};
-            const auto end = std::to_chars(buffer.data(),
-                                           buffer.data() + buffer.size(), value)
-                                 .ptr;
-            text.append(buffer.data(), end);
-        }
-
-        void append_index(std::string& text, std::uint64_t vertex)
-        {
-            std::array<char, 24> buffer{};
-            const auto end =
-                std::to_chars(buffer.data(), buffer.data() + buffer.size(),
-                              vertex + 1)
-                    .ptr;
-            text.append(buffer.data(), end);
-        }
 
         // Hands the text to the file once it is large enough.
         void pass_on(std::string& text, OutputFile& file, bool always = false)
@@ -63,7 +43,7 @@ namespace tessaplan
                 for (std::size_t k = 0; k < 3; ++k)
                 {
                     text += ' ';
-                    append_number(text, point[k]);
+                    append_obj_number(text, point[k]);
                 }
                 text += '\n';
                 pass_on(text, file);
@@ -72,9 +52,9 @@ namespace tessaplan
                  ++v)
             {
                 text += "vt ";
-                append_number(text, mesh.uv[v][0]);
+                append_obj_number(text, mesh.uv[v][0]);
                 text += ' ';
-                append_number(text, mesh.uv[v][1]);
+                append_obj_number(text, mesh.uv[v][1]);
                 text += '\n';
                 pass_on(text, file);
             }
@@ -91,11 +71,11 @@ namespace tessaplan
                 for (const auto vertex : face)
                 {
                     text += ' ';
-                    append_index(text, vertex);
+                    append_obj_index(text, vertex);
                     if (!mesh.flat)
                     {
                         text += '/';
-                        append_index(text, vertex);
+                        append_obj_index(text, vertex);
                     }
                 }
                 text += '\n';
