@@ -160,6 +160,7 @@ namespace tessaplan
                     single_precision = !text;
                     return read_stl(file, text, points, polygons);
                 }
+                case MeshFormat::gltf:
                 case MeshFormat::other:
                     break;
             }

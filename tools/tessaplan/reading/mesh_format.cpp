@@ -87,6 +87,8 @@ namespace tessaplan
                 return "PLY";
             case MeshFormat::stl:
                 return "STL";
+            case MeshFormat::gltf:
+                return "glTF";
             case MeshFormat::other:
                 break;
         }
@@ -103,6 +105,10 @@ namespace tessaplan
         if (is_off(start))
         {
             return MeshFormat::off;
+        }
+        if (absl::StartsWith(start, "glTF") || lower_extension(path) == ".gltf")
+        {
+            return MeshFormat::gltf;
         }
         if (starts_with_word(start, "solid") || is_binary_stl(start, size))
         {

@@ -12,7 +12,9 @@ namespace tessaplan
         off,
         ply,
         stl,
-        /// Any format assimp reads (glTF, COLLADA, 3DS, FBX...).
+        /// glTF 2.0, JSON or binary (GLB), read with tinygltf.
+        gltf,
+        /// Any other format assimp reads (glTF, COLLADA, 3DS, FBX...).
         other
     };
 
@@ -22,9 +24,10 @@ namespace tessaplan
     /// The extension of `path` in lower case, with its dot ("" for none).
     std::string lower_extension(const std::string& path);
 
-    /// The format of the file at `path` of `size` bytes: PLY, OFF and STL
-    /// by their content wherever it says so, then OBJ, OFF, PLY and STL by
-    /// the extension (in any letter case), and `other` for the rest. Throws
+    /// The format of the file at `path` of `size` bytes: PLY, OFF, GLB and
+    /// STL by their content wherever it says so, then OBJ, OFF, PLY, STL
+    /// and glTF by the extension (in any letter case), and `other` for the
+    /// rest. Throws
     /// CliError (cannot_open_input) when the file cannot be read.
     MeshFormat detect_format(const std::string& path, std::uint64_t size);
 }  // namespace tessaplan

@@ -8,6 +8,7 @@
 #include "cli/cli_error.h"
 #include "reading/assimp_cage.h"
 #include "reading/exact_reader.h"
+#include "reading/gltf_reader.h"
 #include "reading/input_file.h"
 #include "reading/vertex_welding.h"
 
@@ -101,8 +102,14 @@ namespace tessaplan
         }
 
         PolygonSoup read_soup(const std::string& path, MeshFormat format,
-                              std::uint64_t size)
+                              std::uint64_t size, MeshReadResult& result)
         {
+            if (format == MeshFormat::gltf)
+            {
+                auto gltf = read_gltf(path, size);
+                result.gltf = std::move(gltf.scene);
+                return std::move(gltf.soup);
+            }
             if (format == MeshFormat::other)
             {
                 return read_with_assimp_caged(path, size);
@@ -113,7 +120,8 @@ namespace tessaplan
         bool joins_vertices(MeshFormat format, Weld weld)
         {
             return weld == Weld::on ||
-                   (weld == Weld::by_format && format == MeshFormat::other);
+                   (weld == Weld::by_format && (format == MeshFormat::other ||
+                                                format == MeshFormat::gltf));
         }
 
         // STL's reader joins equal corners itself: each triangle corner
@@ -152,7 +160,7 @@ namespace tessaplan
         const auto size = check_input_file(path);
         MeshReadResult result;
         result.format = detect_format(path, size);
-        auto soup = read_soup(path, result.format, size);
+        auto soup = read_soup(path, result.format, size, result);
         check_soup(soup, path);
         result.single_precision = soup.single_precision;
         result.transforms_applied = soup.transforms_applied;
@@ -162,7 +170,13 @@ namespace tessaplan
         }
         if (joins_vertices(result.format, weld))
         {
-            result.nb_joined_vertices += weld_vertices(soup);
+            const auto before = soup.points.size();
+            auto joined = weld_vertices_mapped(soup);
+            result.nb_joined_vertices += before - soup.points.size();
+            if (result.gltf)
+            {
+                result.gltf->surface_vertex = std::move(joined);
+            }
         }
         for (auto& polygon : soup.polygons)
         {

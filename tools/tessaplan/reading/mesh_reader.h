@@ -14,6 +14,8 @@
 
 namespace tessaplan
 {
+    struct GltfScene;
+
     /// A surface read from a file, with its faces as the file gives them.
     struct MeshReadResult
     {
@@ -38,6 +40,9 @@ namespace tessaplan
         nodara::index_t nb_collapsed_faces{0};
         /// Points and line segments, which a surface has no use for.
         nodara::index_t nb_points_and_lines{0};
+        /// For glTF input, the whole document and where each vertex of the
+        /// surface comes from; null for other formats.
+        std::shared_ptr<GltfScene> gltf;
     };
 
     /// The triangles of `face` as read_mesh makes them: a fan from its
@@ -46,11 +51,12 @@ namespace tessaplan
         const Polygon& face);
 
     /// Reads a mesh file: OBJ, OFF, PLY and STL exactly (see read_exact),
+    /// glTF and GLB with tinygltf keeping the document (see read_gltf),
     /// every other format through assimp (see read_with_assimp). Polygons
     /// are split into triangles as fans from their first corner. Vertices
     /// at the same position are joined with Weld::on, and with
-    /// Weld::by_format for STL and the formats read through assimp (which
-    /// split vertices per face); STL's are joined even with Weld::off, as
+    /// Weld::by_format for STL, glTF and the formats read through assimp
+    /// (which split vertices per face); STL's are joined even with Weld::off, as
     /// it stores no shared vertices. Otherwise every vertex of the file is
     /// a vertex of the surface, used or not. Throws CliError: cannot_open_input
     /// when the file cannot be opened or is not a regular file, invalid_input

@@ -9,6 +9,13 @@ namespace tessaplan
 {
     std::uint64_t weld_vertices(PolygonSoup& soup)
     {
+        const auto before = soup.points.size();
+        weld_vertices_mapped(soup);
+        return before - soup.points.size();
+    }
+
+    std::vector<std::uint64_t> weld_vertices_mapped(PolygonSoup& soup)
+    {
         absl::flat_hash_map<std::array<double, 3>, std::uint64_t> first;
         std::vector<std::uint64_t> new_index(soup.points.size());
         std::vector<nodara::Point<3>> kept;
@@ -29,8 +36,7 @@ namespace tessaplan
                 corner = new_index[corner];
             }
         }
-        const auto joined = soup.points.size() - kept.size();
         soup.points = std::move(kept);
-        return joined;
+        return new_index;
     }
 }  // namespace tessaplan

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "reading/polygon_soup.h"
 
@@ -11,4 +12,9 @@ namespace tessaplan
     /// their order, and the faces are renumbered. Returns how many vertices
     /// were joined into others. Every face index must name a vertex.
     std::uint64_t weld_vertices(PolygonSoup& soup);
+
+    /// Joins the vertices of `soup` as weld_vertices does and returns, per
+    /// vertex of the soup before, the vertex it became. Every face index
+    /// must name a vertex. Throws nothing but std::bad_alloc.
+    std::vector<std::uint64_t> weld_vertices_mapped(PolygonSoup& soup);
 }  // namespace tessaplan

@@ -159,13 +159,13 @@ def test_gltf_output_is_recognised_as_input_by_content(tmp_path, tessaplan,
                                                        name):
     source = write_input(tmp_path, "obj")
     run(tessaplan, source, "-o", tmp_path / name, "--weld")
-    # Read back through assimp, even without the extension.
+    # Read back with tinygltf, GLB even without the extension.
     renamed = tmp_path / "mesh.bin"
     renamed.write_bytes((tmp_path / name).read_bytes())
     report = run(tessaplan, renamed if name.endswith(".glb")
                  else tmp_path / name, "-o", tmp_path / "again.obj")
     assert report["single_precision"] is True
-    assert report["format"] == "read by assimp"
+    assert report["format"] == "glTF"
     assert report["vertices"] == len(POINTS) - 3
     assert report["triangles"] == 2 * 3 + 2
     vertices, _, _ = read_obj(tmp_path / "again.obj")

@@ -7,12 +7,11 @@
 #include <sstream>
 #include <string>
 
-// tinygltf's implementation, without image support (only meshes are
-// written).
+// tinygltf's implementation, without decoding or encoding images (the
+// target's definitions TINYGLTF_NO_STB_IMAGE, TINYGLTF_NO_STB_IMAGE_WRITE
+// and TINYGLTF_NO_EXTERNAL_IMAGE, which every file that includes tinygltf
+// must share).
 #define TINYGLTF_IMPLEMENTATION
-#define TINYGLTF_NO_STB_IMAGE
-#define TINYGLTF_NO_STB_IMAGE_WRITE
-#define TINYGLTF_NO_EXTERNAL_IMAGE
 #include <tiny_gltf.h>
 
 #include "cli/cli_error.h"
