@@ -15,37 +15,19 @@
 #include <string>
 #include <vector>
 
-#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
-#include <CGAL/IO/OFF.h>
-
 #include <tessaplan/atlas.h>
 #include <velmora/mesh/manifold_adjacency.h>
-#include <velmora/mesh/triangulated_surface_builder.h>
+
+#include "off_surface.h"
 
 namespace
 {
     using nodara::index_t;
-    using Points = std::vector<std::array<double, 3>>;
-    using Triangles = std::vector<std::array<index_t, 3>>;
+    using nodara::bench::make_surface;
+    using nodara::bench::Points;
+    using nodara::bench::read_off;
+    using nodara::bench::Triangles;
     const double pi = std::acos(-1.0);
-
-    std::unique_ptr<nodara::TriangulatedSurface<3>> make_surface(
-        const Points& points, const Triangles& triangles)
-    {
-        auto surface = nodara::TriangulatedSurface<3>::create();
-        nodara::TriangulatedSurfaceBuilder<3> builder{*surface};
-        for (const auto& p : points)
-        {
-            builder.create_point(nodara::Point<3>{p});
-        }
-        builder.reserve_triangles(static_cast<index_t>(triangles.size()));
-        for (const auto& t : triangles)
-        {
-            builder.create_triangle(t);
-        }
-        builder.compute_polygon_adjacencies();
-        return surface;
-    }
 
     // A closed grid of n x m cells wrapped in both directions (a torus).
     template <typename Place>
@@ -194,33 +176,6 @@ namespace
                              id(i, j + 1, l + 1));
                     }
                 }
-            }
-        }
-        return make_surface(points, triangles);
-    }
-
-    std::unique_ptr<nodara::TriangulatedSurface<3>> read_off(
-        const std::string& path)
-    {
-        std::vector<CGAL::Epick::Point_3> read;
-        std::vector<std::vector<std::size_t>> polygons;
-        if (!CGAL::IO::read_OFF(path, read, polygons))
-        {
-            return nullptr;
-        }
-        Points points;
-        for (const auto& p : read)
-        {
-            points.push_back({p.x(), p.y(), p.z()});
-        }
-        Triangles triangles;
-        for (const auto& polygon : polygons)
-        {
-            for (std::size_t k = 1; k + 1 < polygon.size(); ++k)
-            {
-                triangles.push_back({static_cast<index_t>(polygon[0]),
-                                     static_cast<index_t>(polygon[k]),
-                                     static_cast<index_t>(polygon[k + 1])});
             }
         }
         return make_surface(points, triangles);
