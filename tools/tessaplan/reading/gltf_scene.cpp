@@ -89,7 +89,27 @@ namespace tessaplan
             }
         }
 
-        // Appends one primitive placed by `world` to the soup.
+        void check_indices(
+            const std::vector<std::array<std::uint32_t, 3>>& triangles,
+            std::size_t nb_vertices, const std::string& name,
+            const std::string& path)
+        {
+            for (const auto& triangle : triangles)
+            {
+                for (const auto vertex : triangle)
+                {
+                    if (vertex >= nb_vertices)
+                    {
+                        throw fault(path, name + " has an index beyond its " +
+                                              std::to_string(nb_vertices) +
+                                              " vertices");
+                    }
+                }
+            }
+        }
+
+        // Appends one primitive placed by `world` to the soup: all its
+        // vertices, used or not, as the other readers keep them.
         void append_primitive(GltfScene& scene, GltfPrimitiveInstance instance,
                               const Matrix4& world, PolygonSoup& soup,
                               const std::string& path)
@@ -106,28 +126,20 @@ namespace tessaplan
             check_counts(model, primitive, points.size(), name, path);
             instance.triangles = triangle_list(
                 vertex_order(model, primitive, points.size()), primitive.mode);
-            instance.soup_vertex.assign(points.size(), unused_vertex);
-            for (const auto& triangle : instance.triangles)
+            check_indices(instance.triangles, points.size(), name, path);
+            if (soup.points.size() + points.size() > max_soup_vertices ||
+                soup.polygons.size() + instance.triangles.size() >
+                    max_soup_vertices)
             {
-                for (const auto vertex : triangle)
-                {
-                    if (vertex >= points.size())
-                    {
-                        throw fault(path, name + " has an index beyond its " +
-                                              std::to_string(points.size()) +
-                                              " vertices");
-                    }
-                    instance.soup_vertex[vertex] = 0;
-                }
+                throw fault(path, "its scene places more than " +
+                                      std::to_string(max_soup_vertices) +
+                                      " vertices or triangles");
             }
             const auto number =
                 static_cast<std::uint32_t>(scene.instances.size());
+            instance.soup_vertex.resize(points.size());
             for (std::uint32_t v = 0; v < points.size(); ++v)
             {
-                if (instance.soup_vertex[v] == unused_vertex)
-                {
-                    continue;
-                }
                 instance.soup_vertex[v] = soup.points.size();
                 scene.vertex_source.push_back({number, v});
                 const auto placed = transform_point(world, points[v]);

@@ -12,9 +12,9 @@
 
 namespace tessaplan
 {
-    /// A vertex number for primitive vertices that no triangle uses.
-    constexpr std::uint64_t unused_vertex =
-        std::numeric_limits<std::uint64_t>::max();
+    /// The most vertices, and the most triangles, a scene may place (nodes
+    /// that place one mesh many times multiply it).
+    constexpr std::uint64_t max_soup_vertices = std::uint64_t{1} << 28;
 
     /// One triangle primitive placed by one node: its part of the soup.
     struct GltfPrimitiveInstance
@@ -23,7 +23,7 @@ namespace tessaplan
         int mesh{-1};
         int primitive{-1};
         /// Per vertex of the primitive (its POSITION's count), the soup
-        /// vertex it became, or unused_vertex.
+        /// vertex it became.
         std::vector<std::uint64_t> soup_vertex;
         /// Its triangles (strips and fans made triangles), as numbers of the
         /// primitive's vertices; soup polygon first_triangle + k is
@@ -60,10 +60,11 @@ namespace tessaplan
     /// when it names none): each node's mesh's primitives of triangles,
     /// strips or fans, their triangles' vertices placed by the node's world
     /// transform (composed in double precision), and records in `scene`
-    /// where each soup vertex and triangle comes from. The document must
-    /// have passed check_gltf_document. Throws CliError (invalid_input) for
-    /// an index beyond its primitive's vertices, or attributes of unequal
-    /// counts.
+    /// where each soup vertex and triangle comes from. Every vertex of such
+    /// a primitive is a soup vertex, used by a triangle or not. The document
+    /// must have passed check_gltf_document. Throws CliError (invalid_input)
+    /// for an index beyond its primitive's vertices, attributes of unequal
+    /// counts, or more than max_soup_vertices vertices or triangles.
     void build_gltf_soup(GltfScene& scene, PolygonSoup& soup,
                          const std::string& path);
 
