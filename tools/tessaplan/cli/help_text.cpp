@@ -29,17 +29,21 @@ statuses.
             R"(INPUT is read exactly when it is OBJ, OFF, PLY (ASCII or binary) or STL
 (ASCII or binary): the file's vertices in its order, coordinates as written
 (ASCII numbers in double precision, binary ones at their stored precision),
-and its faces in its order. Every other format assimp reads (glTF, COLLADA,
-3DS, FBX, AC...) is read in single precision, each mesh placed by its node
-transforms as the file's viewer shows it. Polygons are split into triangles
-for the flattening and written back as they were; points and lines are
-ignored. Counts the file cannot hold are refused before reading.
+and its faces in its order. glTF 2.0 (.gltf, or GLB by its content) is read
+in single precision with its whole document: the default scene's triangles,
+strips and fans, each placed by its node transforms; written back as .gltf
+or .glb it keeps everything (nodes, materials, images, other attributes,
+extensions) and gains texture coordinates. Every other format assimp reads
+(COLLADA, 3DS, FBX, AC...) is read in single precision, each mesh placed by
+its node transforms as the file's viewer shows it. Polygons are split into
+triangles for the flattening and written back as they were; points and
+lines are ignored. Counts the file cannot hold are refused before reading.
 )";
 
         const char* const flatten_help =
             R"(Usage: tessaplan flatten INPUT [-o OUTPUT] [--weld | --no-weld] [--flat]
                          [--normalize] [--pack] [--fail-on-fold] [--svg FILE]
-                         [--json]
+                         [--uv-set N] [--json]
 
 Flattens a triangulated surface into the plane by least squares conformal
 maps (LSCM), measures how much the flattening distorts every triangle, and
@@ -61,8 +65,8 @@ Options:
                      next to INPUT. Never the input, never an existing file
                      that is not a regular file.
   --weld             Join vertices at exactly the same position. Done by
-                     default for STL and the formats read through assimp,
-                     which split vertices per face.
+                     default for STL, glTF and the formats read through
+                     assimp, which split vertices per face.
   --no-weld          Keep vertices at the same position apart (a seam), also
                      for the formats read through assimp (not for STL,
                      which stores no shared vertices).
@@ -82,6 +86,10 @@ Options:
   --svg FILE         Also draw the flattened surface as an SVG picture: every
                      triangle coloured by its conformal distortion (viridis
                      scale, with a legend), flipped triangles outlined in red.
+  --uv-set N         glTF input written as .gltf or .glb: the texture
+                     coordinate set the map goes into, TEXCOORD_N (0 to 15;
+                     default 0), added or replaced in every primitive of
+                     triangles, one per vertex. Sets below N must exist.
   --json             Print the report as one JSON object instead of text.
   -h, --help         Print this help and exit.
 
@@ -144,7 +152,7 @@ Errors are reported as one line on standard error.
         const char* const atlas_help =
             R"(Usage: tessaplan atlas INPUT [-o OUTPUT] [--weld | --no-weld]
                        [--max-distortion X] [--padding P] [--resolution R]
-                       [--svg FILE] [--json]
+                       [--svg FILE] [--uv-set N] [--json]
 
 Cuts a triangulated surface, closed ones and ones with handles included,
 into charts that are topological discs, flattens each by LSCM without a
@@ -161,8 +169,8 @@ Options:
                         are refused. Default: <stem>-atlas.obj next to
                         INPUT.
   --weld                Join vertices at exactly the same position. Done by
-                        default for STL and the formats read through
-                        assimp, which split vertices per face.
+                        default for STL, glTF and the formats read
+                        through assimp, which split vertices per face.
   --no-weld             Keep vertices at the same position apart.
   --max-distortion X    The bound on each chart's conformal distortion
                         (95th percentile), at least 1. Default: %MAXD%.
@@ -172,6 +180,9 @@ Options:
   --svg FILE            Also draw the packed atlas as an SVG picture,
                         coloured by conformal distortion, with the charts'
                         outlines.
+  --uv-set N            glTF input written as .gltf or .glb: the texture
+                        coordinate set of the atlas, TEXCOORD_N (0 to 15;
+                        default 0). Sets below N must exist.
   --json                Print the report as one JSON object instead of text.
   -h, --help            Print this help and exit.
 
@@ -183,7 +194,10 @@ and glTF hold the mesh split along the seams: one vertex per chart corner,
 with its texture coordinates (PLY: s and t; glTF: TEXCOORD_0 as (u, 1 - v))
 and the input vertex it comes from (PLY: original_index; glTF: the
 attribute _ORIGINAL_INDEX, in floats, exact below 2^24), and the
-triangles.
+triangles. A glTF input written as .gltf or .glb keeps its document, each
+primitive of triangles split so (its other attributes copied to the split
+vertices, _ORIGINAL_INDEX its own vertex number); a mesh that several
+nodes use gets a copy per node.
 
 Report (on standard output; --json: one JSON object, numbers that are not
 finite as null): triangles, charts, seam edges, efficiency (the share of the

@@ -112,6 +112,22 @@ namespace tessaplan
             }
         }
 
+        // --uv-set N: a whole number from 0 to 15, for glTF output.
+        void read_uv_set(const std::vector<std::string>& arguments,
+                         std::size_t& index, Options& options)
+        {
+            const auto value = number_value(
+                option_value(arguments, index, "--uv-set", options),
+                "--uv-set", options);
+            if (value < 0 || value > 15 || value != std::floor(value))
+            {
+                throw usage_error(
+                    "option --uv-set needs a whole number from 0 to 15",
+                    options);
+            }
+            options.uv_set = static_cast<int>(value);
+        }
+
         // The command, or --help / --version alone. A --help anywhere
         // before "--" asks for the help of the command named first.
         void read_command(const std::vector<std::string>& arguments,
@@ -214,6 +230,10 @@ namespace tessaplan
                      is_option(argument, "--resolution"))
             {
                 read_atlas_option(arguments, i, options);
+            }
+            else if (is_option(argument, "--uv-set"))
+            {
+                read_uv_set(arguments, i, options);
             }
             else if (argument == "--json")
             {

@@ -48,6 +48,9 @@ namespace tessaplan
         Weld weld{Weld::by_format};
         /// Exit with "flattening failed" when the map folds over itself.
         bool fail_on_fold{false};
+        /// --uv-set N: the texture coordinate set (TEXCOORD_N) written into
+        /// a glTF input's document.
+        int uv_set{0};
         /// atlas: the bound on each chart's conformal distortion p95, the
         /// gap between charts in texels and the texels along the side,
         /// with the library's defaults.

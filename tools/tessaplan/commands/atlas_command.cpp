@@ -16,6 +16,7 @@
 #include "commands/command_input.h"
 #include "commands/report.h"
 #include "writing/atlas_obj_writer.h"
+#include "writing/gltf_scene_writer.h"
 #include "writing/mesh_writer.h"
 #include "writing/obj_scene_writer.h"
 #include "writing/output_file.h"
@@ -91,6 +92,11 @@ namespace tessaplan
                 nb_split =
                     write_atlas_into_obj(options.input, mesh.faces,
                                          atlas.triangle_chart, cut, mesh_file);
+            }
+            else if (keeps_gltf_scene(mesh, options.output, false))
+            {
+                write_gltf_scene_atlas(*mesh.gltf, cut, options.uv_set,
+                                       options.input, mesh_file);
             }
             else if (writes_obj(options.output))
             {

@@ -3,6 +3,7 @@
 #include "cli/stopwatch.h"
 #include "reading/mesh_topology.h"
 #include "reading/mesh_warnings.h"
+#include "writing/gltf_scene_writer.h"
 
 namespace tessaplan
 {
@@ -11,6 +12,8 @@ namespace tessaplan
     {
         Stopwatch stopwatch;
         auto mesh = read_mesh(options.input, options.weld);
+        check_uv_set(mesh, options.input, options.output, options.flat,
+                     options.uv_set);
         const auto& surface = *mesh.surface;
         report.input = options.input;
         report.output = options.output;

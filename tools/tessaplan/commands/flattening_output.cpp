@@ -5,6 +5,7 @@
 #include <tessaplan/conversion.h>
 
 #include "cli/printable_text.h"
+#include "writing/gltf_scene_writer.h"
 #include "writing/mesh_writer.h"
 #include "writing/obj_scene_writer.h"
 #include "writing/output_file.h"
@@ -37,6 +38,12 @@ namespace tessaplan
         {
             write_flattening_into_obj(options.input, mesh.faces, flattened.uv,
                                       obj_file);
+        }
+        else if (keeps_gltf_scene(mesh, options.output, options.flat))
+        {
+            write_gltf_scene_flattening(*mesh.gltf, flattened.uv,
+                                        options.uv_set, options.input,
+                                        obj_file);
         }
         else
         {
