@@ -325,27 +325,11 @@ namespace tessaplan
                 }
             }
         }
-
-        void check_extensions(const tinygltf::Model& model,
-                              const std::string& path)
-        {
-            for (const auto& name : model.extensionsRequired)
-            {
-                if (name == "KHR_draco_mesh_compression" ||
-                    name == "EXT_meshopt_compression" ||
-                    name == "KHR_mesh_quantization")
-                {
-                    throw fault(path, "it requires " + name +
-                                          ", which tessaplan does not read");
-                }
-            }
-        }
     }  // namespace
 
     void check_gltf_document(const tinygltf::Model& model,
                              const std::string& path)
     {
-        check_extensions(model, path);
         check_views(model, path);
         for (std::size_t a = 0; a < model.accessors.size(); ++a)
         {

@@ -17,8 +17,8 @@ namespace tessaplan
     /// document holds names something that exists, the nodes form trees
     /// no deeper than max_node_depth (no cycle, no node with two parents,
     /// no scene root that is a child), and that what tessaplan cannot read
-    /// is absent: compressed (Draco, meshopt) or quantized geometry, and
-    /// positions that are not float VEC3. Throws CliError (invalid_input)
+    /// is absent: primitives compressed with Draco, and positions that are
+    /// not float VEC3 (quantized). Throws CliError (invalid_input)
     /// naming the first fault.
     void check_gltf_document(const tinygltf::Model& model,
                              const std::string& path);

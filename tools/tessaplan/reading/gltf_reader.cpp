@@ -4,6 +4,8 @@
 #include <cstring>
 #include <fstream>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/cli_error.h"
 #include "reading/gltf_container.h"
 #include "reading/gltf_document_checks.h"
@@ -38,6 +40,44 @@ namespace tessaplan
                 image->as_is = true;
             }
             return true;
+        }
+
+        nlohmann::json parse_document(absl::string_view json,
+                                      const std::string& path)
+        {
+            auto document =
+                nlohmann::json::parse(json.begin(), json.end(), nullptr, false);
+            if (document.is_discarded() || !document.is_object())
+            {
+                throw CliError{ExitCode::invalid_input,
+                               "cannot read '" + path +
+                                   "': its JSON is not a glTF document"};
+            }
+            return document;
+        }
+
+        // Geometry stored in a way tessaplan cannot read, refused before
+        // tinygltf, which would fail on its accessors without data.
+        void check_required_extensions(const nlohmann::json& document,
+                                       const std::string& path)
+        {
+            const auto required = document.find("extensionsRequired");
+            if (required == document.end() || !required->is_array())
+            {
+                return;
+            }
+            for (const auto& name : *required)
+            {
+                if (name == "KHR_draco_mesh_compression" ||
+                    name == "EXT_meshopt_compression" ||
+                    name == "KHR_mesh_quantization")
+                {
+                    throw CliError{ExitCode::invalid_input,
+                                   "cannot read '" + path + "': it requires " +
+                                       name.get<std::string>() +
+                                       ", which tessaplan does not read"};
+                }
+            }
         }
 
         std::string first_line(const std::string& text)
@@ -91,7 +131,9 @@ namespace tessaplan
         const auto bytes = file_bytes(path, size);
         const auto container = split_gltf_container(bytes, path);
         check_json_depth(container.json, path);
-        GltfReferences references{container.json, path};
+        const auto document = parse_document(container.json, path);
+        check_required_extensions(document, path);
+        GltfReferences references{document, path};
         GltfReadResult result;
         result.scene = std::make_shared<GltfScene>();
         result.scene->model = parse(container, bytes, references, path);

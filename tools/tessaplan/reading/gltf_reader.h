@@ -18,7 +18,8 @@ namespace tessaplan
 
     /// Reads the glTF or GLB file `path` of `size` bytes with tinygltf in
     /// this process: checks its container and JSON nesting
-    /// (gltf_container.h) and its references (GltfReferences) before
+    /// (gltf_container.h), the extensions it requires (Draco, meshopt and
+    /// quantization are refused) and its references (GltfReferences) before
     /// parsing, the document after (check_gltf_document), keeps images as
     /// they are without decoding them, and makes the soup of its default
     /// scene (build_gltf_soup). Throws CliError: cannot_open_input when the

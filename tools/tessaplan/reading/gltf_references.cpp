@@ -49,20 +49,6 @@ namespace tessaplan
                        : 0;
         }
 
-        nlohmann::json parse_document(absl::string_view json,
-                                      const std::string& path)
-        {
-            auto document =
-                nlohmann::json::parse(json.begin(), json.end(), nullptr, false);
-            if (document.is_discarded() || !document.is_object())
-            {
-                throw CliError{ExitCode::invalid_input,
-                               "cannot read '" + path +
-                                   "': its JSON is not a glTF document"};
-            }
-            return document;
-        }
-
         // Closes a descriptor when done.
         struct Descriptor
         {
@@ -100,12 +86,11 @@ namespace tessaplan
         return decoded.find('\0') == std::string::npos;
     }
 
-    GltfReferences::GltfReferences(absl::string_view json,
+    GltfReferences::GltfReferences(const nlohmann::json& document,
                                    const std::string& path)
         : path_(path),
           folder_(confining_folder(std::filesystem::path{path}.parent_path()))
     {
-        const auto document = parse_document(json, path);
         for (const char* key : {"buffers", "images"})
         {
             const auto list = document.find(key);

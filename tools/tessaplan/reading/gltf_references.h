@@ -5,8 +5,8 @@
 #include <map>
 #include <string>
 
-#include <absl/strings/string_view.h>
 #include <tiny_gltf.h>
+#include <nlohmann/json_fwd.hpp>
 
 namespace tessaplan
 {
@@ -16,15 +16,14 @@ namespace tessaplan
     class GltfReferences
     {
     public:
-        /// Checks every URI of the buffers and images of `json`, the JSON of
-        /// the glTF file `path`, whose nesting check_json_depth has bounded:
+        /// Checks every URI of the buffers and images of `document`, the
+        /// parsed JSON of the glTF file `path`:
         /// a data: URI, or a relative path (percent-encoded) to an existing
         /// regular file inside the input's folder (no ".." out of it, no
         /// absolute path, no other scheme), for a buffer at least as long as
-        /// the byteLength it claims. Throws CliError (invalid_input) for
-        /// JSON that cannot be parsed and naming the first reference that
-        /// fails.
-        GltfReferences(absl::string_view json, const std::string& path);
+        /// the byteLength it claims. Throws CliError (invalid_input) naming
+        /// the first reference that fails.
+        GltfReferences(const nlohmann::json& document, const std::string& path);
         GltfReferences(const GltfReferences&) = delete;
         GltfReferences& operator=(const GltfReferences&) = delete;
 

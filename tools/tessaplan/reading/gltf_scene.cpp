@@ -234,6 +234,10 @@ namespace tessaplan
                 pending.emplace_back(gltf_node.children[c], world);
             }
         }
+        if (scene.instances.empty())
+        {
+            throw fault(path, "its scene places no primitive of triangles");
+        }
         scene.surface_vertex.resize(soup.points.size());
         for (std::uint64_t v = 0; v < soup.points.size(); ++v)
         {

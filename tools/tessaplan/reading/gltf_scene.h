@@ -64,7 +64,8 @@ namespace tessaplan
     /// a primitive is a soup vertex, used by a triangle or not. The document
     /// must have passed check_gltf_document. Throws CliError (invalid_input)
     /// for an index beyond its primitive's vertices, attributes of unequal
-    /// counts, or more than max_soup_vertices vertices or triangles.
+    /// counts, more than max_soup_vertices vertices or triangles, or no
+    /// primitive of triangles at all.
     void build_gltf_soup(GltfScene& scene, PolygonSoup& soup,
                          const std::string& path);
 

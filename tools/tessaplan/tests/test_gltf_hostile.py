@@ -161,6 +161,18 @@ def test_a_damaged_document_is_refused(tmp_path, tessaplan, change, phrase):
                    tmp_path, phrase)
 
 
+def test_a_scene_of_lines_only_is_refused(tmp_path, tessaplan):
+    builder = gltf_files.Builder()
+    points = [(0, 0, 0), (1, 0, 0), (0, 1, 0), (1, 1, 0.2)]
+    primitive = gltf_files.mesh_primitive(builder, points, [0, 1, 2, 3],
+                                          mode=1)
+    builder.document.update({"nodes": [{"mesh": 0}],
+                             "meshes": [{"primitives": [primitive]}]})
+    gltf_files.write_gltf(tmp_path / "in.gltf", builder.finish())
+    assert_refused(flatten(tessaplan, tmp_path / "in.gltf", tmp_path),
+                   tmp_path, "places no primitive of triangles")
+
+
 def test_an_index_beyond_the_vertices_is_refused(tmp_path, tessaplan):
     builder = gltf_files.Builder()
     points = [(0, 0, 0), (1, 0, 0), (0, 1, 0), (1, 1, 0.2)]
