@@ -1,11 +1,16 @@
 #include "writing/svg_writer.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -40,14 +45,15 @@ namespace tessaplan
             return surface;
         }
 
-        std::string draw(const nodara::TriangleDistortions& distortions)
+        std::string draw(const nodara::TriangleDistortions& distortions,
+                         const nodara::TriangulatedSurface<2>& layout)
         {
             const auto path =
                 fs::temp_directory_path() /
                 ("svg_writer_test_" + std::to_string(::getpid()) + ".svg");
             {
                 OutputFile file{path.string()};
-                write_distortion_svg(*make_strip(), distortions,
+                write_distortion_svg(layout, distortions,
                                      nodara::summarize_distortions(distortions),
                                      "strip & <title>", file);
                 file.commit();
@@ -57,6 +63,118 @@ namespace tessaplan
             text << in.rdbuf();
             fs::remove(path);
             return text.str();
+        }
+
+        std::string draw(const nodara::TriangleDistortions& distortions)
+        {
+            return draw(distortions, *make_strip());
+        }
+
+        // A square of n x n unit cells, two triangles each, the cells of
+        // one colour (conformal distortion 1) and of another (1.3) in turn.
+        std::pair<std::unique_ptr<nodara::TriangulatedSurface<2>>,
+                  nodara::TriangleDistortions>
+        checkerboard(int n)
+        {
+            auto surface = nodara::TriangulatedSurface<2>::create();
+            nodara::TriangulatedSurfaceBuilder<2> builder{*surface};
+            for (int j = 0; j <= n; ++j)
+            {
+                for (int i = 0; i <= n; ++i)
+                {
+                    builder.create_point(nodara::Point<2>{{1.0 * i, 1.0 * j}});
+                }
+            }
+            nodara::TriangleDistortions distortions;
+            const auto corner = [n](int i, int j)
+            { return static_cast<nodara::index_t>(j * (n + 1) + i); };
+            for (int j = 0; j < n; ++j)
+            {
+                for (int i = 0; i < n; ++i)
+                {
+                    builder.create_triangle(
+                        {corner(i, j), corner(i + 1, j), corner(i + 1, j + 1)});
+                    builder.create_triangle(
+                        {corner(i, j), corner(i + 1, j + 1), corner(i, j + 1)});
+                    const double value = (i + j) % 2 == 0 ? 1.0 : 1.3;
+                    distortions.conformal.insert(distortions.conformal.end(), 2,
+                                                 value);
+                }
+            }
+            const std::size_t count = 2 * n * n;
+            distortions.area.assign(count, 1.0);
+            distortions.signed_image_area.assign(count, 0.5);
+            distortions.flipped.assign(count, false);
+            distortions.degenerate.assign(count, false);
+            distortions.collapsed.assign(count, false);
+            distortions.piece.assign(count, 0);
+            return {std::move(surface), distortions};
+        }
+
+        // Per fill colour, the area its paths cover (nonzero rule, loops
+        // apart), in square pixels, and the longest path data of an
+        // element. The paths are drawn on a grid of tenths of a pixel.
+        struct FilledPaths
+        {
+            std::map<std::string, double> areas;
+            std::map<std::string, int> elements;
+            std::size_t longest_data{0};
+        };
+        // Twice the signed area of path data of closed "M x y l dx dy ...
+        // z" loops.
+        double doubled_area(const std::string& data)
+        {
+            std::istringstream in{data};
+            double area = 0;
+            std::array<double, 2> start{};
+            std::array<double, 2> at{};
+            char command = 0;
+            while (in >> std::ws && in.peek() != EOF)
+            {
+                if (std::isalpha(in.peek()))
+                {
+                    in >> command;
+                    if (command == 'z')
+                    {
+                        area += at[0] * start[1] - start[0] * at[1];
+                    }
+                    continue;
+                }
+                std::array<double, 2> next{};
+                in >> next[0] >> next[1];
+                if (command == 'M')
+                {
+                    start = next;
+                }
+                else
+                {
+                    next = {at[0] + next[0], at[1] + next[1]};
+                    area += at[0] * next[1] - next[0] * at[1];
+                }
+                at = next;
+            }
+            return area;
+        }
+
+        FilledPaths filled_paths(const std::string& svg)
+        {
+            const std::string prefix = "<path fill=\"#";
+            FilledPaths paths;
+            for (auto at = svg.find(prefix); at != std::string::npos;
+                 at = svg.find(prefix, at + 1))
+            {
+                const auto colour = svg.substr(at + prefix.size() - 1, 7);
+                const auto first = svg.find(" d=\"", at) + 4;
+                const auto data =
+                    svg.substr(first, svg.find('"', first) - first);
+                const auto tag = svg.substr(at, first - at);
+                EXPECT_NE(tag.find("transform=\"scale(0.1)\""),
+                          std::string::npos);
+                paths.areas[colour] += doubled_area(data) / 2.0 / 100.0;
+                ++paths.elements[colour];
+                paths.longest_data = std::max(paths.longest_data, data.size());
+            }
+            return paths;
         }
 
         std::size_t count(const std::string& text, const std::string& part)
@@ -169,5 +287,23 @@ namespace tessaplan
         // The scale reaches 1.3 in round steps of 0.1: the largest value
         // takes the top colour and the legend tops out at 1.4.
         EXPECT_NE(svg.find(">1.4</text>"), std::string::npos);
+    }
+
+    TEST(SvgWriter, EachColourCoversItsCellsExactlyInSmallElements)
+    {
+        // 11250 cells of each colour joined at their corners: more points
+        // than one part of a path takes, and more data than one element.
+        constexpr int n = 150;
+        const auto [layout, distortions] = checkerboard(n);
+        const auto paths = filled_paths(draw(distortions, *layout));
+        ASSERT_EQ(paths.areas.size(), 2u);
+        const double cell = 800.0 / n;
+        for (const auto& [colour, area] : paths.areas)
+        {
+            EXPECT_NEAR(area, n * n / 2 * cell * cell, 1e-4 * 800 * 800 / 2)
+                << colour;
+            EXPECT_GT(paths.elements.at(colour), 1) << colour;
+        }
+        EXPECT_LE(paths.longest_data, std::size_t{1} << 17);
     }
 }  // namespace tessaplan

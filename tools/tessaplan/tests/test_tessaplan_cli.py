@@ -4,7 +4,9 @@ import json
 import math
 import os
 import re
+import shutil
 import struct
+import subprocess
 import xml.etree.ElementTree as ElementTree
 
 import numpy as np
@@ -12,6 +14,7 @@ import pytest
 
 import mesh_files
 from mesh_files import WRITERS, face_key, read_obj
+from picture_files import SVG, filled_areas, read_png
 
 REPORT_KEYS = {"vertices", "triangles", "pieces", "border_edges",
                "seconds", "conformal_distortion", "area_distortion",
@@ -217,10 +220,17 @@ def test_svg_is_well_formed_with_colours_and_legend(tmp_path, tessaplan):
     assert float(root.get("width")) > 0 and float(root.get("height")) > 0
     fills = {path.get("fill") for path in root.iter(namespace + "path")}
     assert len(fills - {"none"}) >= 5  # several colours of the scale
-    # Every triangle drawn once in the coloured paths.
-    coloured = [path for path in root.iter(namespace + "path")
-                if path.get("fill") not in (None, "none")]
-    assert sum(path.get("d").count("M") for path in coloured) == len(faces)
+    # The coloured paths cover the map once: their areas add up to the
+    # triangles' at the picture's scale (800 pixels along the longer side).
+    _, texture, _ = read_obj(tmp_path / "flat.obj")
+    uv = np.array(texture)
+    scale = 800.0 / (uv.max(axis=0) - uv.min(axis=0)).max()
+    sides = uv[[b for _, b, _ in faces]] - uv[[a for a, _, _ in faces]], \
+        uv[[c for _, _, c in faces]] - uv[[a for a, _, _ in faces]]
+    map_area = np.abs(sides[0][:, 0] * sides[1][:, 1] -
+                      sides[0][:, 1] * sides[1][:, 0]).sum() / 2 * scale**2
+    assert sum(filled_areas(root).values()) == pytest.approx(map_area,
+                                                             rel=1e-3)
     text = " ".join(element.text or "" for element in root.iter())
     assert "conformal distortion" in text
     assert "flipped triangles: 0" in text
@@ -528,3 +538,37 @@ def test_a_folded_map_is_written_with_a_warning(tmp_path, tessaplan):
     assert any(w.startswith(warning[len("warning: "):])
                for w in report["warnings"])
     assert (tmp_path / "out.obj").exists()
+
+
+def test_large_smooth_map_takes_a_few_bytes_a_triangle(tmp_path, tessaplan):
+    # A path per colour holding the outline of its triangles: a path per
+    # triangle took about 43 bytes a triangle.
+    points, faces = mesh_files.wavy_grid(316, 158)
+    svg = tmp_path / "map.svg"
+    flatten(tessaplan, write(tmp_path, "obj", points, faces),
+            "-o", tmp_path / "flat.obj", "--svg", svg)
+    assert svg.stat().st_size < 12 * len(faces)
+    ElementTree.parse(svg)
+
+
+@pytest.mark.skipif(shutil.which("rsvg-convert") is None,
+                    reason="rsvg-convert (Debian's librsvg2-bin) is missing")
+def test_large_noisy_map_opens_in_librsvg(tmp_path, tessaplan):
+    # 320 000 triangles whose colours change from one to the next, so that
+    # the outlines stay long: librsvg fails on documents with many path
+    # attributes of half a megabyte, so each is kept to 128 KiB.
+    points, faces = mesh_files.wavy_grid(400, 400)
+    points[:, 2] += np.random.default_rng(5).normal(0.0, 0.001, len(points))
+    svg, png = tmp_path / "map.svg", tmp_path / "map.png"
+    flatten(tessaplan, write(tmp_path, "obj", points, faces),
+            "-o", tmp_path / "flat.obj", "--svg", svg)
+    paths = list(ElementTree.parse(svg).getroot().iter(SVG + "path"))
+    assert max(len(path.get("d")) for path in paths) <= 1 << 17
+    colours = {path.get("fill") for path in paths} - {"none"}
+    assert len(paths) > len(colours)  # some colour took several parts
+    result = subprocess.run(["rsvg-convert", "-o", png, svg],
+                            capture_output=True, text=True, timeout=120)
+    assert result.returncode == 0, result.stderr
+    root = ElementTree.parse(svg).getroot()
+    assert read_png(png, 0)[:2] == (int(root.get("width")),
+                                    int(root.get("height")))

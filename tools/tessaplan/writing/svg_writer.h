@@ -5,28 +5,19 @@
 #include <tessaplan/distortion.h>
 #include <velmora/mesh/triangulated_surface.h>
 
+#include "writing/distortion_picture.h"
 #include "writing/output_file.h"
 
 namespace tessaplan
 {
-    /// Whether the picture outlines the border edges of the layout (the
-    /// charts' outlines in an atlas cut along its seams).
-    enum class SvgBorders
-    {
-        plain,
-        outlined
-    };
+    /// The borders drawn (see PictureBorders).
+    using SvgBorders = PictureBorders;
 
-    /// Draws a flattened surface as an SVG picture: every triangle filled by
-    /// its conformal distortion on the viridis scale (from 1 up to a round
-    /// number at or above the 99th percentile, at least 1.004; larger values
-    /// take the top colour),
-    /// triangles of zero 3D area in grey, flipped triangles outlined in red,
-    /// with `title` above and a legend beside the drawing; with
-    /// SvgBorders::outlined, every edge of one triangle only is drawn dark
-    /// (the layout needs its adjacencies then). The layout is
-    /// scaled to fit, with its second axis pointing up. Throws CliError as
-    /// OutputFile does.
+    /// Writes the picture draw_distortion_picture draws as an SVG document:
+    /// one path per colour, filled with the nonzero rule, on a grid of
+    /// tenths of a pixel; no element's path data runs much beyond a
+    /// megabyte, so that librsvg reads the picture of a million triangles.
+    /// Throws CliError as OutputFile does.
     void write_distortion_svg(const nodara::TriangulatedSurface<2>& layout,
                               const nodara::TriangleDistortions& distortions,
                               const nodara::DistortionSummary& summary,
