@@ -43,7 +43,7 @@ lines are ignored. Counts the file cannot hold are refused before reading.
         const char* const flatten_help =
             R"(Usage: tessaplan flatten INPUT [-o OUTPUT] [--weld | --no-weld] [--flat]
                          [--normalize] [--pack] [--fail-on-fold] [--svg FILE]
-                         [--uv-set N] [--json]
+                         [--png FILE] [--uv-set N] [--json]
 
 Flattens a triangulated surface into the plane by least squares conformal
 maps (LSCM), measures how much the flattening distorts every triangle, and
@@ -86,6 +86,8 @@ Options:
   --svg FILE         Also draw the flattened surface as an SVG picture: every
                      triangle coloured by its conformal distortion (viridis
                      scale, with a legend), flipped triangles outlined in red.
+  --png FILE         Also draw the same picture as a PNG image, 2048 pixels
+                     on its longer side.
   --uv-set N         glTF input written as .gltf or .glb: the texture
                      coordinate set the map goes into, TEXCOORD_N (0 to 15;
                      default 0), added or replaced in every primitive of
@@ -124,11 +126,11 @@ left_out_triangles {repeated_corners, duplicates}, pieces {count, list:
 seconds {read, parameterize, measure, write}, conformal_distortion {mean,
 p95, max}, area_distortion {mean, p95, max}, flipped_triangles,
 collapsed_triangles, degenerate_triangles, pack_fill (null without --pack),
-input, output, svg and warnings; numbers that are not finite are written as
-null. Warnings (for example for a closed piece, which cannot be flattened
-without cuts, or for a map that folds over itself) go to standard error,
-and while standard error is a terminal it also shows which stage is
-running.
+input, output, svg, png (null when not asked for) and warnings; numbers that
+are not finite are written as null. Warnings (for example for a closed
+piece, which cannot be flattened without cuts, or for a map that folds over
+itself) go to standard error, and while standard error is a terminal it
+also shows which stage is running.
 
 Exit status:
   0  success
@@ -152,7 +154,7 @@ Errors are reported as one line on standard error.
         const char* const atlas_help =
             R"(Usage: tessaplan atlas INPUT [-o OUTPUT] [--weld | --no-weld]
                        [--max-distortion X] [--padding P] [--resolution R]
-                       [--svg FILE] [--uv-set N] [--json]
+                       [--svg FILE] [--png FILE] [--uv-set N] [--json]
 
 Cuts a triangulated surface, closed ones and ones with handles included,
 into charts that are topological discs, flattens each by LSCM without a
@@ -180,6 +182,8 @@ Options:
   --svg FILE            Also draw the packed atlas as an SVG picture,
                         coloured by conformal distortion, with the charts'
                         outlines.
+  --png FILE            Also draw the same picture as a PNG image, 2048
+                        pixels on its longer side.
   --uv-set N            glTF input written as .gltf or .glb: the texture
                         coordinate set of the atlas, TEXCOORD_N (0 to 15;
                         default 0). Sets below N must exist.

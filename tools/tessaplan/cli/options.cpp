@@ -222,6 +222,10 @@ namespace tessaplan
             {
                 options.svg = option_value(arguments, i, "--svg", options);
             }
+            else if (is_option(argument, "--png"))
+            {
+                options.png = option_value(arguments, i, "--png", options);
+            }
             else if (read_flatten_switch(argument, options))
             {
             }
@@ -280,6 +284,22 @@ namespace tessaplan
                 options);
         }
 
+        // Throws CliError (usage) when `path`, if given, is spelled as
+        // `other`.
+        void check_different(const std::string& path, const std::string& other,
+                             const std::string& what,
+                             const std::string& other_what,
+                             const Options& options)
+        {
+            namespace fs = std::filesystem;
+            if (!path.empty() && fs::path{path}.lexically_normal() ==
+                                     fs::path{other}.lexically_normal())
+            {
+                throw usage_error(what + " and " + other_what + " are the same",
+                                  options);
+            }
+        }
+
         void check_files(Options& options)
         {
             if (options.input.empty())
@@ -292,13 +312,12 @@ namespace tessaplan
                     default_output_path(options.input, options.command);
             }
             check_output_extension(options);
-            if (!options.svg.empty() &&
-                std::filesystem::path{options.svg}.lexically_normal() ==
-                    std::filesystem::path{options.output}.lexically_normal())
-            {
-                throw usage_error(
-                    "the SVG file and the output file are the same", options);
-            }
+            check_different(options.svg, options.output, "the SVG file",
+                            "the output file", options);
+            check_different(options.png, options.output, "the PNG file",
+                            "the output file", options);
+            check_different(options.png, options.svg, "the PNG file",
+                            "the SVG file", options);
         }
     }  // namespace
 

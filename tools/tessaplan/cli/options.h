@@ -39,6 +39,8 @@ namespace tessaplan
         /// Empty: next to the input, as <stem>-flat.obj.
         std::string output;
         std::string svg;
+        /// The PNG picture; empty when none is asked for.
+        std::string png;
         bool flat{false};
         bool normalize{false};
         bool json{false};

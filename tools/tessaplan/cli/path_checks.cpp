@@ -50,13 +50,23 @@ namespace tessaplan
     }  // namespace
 
     void check_distinct_files(const std::string& input,
-                              const std::string& output, const std::string& svg)
+                              const std::string& output, const std::string& svg,
+                              const std::string& png)
     {
         check_pair(input, output, "the input and the output");
         if (!svg.empty())
         {
             check_pair(input, svg, "the input and the SVG file");
             check_pair(output, svg, "the output and the SVG file");
+        }
+        if (!png.empty())
+        {
+            check_pair(input, png, "the input and the PNG file");
+            check_pair(output, png, "the output and the PNG file");
+        }
+        if (!svg.empty() && !png.empty())
+        {
+            check_pair(svg, png, "the SVG file and the PNG file");
         }
     }
 

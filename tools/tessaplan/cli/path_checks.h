@@ -4,13 +4,13 @@
 
 namespace tessaplan
 {
-    /// Checks that neither output is the input and that they are not each
-    /// other: the same file when both exist (whatever the spelling of their
-    /// paths, links included), the same resolved path otherwise. `svg` may
-    /// be empty. Throws CliError (usage) naming the clash.
+    /// Checks that no output is the input and that no two outputs are the
+    /// same: the same file when both exist (whatever the spelling of their
+    /// paths, links included), the same resolved path otherwise. `svg` and
+    /// `png` may be empty. Throws CliError (usage) naming the clash.
     void check_distinct_files(const std::string& input,
-                              const std::string& output,
-                              const std::string& svg);
+                              const std::string& output, const std::string& svg,
+                              const std::string& png);
 
     /// Checks that `path`, if it exists, is a regular file (after links):
     /// a device, a FIFO or a folder is never replaced. Throws CliError

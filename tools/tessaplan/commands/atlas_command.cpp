@@ -1,7 +1,5 @@
 #include "commands/atlas_command.h"
 
-#include <memory>
-
 #include <tessaplan/atlas.h>
 #include <tessaplan/conversion.h>
 #include <tessaplan/distortion.h>
@@ -14,13 +12,13 @@
 #include "cli/progress.h"
 #include "cli/stopwatch.h"
 #include "commands/command_input.h"
+#include "commands/picture_output.h"
 #include "commands/report.h"
 #include "writing/atlas_obj_writer.h"
 #include "writing/gltf_scene_writer.h"
 #include "writing/mesh_writer.h"
 #include "writing/obj_scene_writer.h"
 #include "writing/output_file.h"
-#include "writing/svg_writer.h"
 
 namespace tessaplan
 {
@@ -72,8 +70,8 @@ namespace tessaplan
 
         // Writes the atlas (OBJ: the input's vertices, one texture
         // coordinate per chart corner; PLY and glTF: the mesh split along
-        // the seams) and, when asked, the SVG; returns the number of faces
-        // written as their triangles.
+        // the seams) and, when asked, the pictures; returns the number of
+        // faces written as their triangles.
         std::size_t write_outputs(
             const Options& options, const MeshReadResult& mesh,
             const nodara::Atlas& atlas, const nodara::SeamCut& cut,
@@ -81,11 +79,7 @@ namespace tessaplan
             const nodara::DistortionSummary& summary)
         {
             OutputFile mesh_file{options.output};
-            std::unique_ptr<OutputFile> svg_file;
-            if (!options.svg.empty())
-            {
-                svg_file = std::make_unique<OutputFile>(options.svg);
-            }
+            PictureOutput pictures{options};
             std::size_t nb_split = 0;
             if (keeps_obj_scene(mesh.format, options.output, false))
             {
@@ -108,22 +102,22 @@ namespace tessaplan
             {
                 write_split_mesh(cut, mesh_file);
             }
-            if (svg_file)
+            if (pictures.wanted())
             {
                 const auto layout =
                     nodara::convert_surface3d_into_2d(*cut.surface, cut.images);
-                write_distortion_svg(*layout, distortions, summary,
-                                     printable(options.input), *svg_file,
-                                     SvgBorders::outlined);
+                pictures.write(*layout, distortions, summary,
+                               PictureBorders::outlined);
             }
-            commit_together({&mesh_file, svg_file.get()});
+            commit_together({&mesh_file, pictures.svg(), pictures.png()});
             return nb_split;
         }
     }  // namespace
 
     int run_atlas(const Options& options, std::ostream& out)
     {
-        check_distinct_files(options.input, options.output, options.svg);
+        check_distinct_files(options.input, options.output, options.svg,
+                             options.png);
         AtlasReport report;
         {
             Progress progress{Progress::standard_error_is_terminal()};

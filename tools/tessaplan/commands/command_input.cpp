@@ -18,6 +18,7 @@ namespace tessaplan
         report.input = options.input;
         report.output = options.output;
         report.svg = options.svg;
+        report.png = options.png;
         report.format = format_name(mesh.format);
         report.single_precision = mesh.single_precision;
         report.transforms_applied = mesh.transforms_applied;

@@ -65,7 +65,8 @@ namespace tessaplan
 
     int run_flatten(const Options& options, std::ostream& out)
     {
-        check_distinct_files(options.input, options.output, options.svg);
+        check_distinct_files(options.input, options.output, options.svg,
+                             options.png);
         Report report;
         {
             Progress progress{Progress::standard_error_is_terminal()};

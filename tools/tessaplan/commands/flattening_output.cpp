@@ -1,15 +1,12 @@
 #include "commands/flattening_output.h"
 
-#include <memory>
-
 #include <tessaplan/conversion.h>
 
-#include "cli/printable_text.h"
+#include "commands/picture_output.h"
 #include "writing/gltf_scene_writer.h"
 #include "writing/mesh_writer.h"
 #include "writing/obj_scene_writer.h"
 #include "writing/output_file.h"
-#include "writing/svg_writer.h"
 #include "writing/uv_transform.h"
 
 namespace tessaplan
@@ -22,11 +19,7 @@ namespace tessaplan
                           const Options& options)
     {
         OutputFile obj_file{options.output};
-        std::unique_ptr<OutputFile> svg_file;
-        if (!options.svg.empty())
-        {
-            svg_file = std::make_unique<OutputFile>(options.svg);
-        }
+        PictureOutput pictures{options};
         const auto transform =
             options.normalize ? unit_square_transform(uv) : UvTransform{};
         FlattenedMesh flattened{*mesh.surface, mesh.faces, {}, options.flat};
@@ -49,12 +42,12 @@ namespace tessaplan
         {
             write_mesh(flattened, obj_file);
         }
-        if (svg_file)
+        if (pictures.wanted())
         {
             const auto layout = nodara::convert_surface3d_into_2d(solved, uv);
-            write_distortion_svg(*layout, distortions, summary,
-                                 printable(options.input), *svg_file);
+            pictures.write(*layout, distortions, summary,
+                           PictureBorders::plain);
         }
-        commit_together({&obj_file, svg_file.get()});
+        commit_together({&obj_file, pictures.svg(), pictures.png()});
     }
 }  // namespace tessaplan

@@ -11,10 +11,10 @@ namespace tessaplan
 {
     /// Writes the output mesh of `mesh` with the map `uv` (moved into the
     /// unit square with --normalize, as the surface itself with --flat)
-    /// and, with --svg, the picture of the map of `solved` (the surface the
-    /// map was solved on and `distortions` measured) coloured by them.
-    /// Both files are opened before either is written, so that an
-    /// unwritable path fails before any work is spent, and neither is left
+    /// and, with --svg and --png, the pictures of the map of `solved` (the
+    /// surface the map was solved on and `distortions` measured) coloured
+    /// by them. All files are opened before any is written, so that an
+    /// unwritable path fails before any work is spent, and none is left
     /// behind on failure. Throws CliError for a file that cannot be
     /// written.
     void write_flattening(const MeshReadResult& mesh,

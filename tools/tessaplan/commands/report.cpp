@@ -161,6 +161,10 @@ namespace tessaplan
         {
             line("picture", printable(report.svg));
         }
+        if (!report.png.empty())
+        {
+            line("PNG picture", printable(report.png));
+        }
         line("format",
              report.format + (report.single_precision ? " (single precision)"
                                                       : " (double precision)"));
@@ -213,6 +217,8 @@ namespace tessaplan
             {"output", report.output},
             {"svg", report.svg.empty() ? nlohmann::json(nullptr)
                                        : nlohmann::json(report.svg)},
+            {"png", report.png.empty() ? nlohmann::json(nullptr)
+                                       : nlohmann::json(report.png)},
             {"format", report.format},
             {"single_precision", report.single_precision},
             {"transforms_applied", report.transforms_applied},

@@ -18,6 +18,7 @@ namespace tessaplan
         std::string output;
         /// Empty when no picture was asked for.
         std::string svg;
+        std::string png;
         /// The input's format, and whether it was read in single
         /// precision.
         std::string format;

@@ -2,12 +2,14 @@
 and its options."""
 
 import json
+import os
 import pathlib
 
 import numpy as np
 import pytest
 
 from mesh_files import read_obj
+from picture_files import read_png
 
 EXAMPLE = (pathlib.Path(__file__).resolve().parents[3] / "examples" /
            "bumpy_torus.obj")
@@ -42,6 +44,18 @@ def test_closed_torus_gets_a_checked_atlas(tmp_path, tessaplan):
         for v, t in face:
             assert vertex_of.setdefault(t, v) == v
     assert (tmp_path / "atlas.svg").read_text().startswith("<?xml")
+
+
+def test_atlas_draws_its_picture_as_png_too(tmp_path, tessaplan):
+    png = tmp_path / "atlas.png"
+    result = tessaplan("atlas", EXAMPLE, "-o", tmp_path / "atlas.obj",
+                       "--svg", tmp_path / "atlas.svg", "--png", png)
+    assert result.returncode == 0, result.stderr
+    width, height, rows = read_png(png, 1)
+    assert max(width, height) == 2048 and min(width, height) > 1000
+    assert set(rows[0]) == {(255, 255, 255)}
+    assert sorted(os.listdir(tmp_path)) == ["atlas.obj", "atlas.png",
+                                            "atlas.svg"]
 
 
 def test_flatten_suggests_the_atlas_for_a_closed_surface(tmp_path, tessaplan):

@@ -237,6 +237,35 @@ def test_svg_is_well_formed_with_colours_and_legend(tmp_path, tessaplan):
     assert root.find(".//%slinearGradient" % namespace) is not None
 
 
+def test_png_is_the_same_picture_2048_pixels_long(tmp_path, tessaplan):
+    points, faces = mesh_files.hemisphere()
+    svg, png = tmp_path / "picture.svg", tmp_path / "picture.png"
+    report = flatten(tessaplan, write(tmp_path, "obj", points, faces),
+                     "-o", tmp_path / "flat.obj", "--svg", svg, "--png", png)
+    assert (report["svg"], report["png"]) == (str(svg), str(png))
+    root = ElementTree.parse(svg).getroot()
+    width, height = float(root.get("width")), float(root.get("height"))
+    scale = 2048 / max(width, height)
+    png_width, png_height, rows = read_png(png, round(100 * scale))
+    assert (png_width, png_height) == (round(width * scale),
+                                       round(height * scale))
+
+    def pixel(x, y):
+        """The image's pixel at the picture's point (x, y)."""
+        return rows[round(y * scale)][round(x * scale)]
+
+    assert pixel(2, 2) == (255, 255, 255)
+    # The title's letters, dark, from x = 24 on the baseline y = 38.
+    assert min(sum(pixel(x, 33)) for x in range(24, 100)) < 200
+    # The top of the colour bar (legend 234 pixels from the right, the
+    # bar from y = 84 down): viridis's yellow.
+    top = pixel(width - 234 + 12, 88)
+    assert all(abs(a - b) <= 24 for a, b in zip(top, (0xfd, 0xe7, 0x25))), top
+    # The hemisphere's map is a disc touching the top of the drawing
+    # (y = 56) in its middle: coloured, not white.
+    assert pixel(24 + (width - 234 - 56) / 2, 90) != (255, 255, 255)
+
+
 def test_closed_surface_is_named_as_the_cause(tmp_path, tessaplan):
     points, faces = mesh_files.octahedron()
     result = tessaplan("flatten", write(tmp_path, "obj", points, faces),
@@ -258,7 +287,8 @@ def test_each_command_has_its_own_help(tessaplan):
     flatten_help = tessaplan("flatten", "--help")
     assert flatten_help.returncode == 0
     for option in ("-o", "--weld", "--no-weld", "--flat", "--normalize",
-                   "--pack", "--fail-on-fold", "--svg", "--json", "--help"):
+                   "--pack", "--fail-on-fold", "--svg", "--png", "--json",
+                   "--help"):
         assert option in flatten_help.stdout
     for status in range(7):
         assert "\n  %d  " % status in flatten_help.stdout
@@ -268,7 +298,7 @@ def test_each_command_has_its_own_help(tessaplan):
     assert atlas_help.returncode == 0
     assert atlas_help.stdout.startswith("Usage: tessaplan atlas")
     for option in ("--max-distortion", "--padding", "--resolution",
-                   "Default: 1.15", "Default: 1024"):
+                   "--svg", "--png", "Default: 1.15", "Default: 1024"):
         assert option in atlas_help.stdout
     assert "--pack" not in atlas_help.stdout
     for status in range(7):
@@ -311,7 +341,10 @@ def test_outputs_of_formats_not_written_are_refused(tmp_path, tessaplan,
     [], ["unflatten", "x.obj"], ["flatten"], ["flatten", "a.obj", "b.obj"],
     ["flatten", "a.obj", "--bogus"], ["flatten", "a.obj", "-o"],
     ["flatten", "a.obj", "--svg"],
-    ["flatten", "a.obj", "-o", "same.svg", "--svg", "same.svg"]])
+    ["flatten", "a.obj", "-o", "same.svg", "--svg", "same.svg"],
+    ["flatten", "a.obj", "--png"], ["atlas", "a.obj", "--png="],
+    ["flatten", "a.obj", "-o", "same.obj", "--png", "./same.obj"],
+    ["atlas", "a.obj", "--svg", "same.png", "--png", "same.png"]])
 def test_wrong_command_lines_are_usage_errors(tmp_path, monkeypatch,
                                               tessaplan, arguments):
     monkeypatch.chdir(tmp_path)
@@ -492,9 +525,30 @@ def test_unwritable_outputs_leave_nothing_behind(tmp_path, tessaplan):
     assert "cannot write" in result.stderr
     assert os.listdir(out) == []
 
+    # The same with the PNG's folder missing.
+    result = tessaplan("flatten", source, "-o", out / "flat.obj",
+                       "--svg", out / "flat.svg",
+                       "--png", tmp_path / "missing" / "flat.png")
+    assert result.returncode == 6
+    assert "cannot write" in result.stderr
+    assert os.listdir(out) == []
+
     result = tessaplan("flatten", source, "-o", tmp_path / "missing" / "x.obj")
     assert result.returncode == 6
     assert sorted(os.listdir(tmp_path)) == ["out", "surface.obj"]
+
+
+def test_svg_and_png_are_never_one_file(tmp_path, tessaplan):
+    source = write(tmp_path, "obj", *mesh_files.wavy_grid())
+    (tmp_path / "picture.svg").write_text("old")
+    (tmp_path / "picture.png").symlink_to(tmp_path / "picture.svg")
+    result = tessaplan("flatten", source, "-o", tmp_path / "flat.obj",
+                       "--svg", tmp_path / "picture.svg",
+                       "--png", tmp_path / "picture.png")
+    assert result.returncode == 2
+    assert "the SVG file and the PNG file are the same file" in result.stderr
+    assert (tmp_path / "picture.svg").read_text() == "old"
+    assert not (tmp_path / "flat.obj").exists()
 
 
 def test_existing_output_is_replaced_whole(tmp_path, tessaplan):
