@@ -1,6 +1,7 @@
 // Fuzz target for one reader: the input is written to a file named with
 // the reader's extension (FUZZ_EXTENSION), then read as the command line
-// reads it: by the exact reader of that format, or with FUZZ_CAGED through
+// reads it: by the exact reader of that format, with FUZZ_GLTF by the glTF
+// reader (tinygltf and the checks around it), or with FUZZ_CAGED through
 // assimp in its caged child process (this program again). Refusals
 // (CliError) are expected; anything else, a crash, a sanitizer report or
 // another exception, is a finding.
@@ -14,8 +15,10 @@
 #include <unistd.h>
 
 #include "cli/cli_error.h"
-#ifdef FUZZ_CAGED
+#if defined(FUZZ_CAGED)
 #include "reading/assimp_cage.h"
+#elif defined(FUZZ_GLTF)
+#include "reading/gltf_reader.h"
 #endif
 #include "reading/exact_reader.h"
 #include "reading/input_file.h"
@@ -89,14 +92,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     {
         const auto file_size = tessaplan::check_input_file(path);
         const auto format = tessaplan::detect_format(path, file_size);
-#ifdef FUZZ_CAGED
+#if defined(FUZZ_CAGED)
         if (format != tessaplan::MeshFormat::other)
         {
             return 0;
         }
         auto soup = tessaplan::read_with_assimp_caged(path, file_size);
+#elif defined(FUZZ_GLTF)
+        if (format != tessaplan::MeshFormat::gltf)
+        {
+            return 0;
+        }
+        auto soup = tessaplan::read_gltf(path, file_size).soup;
 #else
-        if (format == tessaplan::MeshFormat::other)
+        if (format == tessaplan::MeshFormat::other ||
+            format == tessaplan::MeshFormat::gltf)
         {
             return 0;
         }
