@@ -33,7 +33,9 @@ namespace nodara
         double conformal_p95{0};
         double area_p95{0};
         /// Whether the chart holds only triangles of zero 3D area, laid on
-        /// a segment.
+        /// a segment, or a sliver (a triangle thinner than 2^-36 of the
+        /// surface's bounding-box diagonal, which the square's coordinates
+        /// cannot hold), laid as a needle 1/1024 of its length high.
         bool degenerate{false};
     };
 
@@ -49,7 +51,8 @@ namespace nodara
         std::vector<AtlasChart> charts;
         /// Edges shared by two triangles of different charts.
         index_t nb_seam_edges{0};
-        /// Triangles of zero (or non-finite) 3D area.
+        /// Triangles of zero (or non-finite) 3D area, and slivers: those of
+        /// the degenerate charts.
         index_t nb_degenerate_triangles{0};
         /// The share of the unit square covered by the charts' triangles.
         double efficiency{0};
@@ -67,7 +70,7 @@ namespace nodara
     /// for a tight box, into the unit square. Closed pieces, pieces with
     /// handles, pieces that meet only at a vertex and folding pieces are all
     /// cut as needed. A triangle of zero 3D area gets a chart of its own, on
-    /// a segment. The surface is not changed. Throws VelmoraException
+    /// a segment, and so does a sliver, as a needle. The surface is not changed. Throws VelmoraException
     /// ("[compute_atlas] ...") when the surface has no triangle, a
     /// coordinate that is not finite, or options out of range (a
     /// distortion bound below 1, a negative padding, a resolution below 16

@@ -77,6 +77,33 @@ namespace nodara
             chart.degenerate = true;
             return chart;
         }
+        // A sliver too thin for the square's coordinates, laid as a needle
+        // on its longest edge, its third corner lifted off that edge by
+        // 1/1024 of its length (turning as its corners do), so that its
+        // image keeps an area once placed: a chart of its own.
+        Chart lay_sliver(const TriangulatedSurface<3>& surface, index_t t)
+        {
+            const auto triangle = surface.triangle(t);
+            const auto& p = triangle.vertices();
+            const auto edge = [&p](int k) {
+                return Vector<3>{p[k].get(), p[(k + 1) % 3].get()};
+            };
+            int base = 0;
+            for (int k = 1; k < 3; ++k)
+            {
+                base = edge(k).length() > edge(base).length() ? k : base;
+            }
+            const auto along = edge(base);
+            const double length = along.length();
+            const Vector<3> to_third{p[base].get(), p[(base + 2) % 3].get()};
+            Chart chart = lay_on_segment(surface, t);
+            auto& corners = chart.map.corners[0];
+            corners[base] = Point<2>{};
+            corners[(base + 1) % 3] = Point<2>{{length, 0.0}};
+            corners[(base + 2) % 3] =
+                Point<2>{{to_third.dot(along) / length, length / 1024}};
+            return chart;
+        }
     }  // namespace
 
     std::vector<Chart> cut_charts(const TriangulatedSurface<3>& surface,
@@ -94,7 +121,8 @@ namespace nodara
                 continue;
             }
             charts.push_back(
-                facts.normals[seed] == Vector<3>{}
+                facts.slivers[seed] ? lay_sliver(surface, seed)
+                : facts.normals[seed] == Vector<3>{}
                     ? lay_on_segment(surface, seed)
                     : cut_chart(surface, growth, seed, taken, bounds));
             for (const auto t : charts.back().triangles)

@@ -1,11 +1,46 @@
 #include "surface_facts.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <velmora/geometry/triangle.h>
 #include <velmora/mesh/polygon_components.h>
 #include <velmora/mesh/polygon_orientation.h>
 
 namespace nodara
 {
+    namespace
+    {
+        double bounding_diagonal(const TriangulatedSurface<3>& surface)
+        {
+            Point<3> low{{HUGE_VAL, HUGE_VAL, HUGE_VAL}};
+            Point<3> high{{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}};
+            for (index_t v = 0; v < surface.nb_vertices(); ++v)
+            {
+                const auto& p = surface.point(v);
+                for (int i = 0; i < 3; ++i)
+                {
+                    low[i] = std::min(low[i], p[i]);
+                    high[i] = std::max(high[i], p[i]);
+                }
+            }
+            return Vector<3>{low, high}.length();
+        }
+
+        double longest_edge(const Triangle<3>& triangle)
+        {
+            const auto& p = triangle.vertices();
+            double longest = 0;
+            for (int k = 0; k < 3; ++k)
+            {
+                longest = std::max(
+                    longest,
+                    Vector<3>{p[k].get(), p[(k + 1) % 3].get()}.length());
+            }
+            return longest;
+        }
+    }  // namespace
+
     SurfaceFacts surface_facts(const TriangulatedSurface<3>& surface)
     {
         SurfaceFacts facts;
@@ -13,12 +48,20 @@ namespace nodara
         const auto pieces = compute_polygon_components(facts.adjacencies);
         const auto orientation =
             compute_polygon_orientation(surface, facts.adjacencies, pieces);
+        const double thinnest = sliver_height * bounding_diagonal(surface);
         for (index_t t = 0; t < surface.nb_polygons(); ++t)
         {
+            const auto triangle = surface.triangle(t);
+            const double area = triangle.area();
             const auto normal = surface.polygon_normal(t);
-            facts.normals.push_back(
-                orientation.reversed[t] ? Vector<3>{normal * -1.0} : normal);
-            facts.areas.push_back(surface.triangle(t).area());
+            const bool sliver = !(normal == Vector<3>{}) &&
+                                2 * area < thinnest * longest_edge(triangle);
+            facts.normals.push_back(sliver ? Vector<3>{}
+                                    : orientation.reversed[t]
+                                        ? Vector<3>{normal * -1.0}
+                                        : normal);
+            facts.areas.push_back(area);
+            facts.slivers.push_back(sliver);
         }
         return facts;
     }

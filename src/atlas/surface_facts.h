@@ -14,11 +14,22 @@ namespace nodara
         /// The triangles across edges of exactly two triangles.
         PolygonAdjacencies adjacencies;
         /// Per triangle, its unit normal, oriented consistently within its
-        /// piece (zero for a triangle of zero area).
+        /// piece (zero for a triangle of zero area and for a sliver, so
+        /// that no chart grows over either).
         std::vector<Vector<3>> normals;
         /// Per triangle, its area.
         std::vector<double> areas;
+        /// Per triangle, whether it is a sliver: not of zero area, but
+        /// thinner (twice its area over its longest edge) than
+        /// sliver_height times the surface's bounding-box diagonal, so that
+        /// its image would collapse once placed in the unit square.
+        std::vector<bool> slivers;
     };
+
+    /// The thinnest triangle, as a share of the surface's diagonal, that
+    /// the atlas lays out as it is: 2^-36, some ten thousand times what
+    /// the coordinates of the unit square resolve.
+    constexpr double sliver_height = 1.0 / (1ull << 36);
 
     /// Computes the facts of `surface`. Throws std::bad_alloc when memory
     /// runs out.
