@@ -244,63 +244,93 @@ namespace nodara
         return texels;
     }
 
+    namespace
+    {
+        // drop_charts on a square of at most max_profile_side texels.
+        std::vector<ProfilePlacement> drop_charts_on_texels(
+            const std::vector<const CornerMap*>& charts, double scale,
+            int padding, int side, DropRule rule)
+        {
+            // A chart wider or taller than the square cannot be placed: that is
+            // found before its profile is allocated, which at a scale far too
+            // large would take more memory than the machine has.
+            for (const auto* chart : charts)
+            {
+                if (!fits_square(*chart, scale, padding, side))
+                {
+                    return {};
+                }
+            }
+            // Profiles of every chart in its four turns.
+            std::vector<std::array<Profile, 4>> profiles(charts.size());
+            for (std::size_t i = 0; i < charts.size(); ++i)
+            {
+                for (int k = 0; k < 4; ++k)
+                {
+                    profiles[i][k] = profile_of(
+                        chart_texels(*charts[i], k, scale, padding), padding);
+                }
+            }
+            std::vector<std::size_t> order(charts.size());
+            std::iota(order.begin(), order.end(), std::size_t{0});
+            const auto box = [&](std::size_t i) {
+                return static_cast<long>(profiles[i][0].width()) *
+                       profiles[i][0].height;
+            };
+            std::stable_sort(order.begin(), order.end(),
+                             [&](std::size_t a, std::size_t b)
+                             { return box(a) > box(b); });
+
+            std::vector<int> skyline(static_cast<std::size_t>(side), 0);
+            std::vector<ProfilePlacement> placements(charts.size());
+            for (const auto i : order)
+            {
+                Drop best;
+                for (int k = 0; k < 4; ++k)
+                {
+                    drop_profile(profiles[i][k], k, skyline, rule, best);
+                }
+                if (best.score == LONG_MAX)
+                {
+                    return {};
+                }
+                const auto& profile = profiles[i][best.placement.quarter_turns];
+                for (int c = 0; c < profile.width(); ++c)
+                {
+                    if (profile.bottom[c] != no_row)
+                    {
+                        skyline[best.placement.x + c] =
+                            best.placement.y + profile.top[c] + 1;
+                    }
+                }
+                placements[i] = best.placement;
+            }
+            return placements;
+        }
+    }  // namespace
+
     std::vector<ProfilePlacement> drop_charts(
         const std::vector<const CornerMap*>& charts, double scale, int padding,
         int side, DropRule rule)
     {
-        // A chart wider or taller than the square cannot be placed: that is
-        // found before its profile is allocated, which at a scale far too
-        // large would take more memory than the machine has.
-        for (const auto* chart : charts)
+        // Each chart is tried at every column, at a cost of the square's
+        // side times the chart's width: a large square is packed in blocks
+        // of texels instead. A chart's footprint in blocks covers its
+        // footprint in texels scaled down, and every chart moves by the
+        // same amount when scaled back, so the charts stay at least
+        // `padding` texels apart.
+        const int block = (side + max_profile_side - 1) / max_profile_side;
+        if (block == 1)
         {
-            if (!fits_square(*chart, scale, padding, side))
-            {
-                return {};
-            }
+            return drop_charts_on_texels(charts, scale, padding, side, rule);
         }
-        // Profiles of every chart in its four turns.
-        std::vector<std::array<Profile, 4>> profiles(charts.size());
-        for (std::size_t i = 0; i < charts.size(); ++i)
+        auto placements = drop_charts_on_texels(charts, scale / block,
+                                                (padding + block - 1) / block,
+                                                side / block, rule);
+        for (auto& placement : placements)
         {
-            for (int k = 0; k < 4; ++k)
-            {
-                profiles[i][k] = profile_of(
-                    chart_texels(*charts[i], k, scale, padding), padding);
-            }
-        }
-        std::vector<std::size_t> order(charts.size());
-        std::iota(order.begin(), order.end(), std::size_t{0});
-        const auto box = [&](std::size_t i) {
-            return static_cast<long>(profiles[i][0].width()) *
-                   profiles[i][0].height;
-        };
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::size_t a, std::size_t b)
-                         { return box(a) > box(b); });
-
-        std::vector<int> skyline(static_cast<std::size_t>(side), 0);
-        std::vector<ProfilePlacement> placements(charts.size());
-        for (const auto i : order)
-        {
-            Drop best;
-            for (int k = 0; k < 4; ++k)
-            {
-                drop_profile(profiles[i][k], k, skyline, rule, best);
-            }
-            if (best.score == LONG_MAX)
-            {
-                return {};
-            }
-            const auto& profile = profiles[i][best.placement.quarter_turns];
-            for (int c = 0; c < profile.width(); ++c)
-            {
-                if (profile.bottom[c] != no_row)
-                {
-                    skyline[best.placement.x + c] =
-                        best.placement.y + profile.top[c] + 1;
-                }
-            }
-            placements[i] = best.placement;
+            placement.x *= block;
+            placement.y *= block;
         }
         return placements;
     }

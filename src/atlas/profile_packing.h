@@ -25,6 +25,9 @@ namespace nodara
         least_waste
     };
 
+    /// The widest square drop_charts packs texel by texel.
+    constexpr int max_profile_side = 2048;
+
     /// The corners of `chart` turned by `quarter_turns` quarter turns
     /// counter-clockwise, scaled by `scale` and moved so that their box
     /// starts at (padding, padding): the chart in a texel frame of its own.
@@ -38,6 +41,8 @@ namespace nodara
     /// rows its triangles touch, grown by `padding` texels in every
     /// direction, so charts nest into the dents of those below them while
     /// their triangles stay `padding` texels apart and from the sides.
+    /// A square wider than max_profile_side texels is packed so in blocks
+    /// of texels, each chart's footprint rounded out to whole blocks.
     /// Returns one placement per chart, or nothing when they do not fit.
     /// Throws std::bad_alloc when memory runs out.
     std::vector<ProfilePlacement> drop_charts(
