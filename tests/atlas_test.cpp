@@ -305,3 +305,145 @@ namespace nodara
         }
     }
 }  // namespace nodara
+
+namespace nodara
+{
+    namespace
+    {
+        // A closed box (6 x 5 x 1, triangles of area up to 15) whose top
+        // front edge carries six more vertices, every other one nudged off
+        // the edge by `nudge`, and whose top is fanned from the edge's end:
+        // five slivers of area about 1e-20 and one of zero area, as CAD
+        // exports make them.
+        std::unique_ptr<TriangulatedSurface<3>> box_with_slivers(double nudge)
+        {
+            testing::Points points{{0, 0, 0}, {6, 0, 0}, {6, 5, 0}, {0, 5, 0},
+                                   {0, 0, 1}, {6, 0, 1}, {6, 5, 1}, {0, 5, 1}};
+            for (index_t k = 1; k < 7; ++k)
+            {
+                points.push_back({6.0 * k / 7, nudge * (k % 2), 1.0});
+            }
+            testing::Triangles triangles{{0, 3, 2}, {0, 2, 1}, {1, 2, 6},
+                                         {1, 6, 5}, {2, 3, 7}, {2, 7, 6},
+                                         {3, 0, 4}, {3, 4, 7}};
+            const std::vector<index_t> top{8, 9, 10, 11, 12, 13, 5, 6, 7};
+            for (std::size_t i = 0; i + 1 < top.size(); ++i)
+            {
+                triangles.push_back({4, top[i], top[i + 1]});
+            }
+            const std::vector<index_t> front{0, 1, 5, 13, 12, 11, 10, 9, 8, 4};
+            for (std::size_t i = 1; i + 1 < front.size(); ++i)
+            {
+                triangles.push_back({front[0], front[i], front[i + 1]});
+            }
+            return testing::make_surface(points, triangles);
+        }
+    }  // namespace
+
+    TEST(ComputeAtlas, SliversGetChartsOfTheirOwnAtEveryResolution)
+    {
+        const auto surface = box_with_slivers(1e-20);
+        for (const index_t resolution : {256u, 1024u, 4096u})
+        {
+            AtlasOptions options;
+            options.resolution = resolution;
+            const auto atlas = compute_atlas(*surface, options);
+            EXPECT_TRUE(atlas.check.valid()) << resolution;
+            EXPECT_EQ(atlas.nb_degenerate_triangles, 6u) << resolution;
+            // The slivers' images keep their turn and an area once placed.
+            for (index_t t = 0; t < surface->nb_polygons(); ++t)
+            {
+                if (atlas.charts[atlas.triangle_chart[t]].degenerate &&
+                    !(surface->triangle(t).area() == 0))
+                {
+                    const auto& c = atlas.corners[t];
+                    EXPECT_GT((c[1][0] - c[0][0]) * (c[2][1] - c[0][1]) -
+                                  (c[1][1] - c[0][1]) * (c[2][0] - c[0][0]),
+                              0)
+                        << t;
+                }
+            }
+        }
+        // Thin triangles that the square's coordinates hold stay in charts
+        // with their neighbours.
+        const auto atlas = compute_atlas(*box_with_slivers(1e-6));
+        EXPECT_EQ(atlas.nb_degenerate_triangles, 1u);
+        EXPECT_TRUE(atlas.check.valid());
+    }
+}  // namespace nodara
+
+namespace nodara
+{
+    namespace
+    {
+        // A closed plate 200 x 200 x 3 whose grid lines crowd towards one
+        // corner (cells from 0.2 to 54 wide): 480 triangles of very
+        // different sizes, as a build plate exported for printing.
+        std::unique_ptr<TriangulatedSurface<3>> crowded_plate()
+        {
+            const index_t n = 10;
+            const auto at = [](index_t i)
+            { return 200.0 * std::pow(i / double(n), 3.0); };
+            testing::Points points;
+            testing::Triangles triangles;
+            std::map<std::array<double, 3>, index_t> ids;
+            const auto id = [&](double x, double y, double z)
+            {
+                const auto [it, added] = ids.insert(
+                    {{x, y, z}, static_cast<index_t>(points.size())});
+                if (added)
+                {
+                    points.push_back({x, y, z});
+                }
+                return it->second;
+            };
+            const auto quad = [&](std::array<std::array<double, 3>, 4> q)
+            {
+                std::array<index_t, 4> v;
+                for (int k = 0; k < 4; ++k)
+                {
+                    v[k] = id(q[k][0], q[k][1], q[k][2]);
+                }
+                triangles.push_back({v[0], v[1], v[2]});
+                triangles.push_back({v[0], v[2], v[3]});
+            };
+            for (index_t i = 0; i < n; ++i)
+            {
+                const double a = at(i);
+                const double b = at(i + 1);
+                for (index_t j = 0; j < n; ++j)
+                {
+                    const double c = at(j);
+                    const double d = at(j + 1);
+                    quad({{{a, c, 3}, {b, c, 3}, {b, d, 3}, {a, d, 3}}});
+                    quad({{{a, c, 0}, {a, d, 0}, {b, d, 0}, {b, c, 0}}});
+                }
+                quad({{{a, 0, 0}, {b, 0, 0}, {b, 0, 3}, {a, 0, 3}}});
+                quad({{{200, a, 0}, {200, b, 0}, {200, b, 3}, {200, a, 3}}});
+                quad({{{b, 200, 0}, {a, 200, 0}, {a, 200, 3}, {b, 200, 3}}});
+                quad({{{0, b, 0}, {0, a, 0}, {0, a, 3}, {0, b, 3}}});
+            }
+            return testing::make_surface(points, triangles);
+        }
+    }  // namespace
+
+    TEST(ComputeAtlas, PackedChartsNeverOverlapAtAnyResolution)
+    {
+        const auto plate = crowded_plate();
+        ASSERT_EQ(plate->nb_polygons(), 480u);
+        double last_texels_per_unit = 0;
+        for (index_t resolution = 256; resolution <= 16384; resolution *= 2)
+        {
+            AtlasOptions options;
+            options.resolution = resolution;
+            const auto atlas = compute_atlas(*plate, options);
+            EXPECT_TRUE(atlas.check.valid()) << resolution;
+            EXPECT_EQ(atlas.check.nb_overlapping_pairs, 0u) << resolution;
+            // Above 2048 texels the packing goes by blocks of texels: it
+            // still grows with the resolution.
+            EXPECT_GT(atlas.texels_per_unit, 1.9 * last_texels_per_unit)
+                << resolution;
+            last_texels_per_unit = atlas.texels_per_unit;
+        }
+    }
+}  // namespace nodara
