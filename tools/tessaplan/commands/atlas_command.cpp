@@ -52,6 +52,25 @@ namespace tessaplan
             }
         }
 
+        // The distortion of the atlas's map, with the triangles of the
+        // degenerate charts (zero-area triangles on a segment, slivers as
+        // needles) counted as degenerate: their images say nothing of how
+        // the surface is mapped.
+        nodara::TriangleDistortions atlas_distortions(
+            const nodara::Atlas& atlas, const nodara::SeamCut& cut)
+        {
+            auto distortions =
+                nodara::compute_triangle_distortions(*cut.surface, cut.images);
+            for (std::size_t t = 0; t < atlas.triangle_chart.size(); ++t)
+            {
+                if (atlas.charts[atlas.triangle_chart[t]].degenerate)
+                {
+                    distortions.degenerate[t] = true;
+                }
+            }
+            return distortions;
+        }
+
         // The mesh split along the seams, as PLY or glTF: one vertex per
         // chart corner with its input vertex, the triangles.
         void write_split_mesh(const nodara::SeamCut& cut, OutputFile& file)
@@ -134,8 +153,7 @@ namespace tessaplan
             progress.stage("writing " + printable(options.output));
             const auto cut =
                 nodara::cut_along_seams(surface, report.atlas.corners);
-            const auto distortions =
-                nodara::compute_triangle_distortions(*cut.surface, cut.images);
+            const auto distortions = atlas_distortions(report.atlas, cut);
             report.distortion = nodara::summarize_distortions(distortions);
             report.nb_split_faces =
                 write_outputs(options, mesh, report.atlas, cut, distortions,
