@@ -12,6 +12,13 @@ namespace tessaplan
 {
     namespace
     {
+        // A picture's path, or null when none was asked for.
+        nlohmann::json optional_path(const std::string& path)
+        {
+            return path.empty() ? nlohmann::json(nullptr)
+                                : nlohmann::json(path);
+        }
+
         nlohmann::json number_or_null(double value)
         {
             if (!std::isfinite(value))
@@ -98,8 +105,13 @@ namespace tessaplan
             nlohmann::json json{
                 {"input", printable(report.input)},
                 {"output", printable(report.output)},
+                {"svg", optional_path(report.svg)},
+                {"png", optional_path(report.png)},
                 {"format", report.format},
                 {"single_precision", report.single_precision},
+                {"transforms_applied", report.transforms_applied},
+                {"joined_vertices", report.joined_vertices},
+                {"vertices", report.vertices},
                 {"triangles", a.triangle_chart.size()},
                 {"charts", a.charts.size()},
                 {"seam_edges", a.nb_seam_edges},
@@ -215,10 +227,8 @@ namespace tessaplan
         nlohmann::json json{
             {"input", report.input},
             {"output", report.output},
-            {"svg", report.svg.empty() ? nlohmann::json(nullptr)
-                                       : nlohmann::json(report.svg)},
-            {"png", report.png.empty() ? nlohmann::json(nullptr)
-                                       : nlohmann::json(report.png)},
+            {"svg", optional_path(report.svg)},
+            {"png", optional_path(report.png)},
             {"format", report.format},
             {"single_precision", report.single_precision},
             {"transforms_applied", report.transforms_applied},

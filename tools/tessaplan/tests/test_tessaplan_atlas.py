@@ -8,7 +8,7 @@ import pathlib
 import numpy as np
 import pytest
 
-from mesh_files import read_obj
+from mesh_files import read_obj, wavy_grid, write_obj
 from picture_files import read_png
 
 EXAMPLE = (pathlib.Path(__file__).resolve().parents[3] / "examples" /
@@ -303,3 +303,22 @@ def test_slivers_of_a_cad_export_get_an_atlas_and_no_distortion(tmp_path,
     # The slivers' needles are left out of the distortion figures.
     assert report["conformal_distortion"]["max"] < 1.15
     assert report["area_distortion"]["max"] < 2
+
+
+def test_atlas_report_has_the_common_keys_of_flatten(tmp_path, tessaplan):
+    source = tmp_path / "grid.obj"
+    write_obj(source, *wavy_grid())
+    reports = {}
+    for command in ("flatten", "atlas"):
+        result = tessaplan(command, source, "-o", tmp_path / (command + ".obj"),
+                           "--svg", tmp_path / (command + ".svg"), "--json")
+        assert result.returncode == 0, result.stderr
+        reports[command] = json.loads(result.stdout)
+    common = {"input", "output", "svg", "png", "format", "single_precision",
+              "transforms_applied", "joined_vertices", "vertices",
+              "triangles", "warnings", "seconds"}
+    assert common <= set(reports["flatten"]) & set(reports["atlas"])
+    assert reports["atlas"]["svg"].endswith("atlas.svg")
+    assert reports["atlas"]["png"] is None
+    for key in ("format", "vertices", "triangles", "joined_vertices"):
+        assert reports["atlas"][key] == reports["flatten"][key]
