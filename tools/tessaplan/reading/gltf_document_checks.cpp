@@ -196,6 +196,19 @@ namespace tessaplan
             }
         }
 
+        // Whether an accessor can hold indices: one unsigned byte, short
+        // or int per element, which is all the readers take.
+        bool are_index_values(const tinygltf::Accessor& accessor)
+        {
+            return accessor.type == TINYGLTF_TYPE_SCALAR &&
+                   (accessor.componentType ==
+                        TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE ||
+                    accessor.componentType ==
+                        TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT ||
+                    accessor.componentType ==
+                        TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
+        }
+
         void check_meshes(const tinygltf::Model& model, const std::string& path)
         {
             for (std::size_t m = 0; m < model.meshes.size(); ++m)
@@ -215,6 +228,16 @@ namespace tessaplan
                         !names_one_of(primitive.indices, model.accessors))
                     {
                         throw fault(path, name + "'s indices name no accessor");
+                    }
+                    if (primitive.indices >= 0 &&
+                        !are_index_values(
+                            model.accessors[static_cast<std::size_t>(
+                                primitive.indices)]))
+                    {
+                        throw fault(path, name +
+                                              "'s indices are not unsigned "
+                                              "bytes, shorts or ints, one "
+                                              "per element");
                     }
                     check_position(model, primitive, name, path);
                 }
