@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <tessaplan/solve_selection.h>
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/triangle.h>
 
@@ -105,21 +106,81 @@ namespace nodara
             return atlas;
         }
 
-        // Every chart passed the check on its own; packing can still
-        // collapse triangles of extreme proportions onto the texel grid.
-        void check_packed(const TriangulatedSurface<3>& surface, Atlas& atlas)
+        // Charts whose placed map fails the exact check on its own: the
+        // scaling and moving into the square round coordinates, which can
+        // make two nearly touching triangles of a chart overlap or a thin
+        // one turn. Each such chart is replaced by a chart per triangle.
+        // Returns whether any was.
+        bool split_broken_charts(const TriangulatedSurface<3>& surface,
+                                 const SurfaceFacts& facts, const Atlas& atlas,
+                                 std::vector<Chart>& charts)
         {
-            atlas.check = check_atlas(surface, atlas.corners);
-            if (!atlas.check.valid())
+            const auto nb_charts = charts.size();
+            bool split = false;
+            for (std::size_t c = 0; c < nb_charts; ++c)
             {
-                throw ComputationException{
-                    "[compute_atlas] The packed charts fail the exact check (" +
-                    std::to_string(atlas.check.nb_flipped_triangles) +
-                    " flipped or collapsed triangles, " +
-                    std::to_string(atlas.check.nb_overlapping_pairs) +
-                    " overlapping pairs): too many charts for the "
-                    "resolution, or triangles whose sizes differ beyond "
-                    "what the square's coordinates resolve"};
+                const auto triangles = charts[c].triangles;
+                if (triangles.size() < 2)
+                {
+                    continue;
+                }
+                CornerMap placed;
+                for (const auto t : triangles)
+                {
+                    placed.push_back(atlas.corners[t]);
+                }
+                const auto chart =
+                    compact_surface_of_triangles(surface, triangles);
+                if (check_atlas(*chart, placed).valid())
+                {
+                    continue;
+                }
+                split = true;
+                charts[c] = single_triangle_chart(surface, facts, triangles[0]);
+                for (std::size_t i = 1; i < triangles.size(); ++i)
+                {
+                    charts.push_back(
+                        single_triangle_chart(surface, facts, triangles[i]));
+                }
+            }
+            return split;
+        }
+
+        [[noreturn]] void refuse_packed(const AtlasCheck& check)
+        {
+            throw ComputationException{
+                "[compute_atlas] The packed charts fail the exact check (" +
+                std::to_string(check.nb_flipped_triangles) +
+                " flipped or collapsed triangles, " +
+                std::to_string(check.nb_overlapping_pairs) +
+                " overlapping pairs): too many charts for the resolution, or "
+                "triangles whose sizes differ beyond what the square's "
+                "coordinates resolve"};
+        }
+
+        // Packs the charts and checks the atlas exactly. Every chart passed
+        // the check on its own, but placing it in the square rounds its
+        // coordinates: a chart that fails once placed is split into its
+        // triangles and the charts are packed again, twice at most.
+        Atlas pack_and_check(const TriangulatedSurface<3>& surface,
+                             const SurfaceFacts& facts,
+                             std::vector<Chart>& charts,
+                             const AtlasOptions& options)
+        {
+            for (int attempt = 0;; ++attempt)
+            {
+                const auto packing = pack_charts(charts, options);
+                auto atlas = assemble(surface, facts, charts, packing, options);
+                atlas.check = check_atlas(surface, atlas.corners);
+                if (atlas.check.valid())
+                {
+                    return atlas;
+                }
+                if (attempt == 2 ||
+                    !split_broken_charts(surface, facts, atlas, charts))
+                {
+                    refuse_packed(atlas.check);
+                }
             }
         }
     }  // namespace
@@ -135,12 +196,10 @@ namespace nodara
         auto charts = cut_charts(working, facts, bounds);
         merge_charts(working, facts.adjacencies, bounds, charts);
         straighten_seams(working, facts.adjacencies, bounds, charts);
-        const auto packing = pack_charts(charts, options);
-        auto atlas = assemble(working, facts, charts, packing, options);
+        auto atlas = pack_and_check(working, facts, charts, options);
         // Texels per unit of the surface's own length.
         atlas.texels_per_unit =
             std::ldexp(atlas.texels_per_unit, -frame.exponent);
-        check_packed(working, atlas);
         return atlas;
     }
 }  // namespace nodara

@@ -106,6 +106,20 @@ namespace nodara
         }
     }  // namespace
 
+    Chart single_triangle_chart(const TriangulatedSurface<3>& surface,
+                                const SurfaceFacts& facts, index_t t)
+    {
+        if (facts.slivers[t])
+        {
+            return lay_sliver(surface, t);
+        }
+        if (facts.normals[t] == Vector<3>{})
+        {
+            return lay_on_segment(surface, t);
+        }
+        return {{t}, lay_flat(surface, t), false};
+    }
+
     std::vector<Chart> cut_charts(const TriangulatedSurface<3>& surface,
                                   const SurfaceFacts& facts,
                                   const ChartBounds& bounds)

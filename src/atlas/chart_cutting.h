@@ -9,6 +9,11 @@
 
 namespace nodara
 {
+    /// A chart of the single triangle `t`: laid flat in its own plane, on
+    /// a segment when it has zero area, as a needle when it is a sliver.
+    Chart single_triangle_chart(const TriangulatedSurface<3>& surface,
+                                const SurfaceFacts& facts, index_t t);
+
     /// Cuts `surface` into charts, each a topological disc flattened within
     /// `bounds`: every triangle not yet taken, in triangle order, seeds a
     /// chart that grows across edges of two triangles while the normals

@@ -322,3 +322,23 @@ def test_atlas_report_has_the_common_keys_of_flatten(tmp_path, tessaplan):
     assert reports["atlas"]["png"] is None
     for key in ("format", "vertices", "triangles", "joined_vertices"):
         assert reports["atlas"][key] == reports["flatten"][key]
+
+
+ENGINE = pathlib.Path("/usr/share/assimp/models/glTF2/"
+                      "2CylinderEngine-glTF-Binary/2CylinderEngine.glb")
+
+
+@pytest.mark.skipif(not ENGINE.exists(),
+                    reason="Debian's assimp-testmodels is not installed")
+@pytest.mark.parametrize("resolution", [512, 1024])
+def test_charts_that_placing_breaks_are_split_not_refused(tmp_path, tessaplan,
+                                                          resolution):
+    # A CAD engine of 116k triangles: placing some of its charts in the
+    # square (scaling and moving them) made two of their nearly touching
+    # triangles overlap, and the atlas was refused.
+    result = tessaplan("atlas", ENGINE, "-o", tmp_path / "engine.glb",
+                       "--resolution", resolution, "--json")
+    assert result.returncode == 0, result.stderr
+    report = json.loads(result.stdout)
+    assert report["overlapping_pairs"] == 0
+    assert report["flipped_triangles"] == 0
