@@ -14,6 +14,12 @@ import sys
 
 import bmesh
 import bpy
+import numpy
+
+# Debian's Blender 3.4 glTF importer still uses numpy.bool, which Debian's
+# numpy no longer has.
+if "bool" not in numpy.__dict__:
+    numpy.bool = bool
 
 
 def clear_scene():

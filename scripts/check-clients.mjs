@@ -11,13 +11,21 @@ import { readFileSync } from "node:fs";
 import { extname, join } from "node:path";
 import { pathToFileURL } from "node:url";
 
+// What three.js's loaders expect of a browser: textures cannot be decoded
+// here, and the loaders go on without them.
+globalThis.self ??= globalThis;
+globalThis.ProgressEvent ??= class extends Event {
+  constructor(type, fields = {}) { super(type); Object.assign(this, fields); }
+};
+console.error = () => {};
+
 const [modules, ...files] = process.argv.slice(2);
 const load = (path) => import(pathToFileURL(join(modules, path)).href);
 const loaders = join("three", "examples", "jsm", "loaders");
 const { GLTFLoader } = await load(join(loaders, "GLTFLoader.js"));
 const { PLYLoader } = await load(join(loaders, "PLYLoader.js"));
 const { OBJLoader } = await load(join(loaders, "OBJLoader.js"));
-const validator = (await load(join("gltf-validator", "gltf_validator.js")))
+const validator = (await load(join("gltf-validator", "index.js")))
   .default;
 
 function uvRange(geometry) {
