@@ -98,20 +98,30 @@ namespace tessaplan
                    value_text(statistics.max);
         }
 
+        // The keys both commands report of their input and outputs, with
+        // the paths as given.
+        nlohmann::json input_json(const InputReport& report,
+                                  const std::string& input,
+                                  const std::string& output)
+        {
+            return {{"input", input},
+                    {"output", output},
+                    {"svg", optional_path(report.svg)},
+                    {"png", optional_path(report.png)},
+                    {"format", report.format},
+                    {"single_precision", report.single_precision},
+                    {"transforms_applied", report.transforms_applied},
+                    {"joined_vertices", report.joined_vertices},
+                    {"vertices", report.vertices}};
+        }
+
         void print_atlas_json(const AtlasReport& report, std::ostream& out)
         {
             const auto& a = report.atlas;
             const auto& d = report.distortion;
-            nlohmann::json json{
-                {"input", printable(report.input)},
-                {"output", printable(report.output)},
-                {"svg", optional_path(report.svg)},
-                {"png", optional_path(report.png)},
-                {"format", report.format},
-                {"single_precision", report.single_precision},
-                {"transforms_applied", report.transforms_applied},
-                {"joined_vertices", report.joined_vertices},
-                {"vertices", report.vertices},
+            auto json = input_json(report, printable(report.input),
+                                   printable(report.output));
+            json.update(nlohmann::json{
                 {"triangles", a.triangle_chart.size()},
                 {"charts", a.charts.size()},
                 {"seam_edges", a.nb_seam_edges},
@@ -127,7 +137,7 @@ namespace tessaplan
                 {"seconds",
                  {{"read", report.read_seconds},
                   {"atlas", report.atlas_seconds},
-                  {"write", report.write_seconds}}}};
+                  {"write", report.write_seconds}}}});
             out << json.dump() << '\n';
         }
 
@@ -224,16 +234,8 @@ namespace tessaplan
 
     void print_json_report(const Report& report, std::ostream& out)
     {
-        nlohmann::json json{
-            {"input", report.input},
-            {"output", report.output},
-            {"svg", optional_path(report.svg)},
-            {"png", optional_path(report.png)},
-            {"format", report.format},
-            {"single_precision", report.single_precision},
-            {"transforms_applied", report.transforms_applied},
-            {"joined_vertices", report.joined_vertices},
-            {"vertices", report.vertices},
+        auto json = input_json(report, report.input, report.output);
+        json.update(nlohmann::json{
             {"triangles", report.triangles},
             {"border_edges", report.border_edges},
             {"left_out_triangles",
@@ -253,7 +255,7 @@ namespace tessaplan
             {"degenerate_triangles", report.distortion.nb_degenerate_triangles},
             {"pack_fill", report.pack_fill ? number_or_null(*report.pack_fill)
                                            : nlohmann::json(nullptr)},
-            {"warnings", report.warnings}};
+            {"warnings", report.warnings}});
         // Replace, rather than fail on, bytes of file names that are not
         // UTF-8.
         out << json.dump(-1, ' ', false,
