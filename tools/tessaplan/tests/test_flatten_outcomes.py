@@ -12,6 +12,7 @@ import numpy as np
 import pytest
 
 import mesh_files
+from gltf_files import trs_matrix
 from mesh_files import read_obj
 
 
@@ -156,18 +157,6 @@ def _quaternion(axis, angle):
     return [*(math.sin(angle / 2) * axis), math.cos(angle / 2)]
 
 
-def _trs_matrix(node):
-    x, y, z, w = node.get("rotation", [0, 0, 0, 1])
-    rotation = np.array([
-        [1 - 2 * (y * y + z * z), 2 * (x * y - z * w), 2 * (x * z + y * w)],
-        [2 * (x * y + z * w), 1 - 2 * (x * x + z * z), 2 * (y * z - x * w)],
-        [2 * (x * z - y * w), 2 * (y * z + x * w), 1 - 2 * (x * x + y * y)]])
-    matrix = np.eye(4)
-    matrix[:3, :3] = rotation * np.asarray(node.get("scale", [1, 1, 1]))
-    matrix[:3, 3] = node.get("translation", [0, 0, 0])
-    return matrix
-
-
 def write_scene(path):
     meshes = [_split_mesh(4, 3), _split_mesh(3, 3)]
     nodes = [
@@ -200,10 +189,10 @@ def write_scene(path):
         offset += mesh.nbytes
     path.write_text(json.dumps(document))
     # The same objects placed by hand.
-    root = _trs_matrix(nodes[0])
+    root = trs_matrix(nodes[0])
     placed = []
     for node in nodes[1:]:
-        world = root @ _trs_matrix(node)
+        world = root @ trs_matrix(node)
         mesh = meshes[node["mesh"]].astype(float)
         placed.append(mesh @ world[:3, :3].T + world[:3, 3])
     return placed
