@@ -6,7 +6,8 @@
 // corners turned), the same surface otherwise: the charts should not
 // depend on it. One line per mesh: triangles, seconds of frame and facts,
 // cutting, merging, seam straightening, packing, placing and the exact
-// check, and charts after cutting, merging and straightening.
+// check, charts after cutting, merging and straightening, seam edges, the
+// worst chart's 95th percentile of conformal distortion and the check.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -70,6 +71,36 @@ namespace
         return nodara::bench::make_surface(points, triangles);
     }
 
+    // Edges whose two triangles lie in different charts.
+    std::size_t seam_edges(const nodara::PolygonAdjacencies& adjacencies,
+                           const std::vector<nodara::Chart>& charts)
+    {
+        const auto chart_of =
+            nodara::chart_of_triangles(adjacencies.size(), charts);
+        std::size_t count = 0;
+        for (index_t t = 0; t < adjacencies.size(); ++t)
+        {
+            for (const auto q : adjacencies[t])
+            {
+                count +=
+                    q != nodara::NO_ID && q > t && chart_of[q] != chart_of[t];
+            }
+        }
+        return count;
+    }
+
+    // The largest 95th percentile of conformal distortion over the charts.
+    double worst_conformal(const std::vector<nodara::Chart>& charts)
+    {
+        double worst = 0;
+        for (const auto& chart : charts)
+        {
+            worst = chart.degenerate ? worst
+                                     : std::max(worst, chart.map.conformal_p95);
+        }
+        return worst;
+    }
+
     void run(const std::string& name,
              const nodara::TriangulatedSurface<3>& surface,
              const nodara::AtlasOptions& options)
@@ -106,11 +137,12 @@ namespace
         std::printf(
             "%-28s %8u  facts %6.3f  cut %6.3f  merge %6.3f  straighten "
             "%6.3f  pack %6.3f  check %6.3f  total %7.3f  charts %zu/%zu/%zu"
-            "  %s\n",
+            "  seams %zu  p95 %.3f  %s\n",
             name.c_str(), surface.nb_polygons(), t_facts, t_cut, t_merge,
             t_straighten, t_pack, t_check,
             t_facts + t_cut + t_merge + t_straighten + t_pack + t_check, cut,
-            merged, charts.size(), check.valid() ? "valid" : "INVALID");
+            merged, charts.size(), seam_edges(facts.adjacencies, charts),
+            worst_conformal(charts), check.valid() ? "valid" : "INVALID");
     }
 }  // namespace
 
