@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "chart_topology.h"
+#include "parallel_tasks.h"
 
 namespace nodara
 {
@@ -84,18 +85,65 @@ namespace nodara
             return moves;
         }
 
-        // The triangles of every chart once `moves` are made.
+        // The moves of one triangle over the passes: the charts it is in,
+        // from its own to the last, the pass of each move, and how many of
+        // the moves are kept.
+        struct Path
+        {
+            index_t triangle;
+            std::vector<index_t> charts;
+            std::vector<int> passes;
+            std::size_t kept;
+        };
+
+        // Plans the passes on the triangles alone, each on the charts the
+        // earlier ones leave: the paths of the triangles that move.
+        std::vector<Path> plan_paths(const PolygonAdjacencies& adjacencies,
+                                     const std::vector<index_t>& chart_of,
+                                     const std::vector<Chart>& charts)
+        {
+            auto planned = chart_of;
+            std::vector<index_t> path_of(chart_of.size(), NO_ID);
+            std::vector<Path> paths;
+            for (int pass = 0; pass < passes; ++pass)
+            {
+                const auto moves = propose_moves(adjacencies, planned, charts);
+                for (const auto& [pair, triangles] : moves)
+                {
+                    for (const auto t : triangles)
+                    {
+                        if (path_of[t] == NO_ID)
+                        {
+                            path_of[t] = static_cast<index_t>(paths.size());
+                            paths.push_back({t, {pair.first}, {}, 0});
+                        }
+                        auto& path = paths[path_of[t]];
+                        path.charts.push_back(pair.second);
+                        path.passes.push_back(pass);
+                        path.kept = path.passes.size();
+                        planned[t] = pair.second;
+                    }
+                }
+                if (moves.empty())
+                {
+                    break;
+                }
+            }
+            std::sort(paths.begin(), paths.end(),
+                      [](const Path& a, const Path& b)
+                      { return a.triangle < b.triangle; });
+            return paths;
+        }
+
+        // The triangles of every chart once the kept moves are made.
         std::vector<std::vector<index_t>> moved_charts(
-            const std::vector<index_t>& chart_of, const Moves& moves,
-            std::size_t nb_charts)
+            const std::vector<index_t>& chart_of,
+            const std::vector<Path>& paths, std::size_t nb_charts)
         {
             auto target = chart_of;
-            for (const auto& [pair, triangles] : moves)
+            for (const auto& path : paths)
             {
-                for (const auto t : triangles)
-                {
-                    target[t] = pair.second;
-                }
+                target[path.triangle] = path.charts[path.kept];
             }
             std::vector<std::vector<index_t>> result(nb_charts);
             for (index_t t = 0; t < target.size(); ++t)
@@ -108,44 +156,37 @@ namespace nodara
             return result;
         }
 
-        // Makes the moves whose two charts stay discs that flatten within
-        // the bounds: the charts are flattened once for all their moves,
-        // and the moves of a chart that fails are taken back (its partners
-        // are flattened again) until every changed chart passes. Returns
-        // whether any move was made.
-        // The charts that `moves` change.
-        std::vector<bool> changed_charts(const Moves& moves,
+        // The charts that the kept moves change.
+        std::vector<bool> changed_charts(const std::vector<Path>& paths,
                                          std::size_t nb_charts)
         {
             std::vector<bool> changed(nb_charts, false);
-            for (const auto& entry : moves)
+            for (const auto& path : paths)
             {
-                changed[entry.first.first] = true;
-                changed[entry.first.second] = true;
+                if (path.charts[path.kept] != path.charts[0])
+                {
+                    changed[path.charts[0]] = true;
+                    changed[path.charts[path.kept]] = true;
+                }
             }
             return changed;
         }
 
-        bool make_moves(const TriangulatedSurface<3>& surface,
-                        const PolygonAdjacencies& adjacencies,
-                        const ChartBounds& bounds, Moves moves,
-                        std::vector<index_t>& chart_of,
-                        std::vector<Chart>& charts)
+        // Checks and flattens the charts `to_check` of `triangles`, several
+        // at once: whether each is a disc whose map keeps the bounds.
+        void check_charts(const TriangulatedSurface<3>& surface,
+                          const PolygonAdjacencies& adjacencies,
+                          const ChartBounds& bounds,
+                          const std::vector<std::vector<index_t>>& triangles,
+                          const std::vector<index_t>& to_check,
+                          std::vector<ChartMap>& maps,
+                          std::vector<char>& failed)
         {
-            std::vector<ChartMap> maps(charts.size());
-            std::vector<bool> passed(charts.size(), false);
-            for (;;)
-            {
-                const auto triangles =
-                    moved_charts(chart_of, moves, charts.size());
-                const auto changed = changed_charts(moves, charts.size());
-                std::vector<bool> failed(charts.size(), false);
-                for (index_t c = 0; c < charts.size(); ++c)
+            run_in_parallel(
+                to_check.size(),
+                [&](std::size_t i)
                 {
-                    if (!changed[c] || passed[c])
-                    {
-                        continue;
-                    }
+                    const auto c = to_check[i];
                     failed[c] = triangles[c].empty() ||
                                 !is_disc(surface, adjacencies, triangles[c]);
                     if (!failed[c])
@@ -153,36 +194,97 @@ namespace nodara
                         maps[c] = flatten_chart(surface, triangles[c], bounds);
                         failed[c] = !maps[c].valid;
                     }
-                    passed[c] = !failed[c];
-                }
-                bool retry = false;
-                for (auto move = moves.begin(); move != moves.end();)
+                });
+        }
+
+        // Whether the k-th move of `path` leaves or joins chart c.
+        bool moves_chart(const Path& path, std::size_t k, index_t c)
+        {
+            return path.charts[k] == c || path.charts[k + 1] == c;
+        }
+
+        // Takes back the moves of the latest pass that change chart c, and
+        // the later moves of their triangles, so that every triangle keeps
+        // its first moves only.
+        void take_back(index_t c, std::vector<Path>& paths)
+        {
+            int latest = -1;
+            for (const auto& path : paths)
+            {
+                for (std::size_t k = 0; k < path.kept; ++k)
                 {
-                    const auto [from, to] = move->first;
-                    if (failed[from] || failed[to])
+                    latest = moves_chart(path, k, c)
+                                 ? std::max(latest, path.passes[k])
+                                 : latest;
+                }
+            }
+            for (auto& path : paths)
+            {
+                for (std::size_t k = 0; k < path.kept; ++k)
+                {
+                    if (path.passes[k] == latest && moves_chart(path, k, c))
                     {
-                        // Both charts change again: flatten them anew.
-                        passed[from] = passed[to] = false;
-                        move = moves.erase(move);
-                        retry = true;
-                        continue;
+                        path.kept = k;
+                        break;
                     }
-                    ++move;
                 }
-                if (!retry)
+            }
+        }
+
+        // Makes the planned moves whose charts stay discs that flatten
+        // within the bounds: each changed chart is flattened once for all
+        // its moves, and a chart that fails takes back its moves of the
+        // latest pass (the charts that changes are flattened again) until
+        // every changed chart passes.
+        void make_moves(const TriangulatedSurface<3>& surface,
+                        const PolygonAdjacencies& adjacencies,
+                        const ChartBounds& bounds, std::vector<Path> paths,
+                        const std::vector<index_t>& chart_of,
+                        std::vector<Chart>& charts)
+        {
+            // Per chart the triangles it last passed with, and their map.
+            std::vector<Chart> passed(charts.size());
+            for (;;)
+            {
+                const auto triangles =
+                    moved_charts(chart_of, paths, charts.size());
+                const auto changed = changed_charts(paths, charts.size());
+                std::vector<index_t> to_check;
+                for (index_t c = 0; c < charts.size(); ++c)
                 {
-                    // Every chart that the remaining moves change passed.
+                    if (changed[c] && (triangles[c].empty() ||
+                                       triangles[c] != passed[c].triangles))
+                    {
+                        to_check.push_back(c);
+                    }
+                }
+                std::vector<ChartMap> maps(charts.size());
+                std::vector<char> failed(charts.size(), 0);
+                check_charts(surface, adjacencies, bounds, triangles, to_check,
+                             maps, failed);
+                bool any_failed = false;
+                for (const auto c : to_check)
+                {
+                    if (failed[c])
+                    {
+                        any_failed = true;
+                        take_back(c, paths);
+                    }
+                    else
+                    {
+                        passed[c] = {triangles[c], std::move(maps[c]), false};
+                    }
+                }
+                if (!any_failed)
+                {
                     for (index_t c = 0; c < charts.size(); ++c)
                     {
                         if (changed[c])
                         {
-                            charts[c] = {triangles[c], std::move(maps[c]),
-                                         false};
+                            charts[c] = std::move(passed[c]);
                         }
                     }
-                    chart_of =
-                        chart_of_triangles(surface.nb_polygons(), charts);
-                    return !moves.empty();
+                    return;
                 }
             }
         }
@@ -192,16 +294,14 @@ namespace nodara
                           const PolygonAdjacencies& adjacencies,
                           const ChartBounds& bounds, std::vector<Chart>& charts)
     {
-        auto chart_of = chart_of_triangles(surface.nb_polygons(), charts);
-        for (int pass = 0; pass < passes; ++pass)
+        // The passes are planned on the triangles alone and the charts are
+        // flattened once for all their moves, not after every pass.
+        const auto chart_of = chart_of_triangles(surface.nb_polygons(), charts);
+        auto paths = plan_paths(adjacencies, chart_of, charts);
+        if (!paths.empty())
         {
-            auto moves = propose_moves(adjacencies, chart_of, charts);
-            if (moves.empty() ||
-                !make_moves(surface, adjacencies, bounds, std::move(moves),
-                            chart_of, charts))
-            {
-                break;
-            }
+            make_moves(surface, adjacencies, bounds, std::move(paths), chart_of,
+                       charts);
         }
     }
 }  // namespace nodara
