@@ -9,6 +9,8 @@
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/triangle.h>
 
+#include "chart_validity.h"
+
 namespace nodara
 {
     namespace
@@ -75,7 +77,7 @@ namespace nodara
         }
         map.valid = finite && map.conformal_p95 <= bounds.max_conformal &&
                     map.area_p95 <= bounds.max_area &&
-                    check_atlas(*flat_source, map.corners).valid();
+                    passes_atlas_check(*flat_source, map.corners);
         return map;
     }
 }  // namespace nodara
