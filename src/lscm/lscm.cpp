@@ -207,19 +207,9 @@ namespace nodara
         bool solved = false;
         if (assemble_complex_normal_system(free_matrix, pinned_values, system))
         {
-            // The matrix, its triplets and the factor would be the largest
-            // buffers at once: the matrix and the triplets are released
-            // during the factorisation and computed again, identically,
-            // from the triangles.
-            const auto rows = static_cast<int>(free_matrix.rows());
-            const auto columns = static_cast<int>(free_matrix.cols());
-            Eigen::SparseMatrix<double>{}.swap(free_matrix);
-            Triplets{}.swap(free_triplets);
-            solved = solve_complex_normal_system(system, direct);
-            system = ComplexNormalSystem{};
-            fill_free_triplets();
-            set_from_triplets_in_parallel(free_triplets, rows, columns,
-                                          free_matrix);
+            solved = surface.nb_polygons() < parallel_triangles
+                         ? solve_complex_normal_system(system, direct)
+                         : solve_releasing_matrix(system, direct);
         }
         if (solved && residual_norm2(direct) < projection_norm2)
         {
@@ -227,6 +217,26 @@ namespace nodara
             statistics_.started_from_direct_solution = true;
         }
         statistics_.direct_seconds = seconds_since(start);
+    }
+
+    // The matrix, its triplets and the factor would be the largest buffers
+    // at once: the matrix and the triplets are released during the
+    // factorisation and computed again, identically, from the triangles. A
+    // small surface (a chart of an atlas) keeps them: rebuilding would cost
+    // more than the memory saved.
+    bool LSCM::solve_releasing_matrix(ComplexNormalSystem& system,
+                                      Eigen::VectorXd& direct)
+    {
+        const auto rows = static_cast<int>(free_matrix.rows());
+        const auto columns = static_cast<int>(free_matrix.cols());
+        Eigen::SparseMatrix<double>{}.swap(free_matrix);
+        Triplets{}.swap(free_triplets);
+        const bool solved = solve_complex_normal_system(system, direct);
+        system = ComplexNormalSystem{};
+        fill_free_triplets();
+        set_from_triplets_in_parallel(free_triplets, rows, columns,
+                                      free_matrix);
+        return solved;
     }
 
     void LSCM::write_back()

@@ -17,6 +17,8 @@
 
 #include <tessaplan/attribute/variable_attribute.h>
 
+#include "complex_normal_system.h"
+
 namespace nodara
 {
     /// The complex weight real + i * imaginary of one corner of a triangle
@@ -96,6 +98,8 @@ namespace nodara
         // Solve and write-back.
         void solve_system();
         void start_from_direct_solution();
+        bool solve_releasing_matrix(ComplexNormalSystem& system,
+                                    Eigen::VectorXd& direct);
         void write_back();
 
         const TriangulatedSurface<3>& surface;

@@ -31,6 +31,8 @@ namespace nodara
 
         // Parts of the geometric dissection that are not cut further.
         constexpr long dissection_leaf_size = 200;
+        // Systems with fewer unknowns are factored by simplicial Cholesky.
+        constexpr std::size_t simplicial_columns = 5000;
 
         double seconds_since(std::chrono::steady_clock::time_point start)
         {
@@ -216,6 +218,12 @@ namespace nodara
         Cholmod cholmod;
         auto* common = cholmod.get();
         common->nmethods = 1;
+        if (system.columns.size() < simplicial_columns)
+        {
+            // Supernodes pay off on large factors only: a small one (a
+            // chart of an atlas) is factored faster column by column.
+            common->supernodal = CHOLMOD_SIMPLICIAL;
+        }
         common->method[0].ordering = cholmod_ordering(report.ordering);
         auto A = lower_triangle(system);
         Factor L{nullptr, FactorDeleter{common}};
