@@ -1,0 +1,135 @@
+#include "atlas_stages.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include <tessaplan/atlas_check.h>
+
+#include "atlas/atlas_frame.h"
+#include "atlas/chart_cutting.h"
+#include "atlas/chart_merging.h"
+#include "atlas/chart_packing.h"
+#include "atlas/seam_straightening.h"
+#include "atlas/surface_facts.h"
+
+namespace nodara
+{
+    namespace bench
+    {
+        namespace
+        {
+            class Lap
+            {
+            public:
+                double operator()()
+                {
+                    const auto now = std::chrono::steady_clock::now();
+                    const std::chrono::duration<double> elapsed = now - last_;
+                    last_ = now;
+                    return elapsed.count();
+                }
+
+            private:
+                std::chrono::steady_clock::time_point last_ =
+                    std::chrono::steady_clock::now();
+            };
+
+            // Edges whose two triangles lie in different charts.
+            std::size_t seam_edges(const PolygonAdjacencies& adjacencies,
+                                   const std::vector<Chart>& charts)
+            {
+                const auto chart_of =
+                    chart_of_triangles(adjacencies.size(), charts);
+                std::size_t count = 0;
+                for (index_t t = 0; t < adjacencies.size(); ++t)
+                {
+                    for (const auto q : adjacencies[t])
+                    {
+                        count +=
+                            q != NO_ID && q > t && chart_of[q] != chart_of[t];
+                    }
+                }
+                return count;
+            }
+
+            // The largest 95th percentile of conformal distortion over the
+            // charts.
+            double worst_conformal(const std::vector<Chart>& charts)
+            {
+                double worst = 0;
+                for (const auto& chart : charts)
+                {
+                    worst = chart.degenerate
+                                ? worst
+                                : std::max(worst, chart.map.conformal_p95);
+                }
+                return worst;
+            }
+
+            // The packed corners of every triangle.
+            CornerMap placed_corners(const std::vector<Chart>& charts,
+                                     const ChartPacking& packing,
+                                     const AtlasOptions& options,
+                                     index_t nb_triangles)
+            {
+                CornerMap corners(nb_triangles);
+                for (index_t c = 0; c < charts.size(); ++c)
+                {
+                    const auto placed =
+                        packed_corners(charts[c], packing.placements[c],
+                                       packing.texels_per_unit, options);
+                    for (std::size_t i = 0; i < charts[c].triangles.size(); ++i)
+                    {
+                        corners[charts[c].triangles[i]] = placed[i];
+                    }
+                }
+                return corners;
+            }
+        }  // namespace
+
+        const char* const AtlasStages::names[nb_stages] = {
+            "facts", "cut", "merge", "straighten", "pack", "check"};
+
+        double AtlasStages::total() const
+        {
+            double sum = 0;
+            for (const auto s : seconds)
+            {
+                sum += s;
+            }
+            return sum;
+        }
+
+        AtlasStages time_atlas_stages(const TriangulatedSurface<3>& surface,
+                                      const AtlasOptions& options)
+        {
+            AtlasStages stages;
+            auto* t = stages.seconds;
+            Lap lap;
+            const auto frame = atlas_frame(surface);
+            const auto& working = frame.surface(surface);
+            const auto facts = surface_facts(working);
+            const ChartBounds bounds{options};
+            t[0] = lap();
+            auto charts = cut_charts(working, facts, bounds);
+            stages.cut = charts.size();
+            t[1] = lap();
+            merge_charts(working, facts.adjacencies, bounds, charts);
+            stages.merged = charts.size();
+            t[2] = lap();
+            straighten_seams(working, facts.adjacencies, bounds, charts);
+            stages.straightened = charts.size();
+            t[3] = lap();
+            const auto packing = pack_charts(charts, options);
+            t[4] = lap();
+            const auto check =
+                check_atlas(working, placed_corners(charts, packing, options,
+                                                    working.nb_polygons()));
+            t[5] = lap();
+            stages.seams = seam_edges(facts.adjacencies, charts);
+            stages.worst_conformal = worst_conformal(charts);
+            stages.valid = check.valid();
+            return stages;
+        }
+    }  // namespace bench
+}  // namespace nodara

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+
+#include <tessaplan/atlas.h>
+#include <velmora/mesh/triangulated_surface.h>
+
+namespace nodara
+{
+    namespace bench
+    {
+        /// The stages of compute_atlas: seconds each, charts after cutting,
+        /// merging and straightening, seam edges, the worst chart's 95th
+        /// percentile of conformal distortion and the exact check.
+        struct AtlasStages
+        {
+            static constexpr int nb_stages = 6;
+            static const char* const names[nb_stages];
+            /// Frame and facts, cut, merge, straighten, pack, check.
+            double seconds[nb_stages]{};
+            std::size_t cut{0};
+            std::size_t merged{0};
+            std::size_t straightened{0};
+            std::size_t seams{0};
+            double worst_conformal{0};
+            bool valid{false};
+
+            double total() const;
+        };
+
+        /// Runs the stages of compute_atlas on `surface` one by one.
+        AtlasStages time_atlas_stages(const TriangulatedSurface<3>& surface,
+                                      const AtlasOptions& options);
+    }  // namespace bench
+}  // namespace nodara
