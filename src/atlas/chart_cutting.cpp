@@ -4,6 +4,7 @@
 
 #include "chart_flattening.h"
 #include "chart_growth.h"
+#include "parallel_tasks.h"
 
 namespace nodara
 {
@@ -33,30 +34,56 @@ namespace nodara
             return map;
         }
 
-        // Grows a chart from `seed`, and again at half the size each time
-        // its map fails a check; a single triangle is laid flat directly
-        // when its map fails.
+        // The maps of the first halves of `grown`, then of their first
+        // halves, down to its first triangle, flattened several at once.
+        std::vector<ChartMap> halves_maps(const TriangulatedSurface<3>& surface,
+                                          const std::vector<index_t>& grown,
+                                          const ChartBounds& bounds)
+        {
+            std::vector<std::size_t> sizes;
+            for (auto size = grown.size() / 2; size >= 1; size /= 2)
+            {
+                sizes.push_back(size);
+            }
+            std::vector<ChartMap> maps(sizes.size());
+            run_in_parallel(sizes.size(),
+                            [&](std::size_t i)
+                            {
+                                const std::vector<index_t> half{
+                                    grown.begin(), grown.begin() + sizes[i]};
+                                maps[i] = flatten_chart(surface, half, bounds);
+                            });
+            return maps;
+        }
+
+        // Grows a chart from `seed`, and at half the size each time its map
+        // fails a check; a single triangle is laid flat directly when its
+        // map fails. A growth stopped at half the size gives the first half
+        // of the triangles, so the halves are cut from one growth and
+        // flattened together; the largest that passes is kept.
         Chart cut_chart(const TriangulatedSurface<3>& surface,
                         ChartGrowth& growth, index_t seed,
                         const std::vector<bool>& taken,
                         const ChartBounds& bounds)
         {
-            auto limit = surface.nb_polygons();
-            for (;;)
+            auto triangles = growth.grow(seed, surface.nb_polygons(), taken);
+            auto map = flatten_chart(surface, triangles, bounds);
+            if (map.valid)
             {
-                auto triangles = growth.grow(seed, limit, taken);
-                auto map = flatten_chart(surface, triangles, bounds);
-                if (map.valid)
-                {
-                    return {std::move(triangles), std::move(map), false};
-                }
-                if (triangles.size() == 1)
-                {
-                    return {std::move(triangles), lay_flat(surface, seed),
-                            false};
-                }
-                limit = static_cast<index_t>(triangles.size() / 2);
+                return {std::move(triangles), std::move(map), false};
             }
+            auto maps = halves_maps(surface, triangles, bounds);
+            auto size = triangles.size() / 2;
+            for (auto& half : maps)
+            {
+                if (half.valid)
+                {
+                    triangles.resize(size);
+                    return {std::move(triangles), std::move(half), false};
+                }
+                size /= 2;
+            }
+            return {{seed}, lay_flat(surface, seed), false};
         }
 
         // A triangle of zero area laid on a segment, its corners at their
