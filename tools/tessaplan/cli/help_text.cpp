@@ -216,9 +216,10 @@ and the input vertex it comes from (PLY: original_index; glTF: the
 attribute _ORIGINAL_INDEX, in floats, exact below 2^24), and the
 triangles. With --texels-per-unit the output must be OBJ: when the charts
 need more than one page, each triangle's texture coordinates lie in [0, 1]^2
-of its page and the faces of page N follow a line "usemtl page_N" (Blender
-makes a material, and a slot, per page; give each its page's image); an OBJ
-input is then not copied line by line. A glTF
+of its page and each run of faces on page N (faces keep their order)
+follows a line "usemtl page_N" (Blender makes a material, and a slot, per
+page; give each its page's image); an OBJ input is then not copied line by
+line, and the pictures draw every page over the same square. A glTF
 input written as .gltf or .glb keeps its document, each
 primitive of triangles split so (its other attributes copied to the split
 vertices, _ORIGINAL_INDEX its own vertex number); a mesh that several
