@@ -146,13 +146,13 @@ namespace nodara
         // 25 texels, but the unit square fits in the dent of the L.
         EXPECT_TRUE(pack_rectangles({{21, 21}, {11, 11}}, 25).empty());
         const auto placements = drop_charts({&charts[0], &charts[1]}, scale, 0,
-                                            25, DropRule::lowest);
+                                            25, {DropRule::lowest});
         ASSERT_EQ(placements.size(), 2u);
         const auto texels = placed(charts, placements, scale, 0);
         EXPECT_TRUE(check_packing(texels).valid());
         // Too small a square is refused, not overfilled.
         EXPECT_TRUE(drop_charts({&charts[0], &charts[1]}, scale, 0, 21,
-                                DropRule::lowest)
+                                {DropRule::lowest})
                         .empty());
     }
 
@@ -177,7 +177,7 @@ namespace nodara
                 SCOPED_TRACE(padding);
                 const double scale = 3.7;
                 const auto placements =
-                    drop_charts(pointers, scale, padding, side, rule);
+                    drop_charts(pointers, scale, padding, side, {rule});
                 ASSERT_EQ(placements.size(), charts.size());
                 const auto texels = placed(charts, placements, scale, padding);
                 EXPECT_TRUE(check_packing(texels).valid());

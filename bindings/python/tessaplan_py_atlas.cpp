@@ -99,6 +99,8 @@ namespace
     {
         const auto m = static_cast<py::ssize_t>(atlas.triangle_chart.size());
         py::array_t<nodara::index_t> chart(m);
+        py::array_t<nodara::index_t> page(m);
+        auto page_view = page.mutable_unchecked<1>();
         py::array_t<double> corners({m, py::ssize_t{3}, py::ssize_t{2}});
         auto chart_view = chart.mutable_unchecked<1>();
         auto corner_view = corners.mutable_unchecked<3>();
@@ -106,6 +108,7 @@ namespace
         {
             const auto i = static_cast<std::size_t>(t);
             chart_view(t) = atlas.triangle_chart[i];
+            page_view(t) = atlas.triangle_page[i];
             for (py::ssize_t k = 0; k < 3; ++k)
             {
                 for (py::ssize_t d = 0; d < 2; ++d)
@@ -129,6 +132,8 @@ namespace
         }
         py::dict result;
         result["chart"] = chart;
+        result["page"] = page;
+        result["pages"] = atlas.nb_pages;
         result["corner_uv"] = corners;
         result["chart_triangles"] = chart_triangles;
         result["chart_conformal_p95"] = conformal;
@@ -175,17 +180,27 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
     default_options["padding"] = defaults.padding;
     default_options["resolution"] = defaults.resolution;
     default_options["max_area_distortion"] = defaults.max_area_distortion;
+    default_options["rotate"] = defaults.rotate;
+    default_options["max_chart_area"] = defaults.max_chart_area;
+    default_options["max_boundary_length"] = defaults.max_boundary_length;
+    default_options["texels_per_unit"] = defaults.texels_per_unit;
     m.attr("DEFAULT_OPTIONS") = default_options;
 
     m.def(
         "compute_atlas",
         [](const nodara::TriangulatedSurface<3>& surface, double max_distortion,
-           double padding, nodara::index_t resolution)
+           double padding, nodara::index_t resolution, bool rotate,
+           double max_chart_area, double max_boundary_length,
+           double texels_per_unit)
         {
             nodara::AtlasOptions options;
             options.max_distortion = max_distortion;
             options.padding = padding;
             options.resolution = resolution;
+            options.rotate = rotate;
+            options.max_chart_area = max_chart_area;
+            options.max_boundary_length = max_boundary_length;
+            options.texels_per_unit = texels_per_unit;
             nodara::SeamCut cut;
             const auto atlas = tessaplan_python::without_gil(
                 [&]
@@ -202,10 +217,17 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         py::arg("surface"), py::arg("max_distortion") = defaults.max_distortion,
         py::arg("padding") = defaults.padding,
         py::arg("resolution") = defaults.resolution,
-        "Cuts `surface` into charts and packs them into the unit square. "
-        "Returns a dict: 'chart' (uint32 array (m,), the chart of each "
-        "triangle), 'corner_uv' (float64 array (m, 3, 2), the image of each "
-        "triangle corner), per chart 'chart_triangles', "
+        py::arg("rotate") = defaults.rotate,
+        py::arg("max_chart_area") = defaults.max_chart_area,
+        py::arg("max_boundary_length") = defaults.max_boundary_length,
+        py::arg("texels_per_unit") = defaults.texels_per_unit,
+        "Cuts `surface` into charts and packs them into the unit square (or, "
+        "at a `texels_per_unit` above 0, into as many squares, pages, as "
+        "they need). Returns a dict: 'chart' (uint32 array (m,), the chart "
+        "of each triangle), 'page' (uint32 array (m,), the page of each "
+        "triangle), 'pages' (their number), 'corner_uv' (float64 array (m, "
+        "3, 2), the image of each triangle corner in its page), per chart "
+        "'chart_triangles', "
         "'chart_conformal_p95', 'chart_area_p95' (arrays), and "
         "'seam_edges', 'degenerate_triangles', 'efficiency' (covered share "
         "of the square) and 'texels_per_unit'; the mesh split along the "
@@ -216,7 +238,10 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         "conformal distortion p95 under `max_distortion` and its area "
         "distortion p95 under DEFAULT_OPTIONS['max_area_distortion']; charts "
         "lie `padding` texels apart at "
-        "`resolution` texels along the side. Raises RuntimeError with the "
+        "`resolution` texels along the side, turned for a tight box when "
+        "`rotate`; a chart beyond `max_chart_area` or "
+        "`max_boundary_length` (0: unbounded) is cut further. Raises "
+        "RuntimeError with the "
         "library's message for a surface without triangle or with a "
         "coordinate that is not finite, and for options out of range.");
 

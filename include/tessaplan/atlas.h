@@ -20,8 +20,25 @@ namespace nodara
         /// Gap between charts, and between a chart and the square's side,
         /// in texels.
         double padding{2};
-        /// Texels along the side of the unit square.
+        /// Texels along the side of the unit square (of each page).
         index_t resolution{1024};
+        /// Whether packing turns each chart so that its smallest enclosing
+        /// rectangle is axis-aligned, and by quarter turns; when false, each
+        /// chart keeps the orientation of its flattened map.
+        bool rotate{true};
+        /// The largest 3D area of a chart, in the surface's units of area;
+        /// a chart beyond it is cut further, but a single triangle never is.
+        /// 0 or infinity: unbounded.
+        double max_chart_area{0};
+        /// The largest length of a chart's border in 3D, in the surface's
+        /// units of length, kept as max_chart_area is. 0 or infinity:
+        /// unbounded.
+        double max_boundary_length{0};
+        /// Texels per unit of 3D length. 0: the largest that fits every
+        /// chart into one square. Above 0: the charts are packed at that
+        /// density into as many squares (pages) of `resolution` texels as
+        /// they need.
+        double texels_per_unit{0};
     };
 
     /// Figures of one chart.
@@ -45,8 +62,15 @@ namespace nodara
     {
         /// Per triangle, its chart: an index into `charts`.
         std::vector<index_t> triangle_chart;
-        /// Per triangle, the images of its corners in the unit square.
+        /// Per triangle, the images of its corners in the unit square of its
+        /// page.
         CornerMap corners;
+        /// Per triangle, its page: an index below `nb_pages`. Triangles on
+        /// different pages may overlap in the square.
+        std::vector<index_t> triangle_page;
+        /// The squares the charts are packed into: 1 unless
+        /// AtlasOptions::texels_per_unit asks for a density that needs more.
+        index_t nb_pages{1};
         /// Per chart, its figures.
         std::vector<AtlasChart> charts;
         /// Edges shared by two triangles of different charts.
@@ -54,27 +78,34 @@ namespace nodara
         /// Triangles of zero (or non-finite) 3D area, and slivers: those of
         /// the degenerate charts.
         index_t nb_degenerate_triangles{0};
-        /// The share of the unit square covered by the charts' triangles.
+        /// The share of the pages' area covered by the charts' triangles.
         double efficiency{0};
         /// Texels per unit of 3D length, the same for every chart.
         double texels_per_unit{0};
-        /// The exact check of `corners` (check_atlas), which compute_atlas
-        /// runs before it returns: always valid.
+        /// The exact check of `corners` (check_atlas), page by page, which
+        /// compute_atlas runs before it returns: always valid.
         AtlasCheck check;
     };
 
     /// Cuts `surface` into charts that are topological discs, flattens each
     /// by LSCM so that no triangle of non-zero area is flipped or collapsed,
     /// no two triangles overlap and each chart keeps the distortion bounds
-    /// of `options`, and packs the charts at one common scale, each turned
-    /// for a tight box, into the unit square. Closed pieces, pieces with
+    /// of `options` (its 3D area and border length included), and packs the
+    /// charts at one common scale, each turned for a tight box unless
+    /// `options.rotate` is false, into the unit square, or at
+    /// `options.texels_per_unit` into as many squares (pages) as they need.
+    /// Closed pieces, pieces with
     /// handles, pieces that meet only at a vertex and folding pieces are all
     /// cut as needed. A triangle of zero 3D area gets a chart of its own, on
-    /// a segment, and so does a sliver, as a needle. The surface is not changed. Throws VelmoraException
+    /// a segment, and so does a sliver, as a needle. The surface is not
+    /// changed. Throws VelmoraException
     /// ("[compute_atlas] ...") when the surface has no triangle, a
     /// coordinate that is not finite, or options out of range (a
     /// distortion bound below 1, a negative padding, a resolution below 16
-    /// or too small for the padding of every chart), and when the packed
+    /// or too small for the padding of every chart, a negative or NaN
+    /// chart area or border length bound, a negative or non-finite
+    /// texels_per_unit, or one at which a chart is larger than a page),
+    /// and when the packed
     /// atlas fails the exact check (too many charts for the resolution, so
     /// that they shrink to nothing, or triangles whose sizes differ by more
     /// than the square's coordinates resolve).

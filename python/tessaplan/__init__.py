@@ -42,6 +42,7 @@ returns are described by the TypedDicts ``Distortions``,
 from __future__ import annotations
 
 import dataclasses
+import numbers
 import warnings
 from typing import (Any, Dict, Iterator, List, Literal, Optional, Tuple,
                     TypedDict, cast, get_args)
@@ -382,14 +383,19 @@ class AtlasResult:
     Attributes:
         chart: uint32 (m,), the chart of each triangle.
         corner_uv: float64 (m, 3, 2), the image of corner k of triangle t
-            in the unit square; a vertex on a seam has one image per chart.
+            in the unit square of its page; a vertex on a seam has one
+            image per chart.
+        page: uint32 (m,), the page (square) of each triangle: all 0 unless
+            ``texels_per_unit`` asked for a density that needs more pages.
+            Triangles on different pages may overlap in ``corner_uv``.
+        pages: the number of pages.
         vertices: uint32 (p,), for the mesh split along the seams, the input
             vertex each of its vertices comes from.
         uv: float64 (p, 2), the image of each vertex of the split mesh.
         faces: uint32 (m, 3), triangle t of the input in the split mesh:
             ``uv[faces[t, k]]`` is ``corner_uv[t, k]``.
         texels_per_unit: texels per unit of 3D length, for every chart.
-        efficiency: the share of the unit square the triangles cover.
+        efficiency: the share of the pages' area the triangles cover.
         seam_edges: edges shared by triangles of different charts.
         degenerate_triangles: triangles of zero 3D area.
         chart_triangles, chart_conformal_p95, chart_area_p95: per chart,
@@ -404,6 +410,8 @@ class AtlasResult:
 
     chart: NDArray[numpy.uint32]
     corner_uv: NDArray[numpy.float64]
+    page: NDArray[numpy.uint32]
+    pages: int
     vertices: NDArray[numpy.uint32]
     uv: NDArray[numpy.float64]
     faces: NDArray[numpy.uint32]
@@ -425,19 +433,57 @@ class AtlasResult:
 _ATLAS_DEFAULTS = tessaplan_py_atlas.DEFAULT_OPTIONS
 
 
+def _atlas_options(max_distortion: Any, padding: Any, resolution: Any,
+                   rotate: Any, max_chart_area: Any, max_boundary_length: Any,
+                   texels_per_unit: Any) -> Tuple[Any, ...]:
+    """The atlas's options in the order compute_atlas takes them, checked
+    for their types (TypeError) and, for ``resolution``, for a size the
+    binding can hold (ValueError); the library checks their ranges."""
+    numbers_given = {"max_distortion": max_distortion, "padding": padding,
+                     "max_chart_area": max_chart_area,
+                     "max_boundary_length": max_boundary_length,
+                     "texels_per_unit": texels_per_unit}
+    for name, value in numbers_given.items():
+        if isinstance(value, (bool, numpy.bool_)) or not isinstance(
+                value, numbers.Real):
+            raise TypeError(f"{name} must be a real number, got "
+                            f"{type(value).__name__}")
+    if isinstance(resolution, (bool, numpy.bool_)) or not isinstance(
+            resolution, numbers.Integral):
+        raise TypeError("resolution must be a whole number of texels, got "
+                        f"{type(resolution).__name__}")
+    resolution = int(resolution)
+    if not 0 <= resolution < 2**32:
+        raise ValueError("resolution must be from 16 to 16777216 texels, "
+                         f"got {resolution}")
+    if not isinstance(rotate, (bool, numpy.bool_)):
+        raise TypeError(f"rotate must be True or False, got "
+                        f"{type(rotate).__name__}")
+    return (float(max_distortion), float(padding), resolution,
+            bool(rotate), float(max_chart_area), float(max_boundary_length),
+            float(texels_per_unit))
+
+
 def atlas(points: ArrayLike, triangles: ArrayLike,
           max_distortion: float = _ATLAS_DEFAULTS["max_distortion"],
           padding: float = _ATLAS_DEFAULTS["padding"],
-          resolution: int = _ATLAS_DEFAULTS["resolution"]) -> AtlasResult:
+          resolution: int = _ATLAS_DEFAULTS["resolution"],
+          rotate: bool = _ATLAS_DEFAULTS["rotate"],
+          max_chart_area: float = _ATLAS_DEFAULTS["max_chart_area"],
+          max_boundary_length: float = _ATLAS_DEFAULTS["max_boundary_length"],
+          texels_per_unit: float = _ATLAS_DEFAULTS["texels_per_unit"]
+          ) -> AtlasResult:
     """Cut a surface into charts, flatten each and pack them into [0, 1]^2.
 
     Every chart is a topological disc flattened by LSCM without a flipped
     or overlapping triangle, with the 95th percentile of its conformal
     distortion at most ``max_distortion`` and of its area distortion at
-    most ``_ATLAS_DEFAULTS["max_area_distortion"]`` (2); the charts share one scale, are turned for a tight box and lie
-    ``padding`` texels apart at ``resolution`` texels along the side. Any
-    surface works: closed ones, ones with handles, pieces that meet at a
-    vertex. A triangle of zero area gets a chart of its own, on a segment.
+    most ``_ATLAS_DEFAULTS["max_area_distortion"]`` (2); the charts share
+    one scale, are turned for a tight box (unless ``rotate`` is False) and
+    lie ``padding`` texels apart at ``resolution`` texels along the side.
+    Any surface works: closed ones, ones with handles, pieces that meet at
+    a vertex. A triangle of zero area gets a chart of its own, on a
+    segment. The defaults are the library's (``_ATLAS_DEFAULTS``).
 
     Args:
         points: (n, 3) array-like of real numbers, the vertex coordinates.
@@ -445,27 +491,45 @@ def atlas(points: ArrayLike, triangles: ArrayLike,
             triangle, counting from 0.
         max_distortion: real number of at least 1.
         padding: texels between charts, at least 0.
-        resolution: texels along the side of the unit square, at least 16.
+        resolution: texels along the side of the unit square (of each
+            page), from 16 to 16777216.
+        rotate: whether packing turns the charts (to their smallest
+            enclosing rectangle, and by quarter turns).
+        max_chart_area: the largest 3D area of a chart, in the units of
+            ``points`` squared; a larger chart is cut further, a single
+            triangle never. 0 or infinity: unbounded.
+        max_boundary_length: the largest 3D length of a chart's border,
+            kept in the same way. 0 or infinity: unbounded.
+        texels_per_unit: 0 packs at the largest scale that fits one square;
+            above 0, the charts are packed at that many texels per unit of
+            3D length into as many squares (pages) of ``resolution`` texels
+            as they need.
 
     Returns:
-        AtlasResult: the chart of each triangle and the image of each
-        triangle corner, the mesh split along the seams, and the atlas's
-        figures. Unpacked as a pair it gives ``(chart, corner_uv)``.
+        AtlasResult: the chart and page of each triangle and the image of
+        each triangle corner, the mesh split along the seams, and the
+        atlas's figures. Unpacked as a pair it gives ``(chart, corner_uv)``.
 
     Raises:
-        TypeError: an array does not hold numbers of the right kind.
+        TypeError: an array does not hold numbers of the right kind, or an
+            option is not of its type (``rotate`` a bool, ``resolution`` an
+            integer, the others real numbers).
         ValueError: an array of another shape, a coordinate that is not
             finite, or a bad vertex index (the message names the row), and
-            options out of range (InvalidInputError).
+            options out of range (InvalidInputError), a chart larger than a
+            page at ``texels_per_unit`` among them.
         TessaplanError: the atlas could not be made (a RuntimeError); the
             message comes from the library.
     """
+    options = _atlas_options(max_distortion, padding, resolution, rotate,
+                             max_chart_area, max_boundary_length,
+                             texels_per_unit)
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
-    result = tessaplan_py_atlas.compute_atlas(
-        surface, max_distortion, padding, resolution)
+    result = tessaplan_py_atlas.compute_atlas(surface, *options)
     return AtlasResult(
         chart=result["chart"], corner_uv=result["corner_uv"],
+        page=result["page"], pages=result["pages"],
         vertices=result["vertices"], uv=result["uv"], faces=result["faces"],
         texels_per_unit=result["texels_per_unit"],
         efficiency=result["efficiency"], seam_edges=result["seam_edges"],

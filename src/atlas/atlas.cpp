@@ -22,6 +22,29 @@ namespace nodara
             throw InvalidInputException{"[compute_atlas] " + message};
         }
 
+        void check_size_options(const AtlasOptions& options)
+        {
+            if (!(options.max_chart_area >= 0.0))
+            {
+                refuse(
+                    "The largest chart area must be at least 0 (0 or "
+                    "infinity: unbounded)");
+            }
+            if (!(options.max_boundary_length >= 0.0))
+            {
+                refuse(
+                    "The largest chart border length must be at least 0 "
+                    "(0 or infinity: unbounded)");
+            }
+            if (!(options.texels_per_unit >= 0.0) ||
+                !std::isfinite(options.texels_per_unit))
+            {
+                refuse(
+                    "The texels per unit must be a finite number, at "
+                    "least 0 (0: the largest that fits one square)");
+            }
+        }
+
         void check_input(const TriangulatedSurface<3>& surface,
                          const AtlasOptions& options)
         {
@@ -52,6 +75,7 @@ namespace nodara
             {
                 refuse("The resolution must be from 16 to 16777216 texels");
             }
+            check_size_options(options);
         }
 
         index_t count_seam_edges(const PolygonAdjacencies& adjacencies,
@@ -77,7 +101,9 @@ namespace nodara
         {
             Atlas atlas;
             atlas.texels_per_unit = packing.texels_per_unit;
+            atlas.nb_pages = packing.nb_pages;
             atlas.triangle_chart.assign(surface.nb_polygons(), NO_ID);
+            atlas.triangle_page.assign(surface.nb_polygons(), 0);
             atlas.corners.resize(surface.nb_polygons());
             for (index_t c = 0; c < charts.size(); ++c)
             {
@@ -89,6 +115,7 @@ namespace nodara
                 {
                     const auto t = chart.triangles[i];
                     atlas.triangle_chart[t] = c;
+                    atlas.triangle_page[t] = packing.pages[c];
                     atlas.corners[t] = corners[i];
                     atlas.efficiency +=
                         Triangle<2>{corners[i][0], corners[i][1], corners[i][2]}
@@ -101,6 +128,7 @@ namespace nodara
                 atlas.nb_degenerate_triangles +=
                     chart.degenerate ? chart.triangles.size() : 0;
             }
+            atlas.efficiency /= atlas.nb_pages;
             atlas.nb_seam_edges =
                 count_seam_edges(facts.adjacencies, atlas.triangle_chart);
             return atlas;
@@ -146,6 +174,46 @@ namespace nodara
             return split;
         }
 
+        // The exact check of each page on its own, summed, with the
+        // overlapping pairs named by the surface's triangle ids.
+        AtlasCheck check_pages(const TriangulatedSurface<3>& surface,
+                               const Atlas& atlas)
+        {
+            if (atlas.nb_pages == 1)
+            {
+                return check_atlas(surface, atlas.corners);
+            }
+            std::vector<std::vector<index_t>> pages(atlas.nb_pages);
+            for (index_t t = 0; t < surface.nb_polygons(); ++t)
+            {
+                pages[atlas.triangle_page[t]].push_back(t);
+            }
+            AtlasCheck total;
+            for (const auto& triangles : pages)
+            {
+                CornerMap corners;
+                for (const auto t : triangles)
+                {
+                    corners.push_back(atlas.corners[t]);
+                }
+                const auto page =
+                    compact_surface_of_triangles(surface, triangles);
+                const auto check = check_atlas(*page, corners);
+                total.nb_degenerate_triangles += check.nb_degenerate_triangles;
+                total.nb_flipped_triangles += check.nb_flipped_triangles;
+                total.nb_overlapping_pairs += check.nb_overlapping_pairs;
+                for (const auto& pair : check.overlapping_pairs)
+                {
+                    if (total.overlapping_pairs.size() < 16)
+                    {
+                        total.overlapping_pairs.emplace_back(
+                            triangles[pair.first], triangles[pair.second]);
+                    }
+                }
+            }
+            return total;
+        }
+
         [[noreturn]] void refuse_packed(const AtlasCheck& check)
         {
             throw ComputationException{
@@ -171,7 +239,7 @@ namespace nodara
             {
                 const auto packing = pack_charts(charts, options);
                 auto atlas = assemble(surface, facts, charts, packing, options);
-                atlas.check = check_atlas(surface, atlas.corners);
+                atlas.check = check_pages(surface, atlas);
                 if (atlas.check.valid())
                 {
                     return atlas;
@@ -192,11 +260,15 @@ namespace nodara
         const auto frame = atlas_frame(surface);
         const auto& working = frame.surface(surface);
         const auto facts = surface_facts(working);
-        const ChartBounds bounds{options};
+        const ChartBounds bounds{options, frame.exponent};
         auto charts = cut_charts(working, facts, bounds);
         merge_charts(working, facts.adjacencies, bounds, charts);
         straighten_seams(working, facts.adjacencies, bounds, charts);
-        auto atlas = pack_and_check(working, facts, charts, options);
+        // Texels per unit of the working surface's length.
+        auto working_options = options;
+        working_options.texels_per_unit =
+            std::ldexp(options.texels_per_unit, frame.exponent);
+        auto atlas = pack_and_check(working, facts, charts, working_options);
         // Texels per unit of the surface's own length.
         atlas.texels_per_unit =
             std::ldexp(atlas.texels_per_unit, -frame.exponent);

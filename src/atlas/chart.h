@@ -9,18 +9,26 @@
 namespace nodara
 {
     /// Bounds that every chart's map must keep: the 95th percentiles of its
-    /// conformal distortion (sigma1 / sigma2) and of its area distortion.
+    /// conformal distortion (sigma1 / sigma2) and of its area distortion;
+    /// and bounds on the chart's 3D area and border length, at the scale of
+    /// the surface the atlas is computed on, 2^-exponent times the input's.
     struct ChartBounds
     {
-        explicit ChartBounds(const AtlasOptions& options = {})
-            : max_conformal(options.max_distortion),
-              max_area(options.max_area_distortion)
-        {
-        }
+        explicit ChartBounds(const AtlasOptions& options = {},
+                             int exponent = 0);
 
         double max_conformal;
         double max_area;
+        /// Infinite when unbounded.
+        double max_chart_area;
+        double max_boundary_length;
     };
+
+    /// Whether `chart`, a surface of the triangles of one chart with their
+    /// adjacencies, has a 3D area or border length beyond `bounds`; never
+    /// for a single triangle.
+    bool exceeds_size_bounds(const TriangulatedSurface<3>& chart,
+                             const ChartBounds& bounds);
 
     /// The map of one chart, at the scale of its 3D triangles.
     struct ChartMap

@@ -51,6 +51,10 @@ namespace nodara
     {
         ChartMap map;
         const auto flat_source = compact_surface_of_triangles(surface, chart);
+        if (exceeds_size_bounds(*flat_source, bounds))
+        {
+            return map;
+        }
         std::vector<Point<2>> uv;
         try
         {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <numeric>
+#include <string>
 
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 #include <CGAL/convex_hull_2.h>
@@ -83,6 +85,33 @@ namespace nodara
             return stand ? std::array<double, 2>{{size[1], size[0]}} : size;
         }
 
+        // Moves a chart's map, unturned, so that its box's lower corner is
+        // at the origin. Returns the box's size.
+        std::array<double, 2> move_to_origin(Chart& chart)
+        {
+            std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
+            std::array<double, 2> high{{-HUGE_VAL, -HUGE_VAL}};
+            for (const auto& triangle : chart.map.corners)
+            {
+                for (const auto& corner : triangle)
+                {
+                    for (int i = 0; i < 2; ++i)
+                    {
+                        low[i] = std::min(low[i], corner[i]);
+                        high[i] = std::max(high[i], corner[i]);
+                    }
+                }
+            }
+            for (auto& triangle : chart.map.corners)
+            {
+                for (auto& corner : triangle)
+                {
+                    corner = Point<2>{{corner[0] - low[0], corner[1] - low[1]}};
+                }
+            }
+            return {{high[0] - low[0], high[1] - low[1]}};
+        }
+
         std::vector<ProfilePlacement> box_placements(
             const std::vector<std::array<int, 2>>& corners)
         {
@@ -134,7 +163,7 @@ namespace nodara
                     "padding of " +
                     std::to_string(sizes.size()) + " charts"};
             }
-            ChartPacking best{0.0, box_placements(corners)};
+            ChartPacking best{0.0, box_placements(corners), {}, 1};
             double longest = 0;
             for (const auto& size : sizes)
             {
@@ -158,7 +187,7 @@ namespace nodara
                     continue;
                 }
                 low = scale;
-                best = {scale, box_placements(corners)};
+                best = {scale, box_placements(corners), {}, 1};
             }
             return best;
         }
@@ -192,12 +221,14 @@ namespace nodara
             for (int step = 0; step < 8 && high > low; ++step)
             {
                 const auto scale = (low + high) / 2;
-                auto placements = drop_charts(corners, scale, padding, side,
-                                              DropRule::least_waste);
+                auto placements =
+                    drop_charts(corners, scale, padding, side,
+                                {DropRule::least_waste, options.rotate});
                 if (placements.empty())
                 {
-                    placements = drop_charts(corners, scale, padding, side,
-                                             DropRule::lowest);
+                    placements =
+                        drop_charts(corners, scale, padding, side,
+                                    {DropRule::lowest, options.rotate});
                 }
                 if (placements.empty())
                 {
@@ -205,9 +236,91 @@ namespace nodara
                     continue;
                 }
                 low = scale;
-                best = {scale, std::move(placements)};
+                best = {scale, std::move(placements), {}, 1};
             }
             return best;
+        }
+
+        std::string texel_text(double texels)
+        {
+            return texels < 1e15 ? std::to_string(static_cast<long long>(
+                                       std::ceil(texels)))
+                                 : std::string{"more than 10^15"};
+        }
+
+        // Refuses a chart whose box, with the padding on every side, is
+        // not smaller than a page at `options.texels_per_unit`.
+        void check_page_size(const std::vector<std::array<double, 2>>& sizes,
+                             const AtlasOptions& options)
+        {
+            const double scale = options.texels_per_unit;
+            const double margin = 2 * std::ceil(options.padding);
+            for (std::size_t c = 0; c < sizes.size(); ++c)
+            {
+                const double width = sizes[c][0] * scale;
+                const double height = sizes[c][1] * scale;
+                if (!(std::max(width, height) + margin < options.resolution))
+                {
+                    throw InvalidInputException{
+                        "[compute_atlas] Chart " + std::to_string(c) + " is " +
+                        texel_text(width) + " x " + texel_text(height) +
+                        " texels at the texels per unit asked for, and with " +
+                        texel_text(margin) +
+                        " texels of padding it does not fit a page of " +
+                        std::to_string(options.resolution) + " x " +
+                        std::to_string(options.resolution) +
+                        " texels: lower texels_per_unit, raise the "
+                        "resolution or bound the charts' size"};
+                }
+            }
+        }
+
+        // The charts at `options.texels_per_unit`, dropped page after page:
+        // each page takes, largest first, those of the charts left that
+        // find room on it.
+        ChartPacking pack_pages(const std::vector<Chart>& charts,
+                                const std::vector<std::array<double, 2>>& sizes,
+                                const AtlasOptions& options)
+        {
+            check_page_size(sizes, options);
+            const auto side = static_cast<int>(options.resolution);
+            const auto padding = static_cast<int>(std::ceil(options.padding));
+            ChartPacking packing{options.texels_per_unit,
+                                 std::vector<ProfilePlacement>(charts.size()),
+                                 std::vector<index_t>(charts.size(), 0), 0};
+            std::vector<std::size_t> left(charts.size());
+            std::iota(left.begin(), left.end(), std::size_t{0});
+            while (!left.empty())
+            {
+                std::vector<const CornerMap*> corners;
+                for (const auto c : left)
+                {
+                    corners.push_back(&charts[c].map.corners);
+                }
+                const auto placements = drop_charts_partly(
+                    corners, packing.texels_per_unit, padding, side,
+                    {DropRule::least_waste, options.rotate});
+                std::vector<std::size_t> next;
+                for (std::size_t i = 0; i < left.size(); ++i)
+                {
+                    if (!placements[i])
+                    {
+                        next.push_back(left[i]);
+                        continue;
+                    }
+                    packing.placements[left[i]] = *placements[i];
+                    packing.pages[left[i]] = packing.nb_pages;
+                }
+                if (next.size() == left.size())
+                {
+                    throw ComputationException{
+                        "[compute_atlas] " + std::to_string(left.size()) +
+                        " charts find no room on an empty page"};
+                }
+                left = std::move(next);
+                ++packing.nb_pages;
+            }
+            return packing;
         }
     }  // namespace
 
@@ -217,9 +330,16 @@ namespace nodara
         std::vector<std::array<double, 2>> sizes;
         for (auto& chart : charts)
         {
-            sizes.push_back(turn_tight(chart));
+            sizes.push_back(options.rotate ? turn_tight(chart)
+                                           : move_to_origin(chart));
         }
-        return pack_outlines(charts, sizes, options);
+        if (options.texels_per_unit > 0)
+        {
+            return pack_pages(charts, sizes, options);
+        }
+        auto packing = pack_outlines(charts, sizes, options);
+        packing.pages.assign(charts.size(), 0);
+        return packing;
     }
 
     CornerMap packed_corners(const Chart& chart,

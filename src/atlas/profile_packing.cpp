@@ -246,32 +246,13 @@ namespace nodara
 
     namespace
     {
-        // drop_charts on a square of at most max_profile_side texels.
-        std::vector<ProfilePlacement> drop_charts_on_texels(
-            const std::vector<const CornerMap*>& charts, double scale,
-            int padding, int side, DropRule rule)
+        using Placements = std::vector<absl::optional<ProfilePlacement>>;
+
+        // The charts' order of dropping: largest box first.
+        std::vector<std::size_t> largest_first(
+            const std::vector<std::array<Profile, 4>>& profiles)
         {
-            // A chart wider or taller than the square cannot be placed: that is
-            // found before its profile is allocated, which at a scale far too
-            // large would take more memory than the machine has.
-            for (const auto* chart : charts)
-            {
-                if (!fits_square(*chart, scale, padding, side))
-                {
-                    return {};
-                }
-            }
-            // Profiles of every chart in its four turns.
-            std::vector<std::array<Profile, 4>> profiles(charts.size());
-            for (std::size_t i = 0; i < charts.size(); ++i)
-            {
-                for (int k = 0; k < 4; ++k)
-                {
-                    profiles[i][k] = profile_of(
-                        chart_texels(*charts[i], k, scale, padding), padding);
-                }
-            }
-            std::vector<std::size_t> order(charts.size());
+            std::vector<std::size_t> order(profiles.size());
             std::iota(order.begin(), order.end(), std::size_t{0});
             const auto box = [&](std::size_t i) {
                 return static_cast<long>(profiles[i][0].width()) *
@@ -280,19 +261,56 @@ namespace nodara
             std::stable_sort(order.begin(), order.end(),
                              [&](std::size_t a, std::size_t b)
                              { return box(a) > box(b); });
+            return order;
+        }
 
+        // drop_charts on a square of at most max_profile_side texels; with
+        // `partly`, a chart that does not fit is left out instead of
+        // failing the whole packing.
+        Placements drop_charts_on_texels(
+            const std::vector<const CornerMap*>& charts, double scale,
+            int padding, int side, const DropSettings& settings, bool partly)
+        {
+            // A chart wider or taller than the square cannot be placed: that
+            // is found before its profile is allocated, which at a scale far
+            // too large would take more memory than the machine has.
+            std::vector<bool> fits(charts.size());
+            for (std::size_t i = 0; i < charts.size(); ++i)
+            {
+                fits[i] = fits_square(*charts[i], scale, padding, side);
+                if (!fits[i] && !partly)
+                {
+                    return {};
+                }
+            }
+            // Profiles of every chart in its four turns (or its own only).
+            const int nb_turns = settings.turn ? 4 : 1;
+            std::vector<std::array<Profile, 4>> profiles(charts.size());
+            for (std::size_t i = 0; i < charts.size(); ++i)
+            {
+                for (int k = 0; k < nb_turns && fits[i]; ++k)
+                {
+                    profiles[i][k] = profile_of(
+                        chart_texels(*charts[i], k, scale, padding), padding);
+                }
+            }
             std::vector<int> skyline(static_cast<std::size_t>(side), 0);
-            std::vector<ProfilePlacement> placements(charts.size());
-            for (const auto i : order)
+            Placements placements(charts.size());
+            for (const auto i : largest_first(profiles))
             {
                 Drop best;
-                for (int k = 0; k < 4; ++k)
+                for (int k = 0; k < nb_turns && fits[i]; ++k)
                 {
-                    drop_profile(profiles[i][k], k, skyline, rule, best);
+                    drop_profile(profiles[i][k], k, skyline, settings.rule,
+                                 best);
                 }
                 if (best.score == LONG_MAX)
                 {
-                    return {};
+                    if (!partly)
+                    {
+                        return {};
+                    }
+                    continue;
                 }
                 const auto& profile = profiles[i][best.placement.quarter_turns];
                 for (int c = 0; c < profile.width(); ++c)
@@ -307,31 +325,57 @@ namespace nodara
             }
             return placements;
         }
-    }  // namespace
 
-    std::vector<ProfilePlacement> drop_charts(
-        const std::vector<const CornerMap*>& charts, double scale, int padding,
-        int side, DropRule rule)
-    {
         // Each chart is tried at every column, at a cost of the square's
         // side times the chart's width: a large square is packed in blocks
         // of texels instead. A chart's footprint in blocks covers its
         // footprint in texels scaled down, and every chart moves by the
         // same amount when scaled back, so the charts stay at least
         // `padding` texels apart.
-        const int block = (side + max_profile_side - 1) / max_profile_side;
-        if (block == 1)
+        Placements drop_charts_in_blocks(
+            const std::vector<const CornerMap*>& charts, double scale,
+            int padding, int side, const DropSettings& settings, bool partly)
         {
-            return drop_charts_on_texels(charts, scale, padding, side, rule);
+            const int block = (side + max_profile_side - 1) / max_profile_side;
+            if (block == 1)
+            {
+                return drop_charts_on_texels(charts, scale, padding, side,
+                                             settings, partly);
+            }
+            auto placements = drop_charts_on_texels(
+                charts, scale / block, (padding + block - 1) / block,
+                side / block, settings, partly);
+            for (auto& placement : placements)
+            {
+                if (placement)
+                {
+                    placement->x *= block;
+                    placement->y *= block;
+                }
+            }
+            return placements;
         }
-        auto placements = drop_charts_on_texels(charts, scale / block,
-                                                (padding + block - 1) / block,
-                                                side / block, rule);
-        for (auto& placement : placements)
+    }  // namespace
+
+    std::vector<ProfilePlacement> drop_charts(
+        const std::vector<const CornerMap*>& charts, double scale, int padding,
+        int side, DropSettings settings)
+    {
+        const auto dropped = drop_charts_in_blocks(charts, scale, padding, side,
+                                                   settings, false);
+        std::vector<ProfilePlacement> placements;
+        for (const auto& placement : dropped)
         {
-            placement.x *= block;
-            placement.y *= block;
+            placements.push_back(*placement);
         }
         return placements;
+    }
+
+    std::vector<absl::optional<ProfilePlacement>> drop_charts_partly(
+        const std::vector<const CornerMap*>& charts, double scale, int padding,
+        int side, DropSettings settings)
+    {
+        return drop_charts_in_blocks(charts, scale, padding, side, settings,
+                                     true);
     }
 }  // namespace nodara

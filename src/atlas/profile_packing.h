@@ -3,6 +3,8 @@
 #include <array>
 #include <vector>
 
+#include <absl/types/optional.h>
+
 #include <tessaplan/corner_map.h>
 
 namespace nodara
@@ -25,6 +27,14 @@ namespace nodara
         least_waste
     };
 
+    /// How drop_charts places each chart: the rule that picks its place,
+    /// and whether it may be turned by quarter turns.
+    struct DropSettings
+    {
+        DropRule rule{DropRule::least_waste};
+        bool turn{true};
+    };
+
     /// The widest square drop_charts packs texel by texel.
     constexpr int max_profile_side = 2048;
 
@@ -35,8 +45,9 @@ namespace nodara
                            double scale, int padding);
 
     /// Packs charts into a square of `side` texels at `scale` texels per
-    /// unit: largest first, each is dropped, in the quarter turn and column
-    /// that `rule` prefers, onto the skyline that the charts before it
+    /// unit: largest first, each is dropped, in the quarter turn (when
+    /// `settings.turn`, else unturned) and column that `settings.rule`
+    /// prefers, onto the skyline that the charts before it
     /// leave. A chart's footprint is, per column of texels, the
     /// rows its triangles touch, grown by `padding` texels in every
     /// direction, so charts nest into the dents of those below them while
@@ -47,5 +58,13 @@ namespace nodara
     /// Throws std::bad_alloc when memory runs out.
     std::vector<ProfilePlacement> drop_charts(
         const std::vector<const CornerMap*>& charts, double scale, int padding,
-        int side, DropRule rule);
+        int side, DropSettings settings);
+
+    /// drop_charts that places what fits: per chart its placement, or
+    /// nothing for a chart that finds no room once the larger ones are
+    /// placed (or that is larger than the square). Throws std::bad_alloc
+    /// when memory runs out.
+    std::vector<absl::optional<ProfilePlacement>> drop_charts_partly(
+        const std::vector<const CornerMap*>& charts, double scale, int padding,
+        int side, DropSettings settings);
 }  // namespace nodara

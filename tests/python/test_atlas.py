@@ -93,10 +93,13 @@ def test_the_defaults_are_the_librarys():
     import inspect
     defaults = tessaplan.tessaplan_py_atlas.DEFAULT_OPTIONS
     signature = inspect.signature(tessaplan.atlas)
-    for name in ("max_distortion", "padding", "resolution"):
+    for name in ("max_distortion", "padding", "resolution", "rotate",
+                 "max_chart_area", "max_boundary_length", "texels_per_unit"):
         assert signature.parameters[name].default == defaults[name]
     assert defaults["max_distortion"] == 1.15
     assert defaults["resolution"] == 1024
+    assert defaults["rotate"] is True
+    assert defaults["texels_per_unit"] == 0
 
 
 def test_extreme_but_finite_numbers_never_take_the_interpreter_down():
@@ -131,3 +134,67 @@ def test_the_result_holds_the_split_mesh_and_the_figures():
     assert result.texels_per_unit > 0 and 0 < result.efficiency <= 1
     assert len(result.chart_triangles) == chart.max() + 1
     assert result.chart_triangles.sum() == len(triangles)
+
+
+def waves(n=24):
+    """A wavy height field of n x n cells over [0, 4]^2."""
+    x, y = numpy.meshgrid(numpy.linspace(0, 4, n + 1),
+                          numpy.linspace(0, 4, n + 1))
+    points = numpy.column_stack([x.ravel(), y.ravel(),
+                                 0.6 * numpy.sin(1.5 * x.ravel())
+                                 * numpy.cos(1.25 * y.ravel())])
+    triangles = []
+    for j in range(n):
+        for i in range(n):
+            a = j * (n + 1) + i
+            triangles += [[a, a + 1, a + n + 2], [a, a + n + 2, a + n + 1]]
+    return points, numpy.array(triangles)
+
+
+def test_the_atlas_options_are_checked():
+    points, triangles = cube()
+    for options in ({"rotate": 1}, {"rotate": "yes"}, {"padding": "2"},
+                    {"max_chart_area": None}, {"texels_per_unit": True},
+                    {"resolution": 64.0}):
+        with pytest.raises(TypeError, match=next(iter(options))):
+            tessaplan.atlas(points, triangles, **options)
+    for options in ({"max_chart_area": -1.0},
+                    {"max_boundary_length": float("nan")},
+                    {"texels_per_unit": -2.0},
+                    {"texels_per_unit": float("inf")},
+                    {"resolution": -5}):
+        with pytest.raises(ValueError):
+            tessaplan.atlas(points, triangles, **options)
+    # The unit cube's faces are 1 x 1: at 2000 texels per unit none fits a
+    # page of 1024 texels.
+    with pytest.raises(tessaplan.InvalidInputError,
+                       match=r"^\[compute_atlas\] Chart .* page of 1024"):
+        tessaplan.atlas(points, triangles, texels_per_unit=2000)
+
+
+def test_chart_bounds_and_pages_at_a_fixed_density():
+    points, triangles = waves()
+    free = tessaplan.atlas(points, triangles)
+    assert free.pages == 1 and not free.page.any()
+    bounded = tessaplan.atlas(points, triangles, max_chart_area=2.0)
+    assert len(bounded.chart_triangles) > len(free.chart_triangles)
+    corners = points[triangles]
+    areas = 0.5 * numpy.linalg.norm(
+        numpy.cross(corners[:, 1] - corners[:, 0],
+                    corners[:, 2] - corners[:, 0]), axis=1)
+    chart_areas = numpy.bincount(bounded.chart, weights=areas)
+    several = bounded.chart_triangles > 1
+    assert (chart_areas[several] <= 2.0).all()
+    paged = tessaplan.atlas(points, triangles, max_chart_area=1.0,
+                            resolution=128, texels_per_unit=40,
+                            rotate=False)
+    assert paged.texels_per_unit == 40
+    assert paged.pages > 1
+    assert paged.page.shape == (len(triangles),)
+    assert set(numpy.unique(paged.page)) == set(range(paged.pages))
+    assert paged.check["valid"]
+    for page in range(paged.pages):
+        on_page = paged.page == page
+        check = tessaplan.check_atlas(points, triangles[on_page],
+                                      paged.corner_uv[on_page])
+        assert check["valid"], (page, check)

@@ -154,6 +154,8 @@ Errors are reported as one line on standard error.
         const char* const atlas_help =
             R"(Usage: tessaplan atlas INPUT [-o OUTPUT] [--weld | --no-weld]
                        [--max-distortion X] [--padding P] [--resolution R]
+                       [--no-rotate] [--max-chart-area A]
+                       [--max-boundary-length L] [--texels-per-unit T]
                        [--svg FILE] [--png FILE] [--uv-set N] [--json]
 
 Cuts a triangulated surface, closed ones and ones with handles included,
@@ -177,8 +179,22 @@ Options:
   --max-distortion X    The bound on each chart's conformal distortion
                         (95th percentile), at least 1. Default: %MAXD%.
   --padding P           Texels between charts, at least 0. Default: %PAD%.
-  --resolution R        Texels along the side of the square, a whole number
-                        from 16 to 16777216. Default: %RES%.
+  --resolution R        Texels along the side of the square (of each page),
+                        a whole number from 16 to 16777216. Default: %RES%.
+  --no-rotate           Pack each chart as it was flattened: not turned to
+                        its smallest enclosing rectangle nor by quarter
+                        turns. --rotate turns them. Default: %ROT%.
+  --max-chart-area A    Cut any chart whose 3D area (in the input's units)
+                        is above A further; a single triangle never is. 0:
+                        unbounded. Default: %MCA%.
+  --max-boundary-length L
+                        The same for the length of a chart's border in 3D.
+                        0: unbounded. Default: %MBL%.
+  --texels-per-unit T   Pack the charts at T texels per unit of 3D length
+                        into as many squares (pages) of R texels as they
+                        need; a chart larger than a page is an error. 0:
+                        the largest density that fits one square. Default:
+                        %TPU%.
   --svg FILE            Also draw the packed atlas as an SVG picture,
                         coloured by conformal distortion, with the charts'
                         outlines.
@@ -198,14 +214,21 @@ and glTF hold the mesh split along the seams: one vertex per chart corner,
 with its texture coordinates (PLY: s and t; glTF: TEXCOORD_0 as (u, 1 - v))
 and the input vertex it comes from (PLY: original_index; glTF: the
 attribute _ORIGINAL_INDEX, in floats, exact below 2^24), and the
-triangles. A glTF input written as .gltf or .glb keeps its document, each
+triangles. With --texels-per-unit the output must be OBJ: when the charts
+need more than one page, each triangle's texture coordinates lie in [0, 1]^2
+of its page and each run of faces on page N (faces keep their order)
+follows a line "usemtl page_N" (Blender makes a material, and a slot, per
+page; give each its page's image); an OBJ input is then not copied line by
+line, and the pictures draw every page over the same square. A glTF
+input written as .gltf or .glb keeps its document, each
 primitive of triangles split so (its other attributes copied to the split
 vertices, _ORIGINAL_INDEX its own vertex number); a mesh that several
 nodes use gets a copy per node.
 
 Report (on standard output; --json: one JSON object, numbers that are not
-finite as null): triangles, charts, seam edges, efficiency (the share of the
-square the triangles cover), conformal and area distortion (mean, p95, max),
+finite as null): triangles, charts, pages and the charts on each, seam
+edges, texels per unit, efficiency (the share of the pages the triangles
+cover), conformal and area distortion (mean, p95, max),
 flipped triangles, overlapping pairs, zero-area triangles, faces split at
 seams and the seconds spent.
 
@@ -246,6 +269,10 @@ Errors are reported as one line on standard error.
             replace(text, "%MAXD%", number_text(defaults.max_distortion));
             replace(text, "%PAD%", number_text(defaults.padding));
             replace(text, "%RES%", number_text(defaults.resolution));
+            replace(text, "%ROT%", defaults.rotate ? "turned" : "not turned");
+            replace(text, "%MCA%", number_text(defaults.max_chart_area));
+            replace(text, "%MBL%", number_text(defaults.max_boundary_length));
+            replace(text, "%TPU%", number_text(defaults.texels_per_unit));
             return text;
         }
     }  // namespace

@@ -73,43 +73,95 @@ namespace tessaplan
             return value;
         }
 
-        // --max-distortion X, --padding P or --resolution R of the atlas
-        // command, each checked against its range.
-        void read_atlas_option(const std::vector<std::string>& arguments,
-                               std::size_t& index, Options& options)
+        // An option of the atlas command that takes a number: its range
+        // and where its value goes.
+        struct AtlasNumber
         {
-            const auto& argument = arguments[index];
-            const auto name = argument.substr(0, argument.find('='));
+            const char* name;
+            /// The field it sets; null for --resolution, a whole number.
+            double nodara::AtlasOptions::*field;
+            double low;
+            double high;
+            bool whole;
+            const char* range;
+        };
+
+        const AtlasNumber atlas_numbers[] = {
+            {"--max-distortion", &nodara::AtlasOptions::max_distortion, 1.0,
+             HUGE_VAL, false, "at least 1"},
+            {"--padding", &nodara::AtlasOptions::padding, 0.0, 1e6, false,
+             "from 0 to 1000000"},
+            {"--resolution", nullptr, 16, 1 << 24, true,
+             "a whole number from 16 to 16777216"},
+            {"--max-chart-area", &nodara::AtlasOptions::max_chart_area, 0.0,
+             HUGE_VAL, false, "at least 0; 0: unbounded"},
+            {"--max-boundary-length",
+             &nodara::AtlasOptions::max_boundary_length, 0.0, HUGE_VAL, false,
+             "at least 0; 0: unbounded"},
+            {"--texels-per-unit", &nodara::AtlasOptions::texels_per_unit, 0.0,
+             HUGE_VAL, false,
+             "at least 0; 0: the largest that fits one square"}};
+
+        const AtlasNumber* atlas_number(const std::string& argument)
+        {
+            for (const auto& number : atlas_numbers)
+            {
+                if (is_option(argument, number.name))
+                {
+                    return &number;
+                }
+            }
+            return nullptr;
+        }
+
+        void refuse_other_command(const std::string& name,
+                                  const Options& options)
+        {
             if (options.command != Command::atlas)
             {
                 throw usage_error(
                     "option " + name + " belongs to the atlas command",
                     options);
             }
+        }
+
+        // An atlas option that takes a number (atlas_numbers), checked
+        // against its range.
+        void read_atlas_option(const std::vector<std::string>& arguments,
+                               std::size_t& index, const AtlasNumber& number,
+                               Options& options)
+        {
+            const std::string name = number.name;
+            refuse_other_command(name, options);
             const auto value = number_value(
                 option_value(arguments, index, name, options), name, options);
-            if (name == "--max-distortion" && value >= 1.0)
+            if (!(value >= number.low && value <= number.high) ||
+                (number.whole && value != std::floor(value)))
             {
-                options.atlas.max_distortion = value;
+                throw usage_error("option " + name + " is out of range (" +
+                                      number.range + ")",
+                                  options);
             }
-            else if (name == "--padding" && value >= 0.0 && value <= 1e6)
-            {
-                options.atlas.padding = value;
-            }
-            else if (name == "--resolution" && value >= 16 &&
-                     value <= (1 << 24) && value == std::floor(value))
+            if (number.field == nullptr)
             {
                 options.atlas.resolution = static_cast<nodara::index_t>(value);
             }
             else
             {
-                throw usage_error(
-                    "option " + name +
-                        " is out of range (--max-distortion at least 1, "
-                        "--padding from 0, --resolution a whole number from 16 "
-                        "to 16777216)",
-                    options);
+                options.atlas.*number.field = value;
             }
+        }
+
+        // --rotate and --no-rotate of the atlas command.
+        bool read_atlas_switch(const std::string& argument, Options& options)
+        {
+            if (argument != "--rotate" && argument != "--no-rotate")
+            {
+                return false;
+            }
+            refuse_other_command(argument, options);
+            options.atlas.rotate = argument == "--rotate";
+            return true;
         }
 
         // --uv-set N: a whole number from 0 to 15, for glTF output.
@@ -117,8 +169,8 @@ namespace tessaplan
                          std::size_t& index, Options& options)
         {
             const auto value = number_value(
-                option_value(arguments, index, "--uv-set", options),
-                "--uv-set", options);
+                option_value(arguments, index, "--uv-set", options), "--uv-set",
+                options);
             if (value < 0 || value > 15 || value != std::floor(value))
             {
                 throw usage_error(
@@ -229,11 +281,12 @@ namespace tessaplan
             else if (read_flatten_switch(argument, options))
             {
             }
-            else if (is_option(argument, "--max-distortion") ||
-                     is_option(argument, "--padding") ||
-                     is_option(argument, "--resolution"))
+            else if (const auto* number = atlas_number(argument))
             {
-                read_atlas_option(arguments, i, options);
+                read_atlas_option(arguments, i, *number, options);
+            }
+            else if (read_atlas_switch(argument, options))
+            {
             }
             else if (is_option(argument, "--uv-set"))
             {
@@ -284,6 +337,22 @@ namespace tessaplan
                 options);
         }
 
+        // Pages (--texels-per-unit) are written as OBJ materials, which
+        // the other formats do not hold.
+        void check_pages_output(const Options& options)
+        {
+            const auto extension = lower_extension(options.output);
+            if (options.command == Command::atlas &&
+                options.atlas.texels_per_unit > 0 && !extension.empty() &&
+                extension != ".obj")
+            {
+                throw usage_error("cannot write '" + options.output +
+                                      "': --texels-per-unit writes its pages "
+                                      "as the materials of an .obj file",
+                                  options);
+            }
+        }
+
         // Throws CliError (usage) when `path`, if given, is spelled as
         // `other`.
         void check_different(const std::string& path, const std::string& other,
@@ -312,6 +381,7 @@ namespace tessaplan
                     default_output_path(options.input, options.command);
             }
             check_output_extension(options);
+            check_pages_output(options);
             check_different(options.svg, options.output, "the SVG file",
                             "the output file", options);
             check_different(options.png, options.output, "the PNG file",

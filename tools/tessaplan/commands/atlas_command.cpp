@@ -88,9 +88,10 @@ namespace tessaplan
         }
 
         // Writes the atlas (OBJ: the input's vertices, one texture
-        // coordinate per chart corner; PLY and glTF: the mesh split along
-        // the seams) and, when asked, the pictures; returns the number of
-        // faces written as their triangles.
+        // coordinate per chart corner, and with several pages a material
+        // per page; PLY and glTF: the mesh split along the seams) and, when
+        // asked, the pictures; returns the number of faces written as their
+        // triangles.
         std::size_t write_outputs(
             const Options& options, const MeshReadResult& mesh,
             const nodara::Atlas& atlas, const nodara::SeamCut& cut,
@@ -100,7 +101,13 @@ namespace tessaplan
             OutputFile mesh_file{options.output};
             PictureOutput pictures{options};
             std::size_t nb_split = 0;
-            if (keeps_obj_scene(mesh.format, options.output, false))
+            if (atlas.nb_pages > 1)
+            {
+                nb_split = write_atlas_obj(*mesh.surface, mesh.faces,
+                                           atlas.triangle_chart, cut, mesh_file,
+                                           &atlas.triangle_page);
+            }
+            else if (keeps_obj_scene(mesh.format, options.output, false))
             {
                 nb_split =
                     write_atlas_into_obj(options.input, mesh.faces,

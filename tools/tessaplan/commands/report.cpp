@@ -115,6 +115,30 @@ namespace tessaplan
                     {"vertices", report.vertices}};
         }
 
+        // The number of charts on each page of the atlas.
+        std::vector<std::size_t> charts_per_page(const nodara::Atlas& atlas)
+        {
+            std::vector<std::size_t> counts(atlas.nb_pages, 0);
+            std::vector<bool> counted(atlas.charts.size(), false);
+            for (std::size_t t = 0; t < atlas.triangle_chart.size(); ++t)
+            {
+                const auto chart = atlas.triangle_chart[t];
+                counts[atlas.triangle_page[t]] += counted[chart] ? 0 : 1;
+                counted[chart] = true;
+            }
+            return counts;
+        }
+
+        std::string counts_text(const std::vector<std::size_t>& counts)
+        {
+            std::string text;
+            for (const auto count : counts)
+            {
+                text += (text.empty() ? "" : ", ") + std::to_string(count);
+            }
+            return text;
+        }
+
         void print_atlas_json(const AtlasReport& report, std::ostream& out)
         {
             const auto& a = report.atlas;
@@ -124,6 +148,8 @@ namespace tessaplan
             json.update(nlohmann::json{
                 {"triangles", a.triangle_chart.size()},
                 {"charts", a.charts.size()},
+                {"pages", a.nb_pages},
+                {"charts_per_page", charts_per_page(a)},
                 {"seam_edges", a.nb_seam_edges},
                 {"efficiency", number_or_null(a.efficiency)},
                 {"conformal_distortion", statistics_json(d.conformal)},
@@ -148,9 +174,12 @@ namespace tessaplan
             out << "input                 " << printable(report.input) << '\n'
                 << "triangles             " << a.triangle_chart.size() << '\n'
                 << "charts                " << a.charts.size() << '\n'
+                << "pages                 " << a.nb_pages
+                << " (charts: " << counts_text(charts_per_page(a)) << ")\n"
                 << "seam edges            " << a.nb_seam_edges << '\n'
+                << "texels per unit       " << a.texels_per_unit << '\n'
                 << "efficiency            " << 100.0 * a.efficiency
-                << " % of the square\n"
+                << " % of the " << (a.nb_pages > 1 ? "pages" : "square") << '\n'
                 << "conformal distortion  mean " << d.conformal.mean << ", p95 "
                 << d.conformal.p95 << ", max " << d.conformal.max << '\n'
                 << "area distortion       mean " << d.area.mean << ", p95 "

@@ -66,7 +66,12 @@ def test_flatten_suggests_the_atlas_for_a_closed_surface(tmp_path, tessaplan):
 @pytest.mark.parametrize("options", [["--flat"], ["--pack"],
                                      ["--max-distortion", "0.9"],
                                      ["--resolution", "8"],
-                                     ["--padding", "x"]])
+                                     ["--padding", "x"],
+                                     ["--max-chart-area", "-1"],
+                                     ["--max-boundary-length", "nan"],
+                                     ["--texels-per-unit", "-3"],
+                                     ["--texels-per-unit", "inf"],
+                                     ["--no-rotate=1"]])
 def test_bad_atlas_options_are_usage_errors(tmp_path, tessaplan, options):
     result = tessaplan("atlas", EXAMPLE, "-o", tmp_path / "a.obj", *options)
     assert result.returncode == 2
@@ -74,9 +79,51 @@ def test_bad_atlas_options_are_usage_errors(tmp_path, tessaplan, options):
 
 
 def test_atlas_options_belong_to_the_atlas(tmp_path, tessaplan):
-    result = tessaplan("flatten", EXAMPLE, "-o", tmp_path / "f.obj",
-                       "--padding", "3")
-    assert result.returncode == 2
+    for option in (["--padding", "3"], ["--no-rotate"],
+                   ["--texels-per-unit", "10"]):
+        result = tessaplan("flatten", EXAMPLE, "-o", tmp_path / "f.obj",
+                           *option)
+        assert result.returncode == 2
+        assert "belongs to the atlas command" in result.stderr
+
+
+def test_atlas_help_gives_the_librarys_defaults(tessaplan):
+    text = tessaplan("atlas", "--help").stdout
+    for option in ("--no-rotate", "--max-chart-area", "--max-boundary-length",
+                   "--texels-per-unit", "--padding", "--resolution"):
+        assert option in text
+    assert "Default: 1024." in text and "Default: 2." in text
+
+
+def test_a_fixed_density_writes_a_material_per_page(tmp_path, tessaplan):
+    points, faces = wavy_grid(24, 20)
+    source = tmp_path / "grid.obj"
+    write_obj(source, points, faces)
+    output = tmp_path / "pages.obj"
+    result = tessaplan("atlas", source, "-o", output, "--json",
+                       "--texels-per-unit", "120", "--resolution", "128",
+                       "--max-chart-area", "0.1", "--no-rotate")
+    assert result.returncode == 0, result.stderr
+    report = json.loads(result.stdout)
+    assert report["texels_per_unit"] == 120
+    assert report["pages"] > 1
+    assert len(report["charts_per_page"]) == report["pages"]
+    assert sum(report["charts_per_page"]) == report["charts"]
+    pages = [line.split()[1] for line in output.read_text().splitlines()
+             if line.startswith("usemtl")]
+    assert set(pages) == {"page_%d" % n for n in range(report["pages"])}
+    _, texture, written = read_obj(output)
+    assert len(written) == len(faces)
+    assert 0 <= np.array(texture).min() and np.array(texture).max() <= 1
+    # Pages are OBJ materials: other formats are refused before any work.
+    refused = tessaplan("atlas", source, "-o", tmp_path / "pages.ply",
+                        "--texels-per-unit", "120")
+    assert refused.returncode == 2 and "--texels-per-unit" in refused.stderr
+    # A chart larger than a page is named with both sizes.
+    large = tessaplan("atlas", source, "-o", tmp_path / "large.obj",
+                      "--texels-per-unit", "5000")
+    assert large.returncode == 5
+    assert "does not fit a page of 1024 x 1024 texels" in large.stderr
 
 
 def quad_cube(n=3):

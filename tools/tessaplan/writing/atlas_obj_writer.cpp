@@ -82,7 +82,8 @@ namespace tessaplan
     std::size_t write_atlas_obj(const nodara::TriangulatedSurface<3>& surface,
                                 const std::vector<Polygon>& faces,
                                 const std::vector<nodara::index_t>& chart,
-                                const nodara::SeamCut& cut, OutputFile& file)
+                                const nodara::SeamCut& cut, OutputFile& file,
+                                const std::vector<nodara::index_t>* page)
     {
         std::string text =
             "# tessaplan atlas: 3D vertices, one texture coordinate per "
@@ -102,17 +103,31 @@ namespace tessaplan
         }
         std::size_t nb_split = 0;
         index_t next = 0;
+        index_t last_page = nodara::NO_ID;
+        const auto use_page = [&](index_t t)
+        {
+            if (page != nullptr && t < page->size() && (*page)[t] != last_page)
+            {
+                last_page = (*page)[t];
+                text += "usemtl page_" + std::to_string(last_page) + '\n';
+            }
+        };
         for (const auto& face : faces)
         {
             const auto triangles = face_triangles(face, next);
             next = triangles.end;
             if (triangles.whole && in_one_chart(triangles, chart))
             {
+                use_page(triangles.first);
                 append_face(text, cut, triangles);
                 continue;
             }
             nb_split += triangles.end > triangles.first ? 1 : 0;
-            append_triangles(text, cut, triangles);
+            for (auto t = triangles.first; t < triangles.end; ++t)
+            {
+                use_page(t);
+                append_triangles(text, cut, {t, t + 1, true});
+            }
         }
         file.write(text);
         return nb_split;
