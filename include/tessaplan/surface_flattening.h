@@ -6,6 +6,7 @@
 
 #include <tessaplan/distortion.h>
 #include <tessaplan/solve_selection.h>
+#include <tessaplan/true_size.h>
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/point.h>
 #include <velmora/mesh/triangulated_surface.h>
@@ -41,6 +42,15 @@ namespace nodara
         index_t piece_;
         index_t triangle_;
         bool closed_;
+    };
+
+    /// How flatten_surface lays the pieces out.
+    struct FlattenOptions
+    {
+        /// Lay the pieces side by side (pack_pieces).
+        bool pack{false};
+        /// What sets each piece's size (see FlatteningScale).
+        FlatteningScale scale{FlatteningScale::pins};
     };
 
     /// A checked least squares conformal map of a whole surface, as the
@@ -94,4 +104,12 @@ namespace nodara
     /// packing's VelmoraException passes unchanged.
     SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
                                       bool pack = false);
+
+    /// Flattens as flatten_surface(surface, options.pack) does; with
+    /// FlatteningScale::area each group of pieces joined through vertices
+    /// is first scaled about its centroid to its true size
+    /// (scale_to_true_size), so that lengths in the map are lengths on the
+    /// surface where the map keeps them. Throws as flatten_surface does.
+    SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
+                                      const FlattenOptions& options);
 }  // namespace nodara

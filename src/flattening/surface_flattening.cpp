@@ -157,6 +157,12 @@ namespace nodara
     SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
                                       bool pack)
     {
+        return flatten_surface(surface, FlattenOptions{pack});
+    }
+
+    SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
+                                      const FlattenOptions& options)
+    {
         SurfaceFlattening flattening;
         flattening.selection = select_solved_triangles(surface);
         if (flattening.selection.leaves_out_any())
@@ -169,13 +175,18 @@ namespace nodara
         flattening.map = solve(solved, flattening.reduced_surface
                                            ? flattening.selection.solved
                                            : std::vector<index_t>{});
+        if (options.scale == FlatteningScale::area)
+        {
+            // Before the left-out vertices copy their neighbours' images.
+            scale_to_true_size(solved, flattening.map);
+        }
         if (flattening.reduced_surface)
         {
             place_left_out_vertices(surface, flattening.selection,
                                     flattening.map);
         }
         flattening.solve_seconds = seconds_since(start);
-        if (pack)
+        if (options.pack)
         {
             start = std::chrono::steady_clock::now();
             auto packing = pack_pieces(surface, flattening.map);
