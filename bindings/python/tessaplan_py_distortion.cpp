@@ -54,6 +54,7 @@ namespace
         std::vector<nodara::index_t> border_edges;
         std::vector<nodara::index_t> collapsed_triangles;
         std::vector<double> area_ratio;
+        std::vector<double> length_scale;
         std::vector<bool> closed;
         std::vector<bool> collapsed;
         for (const auto& piece : pieces)
@@ -62,6 +63,7 @@ namespace
             border_edges.push_back(piece.nb_border_edges);
             collapsed_triangles.push_back(piece.nb_collapsed_triangles);
             area_ratio.push_back(piece.area_ratio);
+            length_scale.push_back(piece.length_scale());
             closed.push_back(piece.closed());
             collapsed.push_back(piece.collapsed);
         }
@@ -71,6 +73,7 @@ namespace
         result["border_edges"] = to_array(border_edges);
         result["closed"] = to_array(closed);
         result["area_ratio"] = to_array(area_ratio);
+        result["length_scale"] = to_array(length_scale);
         result["collapsed_triangles"] = to_array(collapsed_triangles);
         result["collapsed"] = to_array(collapsed);
         return result;
@@ -193,11 +196,26 @@ namespace
         return array;
     }
 
-    py::dict checked_flattening(const nodara::TriangulatedSurface<3>& surface,
-                                bool pack)
+    nodara::FlatteningScale flattening_scale(const std::string& scale)
     {
+        if (scale == "pins")
+        {
+            return nodara::FlatteningScale::pins;
+        }
+        if (scale == "area")
+        {
+            return nodara::FlatteningScale::area;
+        }
+        throw py::value_error("scale must be 'pins' or 'area', got '" + scale +
+                              "'");
+    }
+
+    py::dict checked_flattening(const nodara::TriangulatedSurface<3>& surface,
+                                bool pack, const std::string& scale)
+    {
+        const nodara::FlattenOptions options{pack, flattening_scale(scale)};
         const auto flattening = tessaplan_python::without_gil(
-            [&] { return nodara::flatten_surface(surface, pack); });
+            [&] { return nodara::flatten_surface(surface, options); });
         py::dict result;
         result["map"] = map_array(flattening.map);
         result["left_out"] = to_array(flattening.selection.left_out);
@@ -288,14 +306,18 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
           py::arg("surface"), flattening_doc.c_str());
 
     m.def("compute_checked_flattening", &checked_flattening, py::arg("surface"),
-          py::arg("pack") = false,
+          py::arg("pack") = false, py::arg("scale") = "pins",
           "The least squares conformal map of `surface` as tessaplan.flatten "
           "computes it: triangles whose corners lie at fewer than three "
           "distinct positions, and copies of an earlier triangle (either way "
           "round), are left out of the solve; a vertex only they use takes "
           "the map of a solved vertex at its position, else its projection. "
           "With `pack`, the pieces are laid out side by side (as "
-          "pack_pieces does) before the map is measured. "
+          "pack_pieces does) before the map is measured. With `scale` "
+          "'area', each group of pieces joined through vertices is scaled "
+          "about its centroid so that its flat area equals its 3D area "
+          "(true size); 'pins' (the default) keeps the pins' scale; any "
+          "other value raises ValueError. "
           "Returns a dict: 'map' ((n, 2) float64), 'left_out' (bool per "
           "triangle), 'repeated_corner_triangles' and 'duplicate_triangles' "
           "(the counts left out), 'pack_fill' (0 without `pack`) and "

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 #include <absl/strings/string_view.h>
@@ -33,6 +34,9 @@ namespace nodara
         /// collapsed_area_ratio (also when it is NaN).
         bool collapsed{false};
 
+        /// The factor the map applies to the piece's lengths on average:
+        /// the square root of the area ratio (1 at true size).
+        double length_scale() const { return std::sqrt(area_ratio); }
         /// A piece without border edges cannot be flattened without cuts.
         bool closed() const { return nb_border_edges == 0; }
     };

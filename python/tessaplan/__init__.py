@@ -80,6 +80,8 @@ FlatteningError = tessaplan_py_surface.FlatteningError
 # What flatten may do about a map that folds (its on_fold argument).
 _OnFold = Literal["warn", "raise", "ignore"]
 _ON_FOLD = get_args(_OnFold)
+_Scale = Literal["pins", "area"]
+_SCALES = get_args(_Scale)
 
 
 class TessaplanWarning(UserWarning):
@@ -108,6 +110,7 @@ class PieceFigures(TypedDict):
     border_edges: NDArray[numpy.uint32]
     closed: NDArray[numpy.bool_]
     area_ratio: NDArray[numpy.float64]
+    length_scale: NDArray[numpy.float64]
     collapsed_triangles: NDArray[numpy.uint32]
     collapsed: NDArray[numpy.bool_]
 
@@ -187,7 +190,8 @@ def _fold_text(summary: DistortionSummary) -> str:
 
 
 def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
-            on_fold: _OnFold = "warn") -> NDArray[numpy.float64]:
+            on_fold: _OnFold = "warn",
+            scale: _Scale = "pins") -> NDArray[numpy.float64]:
     """Return the LSCM parameterization of a triangulated surface.
 
     Args:
@@ -205,6 +209,12 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
         on_fold: what to do when the map folds over itself (a triangle is
             flipped): "warn" (the default) issues a TessaplanWarning,
             "raise" raises FlatteningError, "ignore" does neither.
+        scale: what sets each piece's size: "pins" (the default) keeps the
+            scale its pinned vertices give; "area" scales each group of
+            pieces joined through vertices uniformly about its centroid so
+            that its flat area equals its 3D area, so that a developable
+            piece comes out at its true size (a conformal map stays
+            conformal). Applied before ``pack``.
 
     Returns:
         numpy.ndarray: an (n, 2) float64 array; row v is the position of
@@ -212,12 +222,13 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
 
     Raises:
         TypeError: ``points`` does not hold real numbers, ``triangles`` does
-            not hold integers, ``pack`` is not a bool or ``on_fold`` not a
-            str.
+            not hold integers, ``pack`` is not a bool or ``on_fold`` or
+            ``scale`` not a str.
         ValueError: an array of another shape, a coordinate that is not
             finite, a negative or too large vertex index, a triangle naming
-            a vertex twice (the message names the first bad row), or an
-            ``on_fold`` other than "warn", "raise" and "ignore".
+            a vertex twice (the message names the first bad row), an
+            ``on_fold`` other than "warn", "raise" and "ignore", or a
+            ``scale`` other than "pins" and "area".
         FlatteningError: a piece collapsed (as a closed piece does: it
             cannot be flattened without cuts, which ``atlas`` makes) or its
             solve failed; with ``on_fold="raise"``, the map folds. The
@@ -235,7 +246,7 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
     that does not collapse gives a TessaplanWarning.
     """
     return flatten_with_report(points, triangles, pack=pack, on_fold=on_fold,
-                               _stacklevel=3).uv
+                               scale=scale, _stacklevel=3).uv
 
 
 @dataclasses.dataclass(frozen=True)
@@ -269,6 +280,7 @@ class FlattenResult:
 
 def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
                         pack: bool = False, on_fold: _OnFold = "warn",
+                        scale: _Scale = "pins",
                         _stacklevel: int = 2) -> FlattenResult:
     """Flatten as ``flatten`` does and return the map with its report.
 
@@ -287,10 +299,15 @@ def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
     if on_fold not in _ON_FOLD:
         raise ValueError("on_fold must be one of %s, got %r"
                          % (", ".join(repr(x) for x in _ON_FOLD), on_fold))
+    if not isinstance(scale, str):
+        raise TypeError("scale must be a str, got %s" % type(scale).__name__)
+    if scale not in _SCALES:
+        raise ValueError("scale must be one of %s, got %r"
+                         % (", ".join(repr(x) for x in _SCALES), scale))
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
     result = tessaplan_py_distortion.compute_checked_flattening(
-        surface, bool(pack))
+        surface, bool(pack), scale)
     summary = cast(DistortionSummary, result["summary"])
     texts = _flattening_warnings(result)
     for text in texts:
@@ -351,7 +368,9 @@ def measure_distortion(points: ArrayLike, triangles: ArrayLike,
         ``"triangles"``, ``"border_edges"`` (sides with no triangle across,
         or with more than one), ``"closed"`` (no border edge),
         ``"area_ratio"`` (the image area over the 3D area: a figure that sees
-        the scale, unlike the shares), ``"collapsed_triangles"`` and
+        the scale, unlike the shares), ``"length_scale"`` (its square root:
+        the factor the map applies to the piece's lengths, 1 at true
+        size), ``"collapsed_triangles"`` and
         ``"collapsed"`` (area ratio below 1e-12, or not a number, with some
         3D area). The statistics leave the degenerate triangles out; p95 is
         the nearest rank, the smallest value that at least 95 % of the

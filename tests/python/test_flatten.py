@@ -91,6 +91,29 @@ def test_cylinder_unrolls_into_a_similar_copy():
     assert ratios.max() - ratios.min() < 1e-7 * ratios.mean()
 
 
+def test_true_size_keeps_every_length_of_a_developable_piece():
+    points, triangles = cylinder_patch(30, 20)
+    points = points * 50.0
+    pinned = tessaplan.flatten(points, triangles)
+    assert abs(edge_length_ratios(points, pinned, triangles).mean() - 1) > 0.01
+    for pack in (False, True):
+        flat = tessaplan.flatten(points, triangles, pack=pack, scale="area")
+        ratios = edge_length_ratios(points, flat, triangles)
+        assert np.abs(ratios - 1).max() < 1e-9
+    report = tessaplan.flatten_with_report(points, triangles, scale="area")
+    pieces = report.summary["pieces"]
+    assert pieces["area_ratio"][0] == pytest.approx(1, abs=1e-12)
+    assert pieces["length_scale"][0] == pytest.approx(1, abs=1e-12)
+
+
+@pytest.mark.parametrize("scale, error", [
+    ("true", ValueError), ("", ValueError), (None, TypeError),
+    (1.0, TypeError)])
+def test_bad_scale_is_refused(scale, error):
+    with pytest.raises(error, match="scale"):
+        tessaplan.flatten(*saddle(3, 3), scale=scale)
+
+
 class TestCoordinatesAtTheEndsOfTheRange:
     """LSCM fixes its map up to a similarity only: a copy's map is compared
     with the nearest similar image of the original's."""

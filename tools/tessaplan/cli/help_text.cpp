@@ -42,8 +42,9 @@ lines are ignored. Counts the file cannot hold are refused before reading.
 
         const char* const flatten_help =
             R"(Usage: tessaplan flatten INPUT [-o OUTPUT] [--weld | --no-weld] [--flat]
-                         [--normalize] [--pack] [--fail-on-fold] [--svg FILE]
-                         [--png FILE] [--uv-set N] [--json]
+                         [--normalize] [--pack] [--scale pins|area]
+                         [--fail-on-fold] [--svg FILE] [--png FILE]
+                         [--uv-set N] [--json]
 
 Flattens a triangulated surface into the plane by least squares conformal
 maps (LSCM), measures how much the flattening distorts every triangle, and
@@ -80,6 +81,12 @@ Options:
                      turn) at the common scale, packed into a small square.
                      Pieces that share a vertex move together. Without it
                      each piece stays where its pinned vertices put it.
+  --scale MODE       What sets each piece's size: 'pins' (the default)
+                     keeps the scale the pinned vertices give; 'area'
+                     scales each piece (pieces that share a vertex
+                     together) about its centre so that its flat area is
+                     its 3D area: a developable piece comes out at its true
+                     size. The report gives each piece's length scale.
   --fail-on-fold     Fail (exit status 5, nothing written) when the map
                      folds over itself (a triangle is flipped). Without it
                      a folded map is written with a warning.
@@ -122,7 +129,8 @@ statistics); with --pack, the fill (the pieces' boxes' share of the
 bounding square). With --json the keys are format, single_precision,
 transforms_applied, joined_vertices, vertices, triangles, border_edges,
 left_out_triangles {repeated_corners, duplicates}, pieces {count, list:
-[{triangles, border_edges, closed, area_ratio, collapsed_triangles}]},
+[{triangles, border_edges, closed, area_ratio, length_scale,
+collapsed_triangles}]},
 seconds {read, parameterize, measure, write}, conformal_distortion {mean,
 p95, max}, area_distortion {mean, p95, max}, flipped_triangles,
 collapsed_triangles, degenerate_triangles, pack_fill (null without --pack),

@@ -117,8 +117,8 @@ namespace tessaplan
                          std::size_t& index, Options& options)
         {
             const auto value = number_value(
-                option_value(arguments, index, "--uv-set", options),
-                "--uv-set", options);
+                option_value(arguments, index, "--uv-set", options), "--uv-set",
+                options);
             if (value < 0 || value > 15 || value != std::floor(value))
             {
                 throw usage_error(
@@ -126,6 +126,27 @@ namespace tessaplan
                     options);
             }
             options.uv_set = static_cast<int>(value);
+        }
+
+        void read_scale(const std::vector<std::string>& arguments,
+                        std::size_t& index, Options& options)
+        {
+            const auto value =
+                option_value(arguments, index, "--scale", options);
+            if (options.command != Command::flatten)
+            {
+                throw usage_error(
+                    "option --scale belongs to the flatten command", options);
+            }
+            if (value != "pins" && value != "area")
+            {
+                throw usage_error(
+                    "option --scale needs 'pins' or 'area', not '" + value +
+                        "'",
+                    options);
+            }
+            options.scale = value == "area" ? nodara::FlatteningScale::area
+                                            : nodara::FlatteningScale::pins;
         }
 
         // The command, or --help / --version alone. A --help anywhere
@@ -238,6 +259,10 @@ namespace tessaplan
             else if (is_option(argument, "--uv-set"))
             {
                 read_uv_set(arguments, i, options);
+            }
+            else if (is_option(argument, "--scale"))
+            {
+                read_scale(arguments, i, options);
             }
             else if (argument == "--json")
             {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <tessaplan/atlas.h>
+#include <tessaplan/true_size.h>
 
 namespace tessaplan
 {
@@ -46,6 +47,8 @@ namespace tessaplan
         bool json{false};
         /// Lay the pieces out side by side.
         bool pack{false};
+        /// --scale: what sets each piece's size.
+        nodara::FlatteningScale scale{nodara::FlatteningScale::pins};
         /// --weld and --no-weld.
         Weld weld{Weld::by_format};
         /// Exit with "flattening failed" when the map folds over itself.

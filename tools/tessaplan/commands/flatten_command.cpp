@@ -78,8 +78,8 @@ namespace tessaplan
             progress.stage("flattening " + std::to_string(report.triangles) +
                            " triangles" +
                            (options.pack ? " and packing the pieces" : ""));
-            const auto flattening =
-                flatten_checked(surface, options.input, options.pack);
+            const auto flattening = flatten_checked(
+                surface, options.input, {options.pack, options.scale});
             report.parameterize_seconds =
                 flattening.solve_seconds + flattening.pack_seconds;
             report.measure_seconds = flattening.measure_seconds;

@@ -8,11 +8,11 @@ namespace tessaplan
 {
     nodara::SurfaceFlattening flatten_checked(
         const nodara::TriangulatedSurface<3>& surface, const std::string& input,
-        bool pack)
+        const nodara::FlattenOptions& options)
     {
         try
         {
-            return nodara::flatten_surface(surface, pack);
+            return nodara::flatten_surface(surface, options);
         }
         catch (const nodara::PieceFlatteningError& error)
         {

@@ -9,12 +9,13 @@
 
 namespace tessaplan
 {
-    /// The checked flattening of `surface`, read from `input`, with its
-    /// pieces packed when `pack` (see nodara::flatten_surface). Throws CliError
-    /// (flattening failed) with the library's message, which names the piece to
-    /// blame and, for a closed one, points to 'tessaplan atlas'.
+    /// The checked flattening of `surface`, read from `input`, with the
+    /// pieces' scale and packing of `options` (see nodara::flatten_surface).
+    /// Throws CliError (flattening failed) with the library's message, which
+    /// names the piece to blame and, for a closed one, points to 'tessaplan
+    /// atlas'.
     nodara::SurfaceFlattening flatten_checked(
         const nodara::TriangulatedSurface<3>& surface, const std::string& input,
-        bool pack);
+        const nodara::FlattenOptions& options);
 
 }  // namespace tessaplan

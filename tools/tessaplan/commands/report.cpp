@@ -71,6 +71,7 @@ namespace tessaplan
                      {"border_edges", piece.nb_border_edges},
                      {"closed", piece.closed()},
                      {"area_ratio", number_or_null(piece.area_ratio)},
+                     {"length_scale", number_or_null(piece.length_scale())},
                      {"collapsed_triangles", piece.nb_collapsed_triangles}});
             }
             return {{"count", pieces.size()}, {"list", list}};
@@ -80,10 +81,13 @@ namespace tessaplan
         {
             char ratio[32];
             std::snprintf(ratio, sizeof ratio, "%.4g", piece.area_ratio);
+            char length_scale[32];
+            std::snprintf(length_scale, sizeof length_scale, "%.6g",
+                          piece.length_scale());
             return std::to_string(piece.nb_triangles) + " triangles, " +
                    std::to_string(piece.nb_border_edges) + " border edges, " +
                    (piece.closed() ? "closed" : "open") + ", area ratio " +
-                   ratio +
+                   ratio + ", length scale " + length_scale +
                    (piece.nb_collapsed_triangles > 0
                         ? ", " + std::to_string(piece.nb_collapsed_triangles) +
                               " collapsed triangles"

@@ -2,6 +2,7 @@
 --pack, and inputs that used to break the report."""
 
 import json
+import math
 import pathlib
 
 import numpy as np
@@ -120,3 +121,41 @@ def test_pack_lays_the_pieces_apart_in_a_tight_square(tmp_path, tessaplan):
     unit = np.array(read_obj(tmp_path / "unit.obj")[1])
     assert unit.min() == 0.0 and unit.max() == 1.0
     assert overlapping_pairs(*boxes(unit, vertex_ids)) == []
+
+
+def test_true_size_gives_every_piece_its_own_lengths(tmp_path, tessaplan):
+    # Two half cylinders apart, of radius 50 and 5 (millimetres, say): each
+    # unrolls to its true size, whatever scale its pins gave it.
+    big, faces = mesh_files.cylinder_patch(16, math.pi, 50.0, 100.0)
+    small, _ = mesh_files.cylinder_patch(16, math.pi, 5.0, 10.0)
+    points = np.vstack([big, small + [200.0, 0.0, 0.0]])
+    faces = faces + [[v + len(big) for v in face] for face in faces]
+    source = tmp_path / "cylinders.obj"
+    mesh_files.write_obj(source, points, faces)
+    _, pinned = run_json(tessaplan, source, "-o", tmp_path / "pins.obj")
+    assert all(abs(p["length_scale"] - 1) > 0.01
+               for p in pinned["pieces"]["list"])
+    _, report = run_json(tessaplan, source, "-o", tmp_path / "true.obj",
+                         "--scale", "area", "--pack")
+    scales = [p["length_scale"] for p in report["pieces"]["list"]]
+    assert scales == pytest.approx([1, 1], abs=1e-9)
+    # The file's points went through single precision, which bends the
+    # cylinders by about 1e-7 of their size.
+    written, uv, _ = read_obj(tmp_path / "true.obj")
+    written, uv = np.array(written), np.array(uv)
+    for face in faces:
+        for a, b in zip(face, face[1:] + face[:1]):
+            assert np.linalg.norm(uv[a] - uv[b]) == pytest.approx(
+                np.linalg.norm(written[a] - written[b]), rel=1e-6)
+
+
+def test_scale_takes_pins_or_area_and_only_when_flattening(tmp_path,
+                                                            tessaplan):
+    source = tmp_path / "grid.obj"
+    mesh_files.write_obj(source, *mesh_files.wavy_grid())
+    for args in (["flatten", source, "--scale", "true"],
+                 ["flatten", source, "--scale"],
+                 ["atlas", source, "--scale", "area"]):
+        result = tessaplan(*args)
+        assert result.returncode == 2
+        assert "--scale" in result.stderr
