@@ -16,6 +16,7 @@
 #include <velmora/mesh/triangulated_surface.h>
 
 #include <tessaplan/attribute/variable_attribute.h>
+#include "piece_pins.h"
 
 namespace nodara
 {
@@ -50,6 +51,14 @@ namespace nodara
         /// As above, but the map is kept by this object alone and the
         /// surface's attributes are left as they are.
         explicit LSCM(const TriangulatedSurface<3>& surface);
+
+        /// Pins the given vertices at their positions in the next solve()
+        /// (see PiecePins::pins); `pins` must be checked: in range, finite,
+        /// one per vertex, sorted by vertex.
+        void set_given_pins(std::vector<GivenPin> pins)
+        {
+            given_pins = std::move(pins);
+        }
 
         /// Runs the pin step, the assembly and the solve, and writes the
         /// solution into the attribute. Throws VelmoraException on failure;
@@ -103,6 +112,7 @@ namespace nodara
         // Two per piece, in piece order; a vertex shared by pieces is named
         // once. Slot k is pinned_vertices[k].
         std::vector<index_t> pinned_vertices;
+        std::vector<GivenPin> given_pins;
         Eigen::SparseMatrix<double> free_matrix;
         Triplets free_triplets;
         Eigen::SparseMatrix<double> pinned_matrix;

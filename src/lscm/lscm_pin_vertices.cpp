@@ -98,7 +98,11 @@ namespace nodara
             attribute->set_value(v, Point<2>{{x, y}});
             pins.update(v, x, y);
         }
-        pinned_vertices = pins.pins(*attribute);
+        pinned_vertices = pins.pins(*attribute, given_pins);
+        for (const auto& pin : given_pins)
+        {
+            attribute->set_value(pin.vertex, pin.position);
+        }
     }
 
     // One piece has two pins and the buffers sized by the constructor; more
