@@ -4,6 +4,8 @@
 // the surface as a vertex attribute, given as an array, or computed here.
 
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -210,10 +212,49 @@ namespace
                               "'");
     }
 
-    py::dict checked_flattening(const nodara::TriangulatedSurface<3>& surface,
-                                bool pack, const std::string& scale)
+    // The pins as (k,) vertex ids and (k, 2) positions, which the package
+    // has checked for shape and type.
+    std::vector<nodara::VertexPin> vertex_pins(
+        const py::array_t<std::int64_t,
+                          py::array::c_style | py::array::forcecast>& vertices,
+        const py::array_t<double, py::array::c_style | py::array::forcecast>&
+            positions)
     {
-        const nodara::FlattenOptions options{pack, flattening_scale(scale)};
+        if (vertices.ndim() != 1 || positions.ndim() != 2 ||
+            positions.shape(1) != 2 || positions.shape(0) != vertices.shape(0))
+        {
+            throw py::value_error(
+                "pins need (k,) vertex indices and (k, 2) positions");
+        }
+        const auto ids = vertices.unchecked<1>();
+        const auto at = positions.unchecked<2>();
+        std::vector<nodara::VertexPin> pins;
+        for (py::ssize_t k = 0; k < ids.shape(0); ++k)
+        {
+            if (ids(k) < 0 ||
+                ids(k) > std::numeric_limits<nodara::index_t>::max())
+            {
+                throw py::value_error(
+                    "pin " + std::to_string(k) + " names vertex " +
+                    std::to_string(ids(k)) + ", not a vertex index");
+            }
+            pins.push_back({static_cast<nodara::index_t>(ids(k)),
+                            nodara::Point<2>{{at(k, 0), at(k, 1)}}});
+        }
+        return pins;
+    }
+
+    py::dict checked_flattening(
+        const nodara::TriangulatedSurface<3>& surface, bool pack,
+        const std::string& scale,
+        const py::array_t<std::int64_t, py::array::c_style |
+                                            py::array::forcecast>& pin_vertices,
+        const py::array_t<double, py::array::c_style | py::array::forcecast>&
+            pin_positions)
+    {
+        const nodara::FlattenOptions options{
+            pack, flattening_scale(scale),
+            vertex_pins(pin_vertices, pin_positions)};
         const auto flattening = tessaplan_python::without_gil(
             [&] { return nodara::flatten_surface(surface, options); });
         py::dict result;
@@ -307,6 +348,9 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
 
     m.def("compute_checked_flattening", &checked_flattening, py::arg("surface"),
           py::arg("pack") = false, py::arg("scale") = "pins",
+          py::arg("pin_vertices") = py::array_t<std::int64_t>(0),
+          py::arg("pin_positions") =
+              py::array_t<double>(std::vector<py::ssize_t>{0, 2}),
           "The least squares conformal map of `surface` as tessaplan.flatten "
           "computes it: triangles whose corners lie at fewer than three "
           "distinct positions, and copies of an earlier triangle (either way "
@@ -317,7 +361,11 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
           "'area', each group of pieces joined through vertices is scaled "
           "about its centroid so that its flat area equals its 3D area "
           "(true size); 'pins' (the default) keeps the pins' scale; any "
-          "other value raises ValueError. "
+          "other value raises ValueError. `pin_vertices` ((k,) integers) "
+          "and `pin_positions` ((k, 2) floats) pin those vertices at those "
+          "positions as nodara::solve_LSCM does (a piece with two or more "
+          "uses exactly those); a bad pin raises InvalidInputError (a "
+          "ValueError) naming it. "
           "Returns a dict: 'map' ((n, 2) float64), 'left_out' (bool per "
           "triangle), 'repeated_corner_triangles' and 'duplicate_triangles' "
           "(the counts left out), 'pack_fill' (0 without `pack`) and "

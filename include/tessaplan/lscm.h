@@ -1,11 +1,13 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include <absl/strings/string_view.h>
 #include <absl/types/span.h>
 
 #include <tessaplan/lscm_statistics.h>
+#include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/point.h>
 #include <velmora/mesh/triangulated_surface.h>
 
@@ -16,6 +18,22 @@ namespace nodara
     {
         index_t vertex{0};
         Point<2> position;
+    };
+
+    /// A caller's pin that cannot be used; the message names it
+    /// ("[solve_LSCM] Pin k ...").
+    class PinError : public InvalidInputException
+    {
+    public:
+        PinError(const std::string& message, std::size_t pin)
+            : InvalidInputException(message), pin_(pin)
+        {
+        }
+        /// The pin's place in the caller's list, counting from 0.
+        std::size_t pin() const { return pin_; }
+
+    private:
+        std::size_t pin_;
     };
 
     /// What one least squares conformal map computation produced.
@@ -60,8 +78,8 @@ namespace nodara
     /// given pin keeps its position; the other vertices get the
     /// least-squares solution under those constraints. The same vertex may
     /// be given twice at one position. Same needs and exceptions as
-    /// solve_LSCM, and InvalidInputException ("[solve_LSCM] Pin k ...",
-    /// k counting from 0 in `pins`) for a vertex out of range, a position
+    /// solve_LSCM, and PinError ("[solve_LSCM] Pin k ...", k counting from
+    /// 0 in `pins`) for a vertex out of range, a position
     /// that is not finite, one vertex given at two positions, or two pins
     /// of one piece at one position.
     LSCMSolution solve_LSCM(const TriangulatedSurface<3>& surface,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <tessaplan/distortion.h>
+#include <tessaplan/lscm.h>
 #include <tessaplan/solve_selection.h>
 #include <tessaplan/true_size.h>
 #include <velmora/basic/velmora_exception.h>
@@ -51,6 +52,10 @@ namespace nodara
         bool pack{false};
         /// What sets each piece's size (see FlatteningScale).
         FlatteningScale scale{FlatteningScale::pins};
+        /// Vertices pinned at chosen positions (see solve_LSCM); with
+        /// FlatteningScale::area their pieces are scaled too, so they keep
+        /// their positions only with FlatteningScale::pins.
+        std::vector<VertexPin> pins;
     };
 
     /// A checked least squares conformal map of a whole surface, as the

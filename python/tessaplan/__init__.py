@@ -189,9 +189,43 @@ def _fold_text(summary: DistortionSummary) -> str:
             % (summary["flipped_triangles"], triangles))
 
 
+_Pins = Tuple[ArrayLike, ArrayLike]
+
+
+def _pin_arrays(pins: Optional[_Pins]) -> Tuple[NDArray[numpy.int64],
+                                                NDArray[numpy.float64]]:
+    """The pins as (k,) int64 vertex indices and (k, 2) float64 positions,
+    checked for type and shape."""
+    if pins is None:
+        return (numpy.zeros(0, dtype=numpy.int64),
+                numpy.zeros((0, 2), dtype=numpy.float64))
+    if not isinstance(pins, (tuple, list)) or len(pins) != 2:
+        raise TypeError("pins must be a pair (vertex indices, positions), "
+                        "got %s" % type(pins).__name__)
+    vertices = numpy.asarray(pins[0])
+    positions = numpy.asarray(pins[1])
+    if vertices.size and vertices.dtype.kind not in "iu":
+        raise TypeError("pins' vertex indices must be integers, got %s"
+                        % vertices.dtype)
+    if positions.size and positions.dtype.kind not in "iuf":
+        raise TypeError("pins' positions must be real numbers, got %s"
+                        % positions.dtype)
+    vertices = vertices.reshape(-1) if vertices.size == 0 else vertices
+    positions = positions.reshape(-1, 2) if positions.size == 0 else positions
+    if vertices.ndim != 1 or positions.shape != (len(vertices), 2):
+        raise ValueError("pins need (k,) vertex indices and (k, 2) "
+                         "positions, got shapes %s and %s"
+                         % (vertices.shape, positions.shape))
+    if len(vertices) and (vertices.min() < 0 or
+                          vertices.max() > numpy.iinfo(numpy.int64).max):
+        raise ValueError("pins' vertex indices must be from 0 on")
+    return (vertices.astype(numpy.int64),
+            positions.astype(numpy.float64))
+
+
 def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
-            on_fold: _OnFold = "warn",
-            scale: _Scale = "pins") -> NDArray[numpy.float64]:
+            on_fold: _OnFold = "warn", scale: _Scale = "pins",
+            pins: Optional[_Pins] = None) -> NDArray[numpy.float64]:
     """Return the LSCM parameterization of a triangulated surface.
 
     Args:
@@ -215,6 +249,15 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
             that its flat area equals its 3D area, so that a developable
             piece comes out at its true size (a conformal map stays
             conformal). Applied before ``pack``.
+        pins: None (the default: two vertices of each piece are pinned at
+            their projections onto the mean plane) or a pair
+            ``(indices, positions)``: (k,) vertex indices and (k, 2)
+            positions. A piece holding two or more given pins is pinned at
+            exactly those; one holding one gets a second pin, the extreme
+            vertex farther from it, at its projection; one holding none is
+            pinned as without ``pins``. The other vertices get the
+            least-squares conformal solution under those constraints. With
+            ``scale="area"`` the pinned pieces are scaled too.
 
     Returns:
         numpy.ndarray: an (n, 2) float64 array; row v is the position of
@@ -228,7 +271,12 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
             finite, a negative or too large vertex index, a triangle naming
             a vertex twice (the message names the first bad row), an
             ``on_fold`` other than "warn", "raise" and "ignore", or a
-            ``scale`` other than "pins" and "area".
+            ``scale`` other than "pins" and "area", or bad ``pins``: of
+            another shape, a vertex out of range, a position that is not
+            finite, one vertex at two positions, or two pins of one piece
+            at one position (the message names the pin). ``pins`` that is
+            not a pair, or holds indices that are not integers, raises
+            TypeError.
         FlatteningError: a piece collapsed (as a closed piece does: it
             cannot be flattened without cuts, which ``atlas`` makes) or its
             solve failed; with ``on_fold="raise"``, the map folds. The
@@ -246,7 +294,7 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
     that does not collapse gives a TessaplanWarning.
     """
     return flatten_with_report(points, triangles, pack=pack, on_fold=on_fold,
-                               scale=scale, _stacklevel=3).uv
+                               scale=scale, pins=pins, _stacklevel=3).uv
 
 
 @dataclasses.dataclass(frozen=True)
@@ -281,6 +329,7 @@ class FlattenResult:
 def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
                         pack: bool = False, on_fold: _OnFold = "warn",
                         scale: _Scale = "pins",
+                        pins: Optional[_Pins] = None,
                         _stacklevel: int = 2) -> FlattenResult:
     """Flatten as ``flatten`` does and return the map with its report.
 
@@ -304,10 +353,11 @@ def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
     if scale not in _SCALES:
         raise ValueError("scale must be one of %s, got %r"
                          % (", ".join(repr(x) for x in _SCALES), scale))
+    pin_vertices, pin_positions = _pin_arrays(pins)
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
     result = tessaplan_py_distortion.compute_checked_flattening(
-        surface, bool(pack), scale)
+        surface, bool(pack), scale, pin_vertices, pin_positions)
     summary = cast(DistortionSummary, result["summary"])
     texts = _flattening_warnings(result)
     for text in texts:

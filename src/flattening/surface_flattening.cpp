@@ -136,13 +136,18 @@ namespace nodara
         }
 
         std::vector<Point<2>> solve(const TriangulatedSurface<3>& solved,
-                                    const std::vector<index_t>& input_ids)
+                                    const std::vector<index_t>& input_ids,
+                                    const std::vector<VertexPin>& pins)
         {
             try
             {
-                return compute_LSCM_map(solved);
+                return solve_LSCM(solved, pins).map;
             }
             catch (const PieceFlatteningError&)
+            {
+                throw;
+            }
+            catch (const PinError&)
             {
                 throw;
             }
@@ -172,9 +177,11 @@ namespace nodara
         }
         const auto& solved = flattening.solved_surface(surface);
         auto start = std::chrono::steady_clock::now();
-        flattening.map = solve(solved, flattening.reduced_surface
-                                           ? flattening.selection.solved
-                                           : std::vector<index_t>{});
+        flattening.map =
+            solve(solved,
+                  flattening.reduced_surface ? flattening.selection.solved
+                                             : std::vector<index_t>{},
+                  options.pins);
         if (options.scale == FlatteningScale::area)
         {
             // Before the left-out vertices copy their neighbours' images.
@@ -184,6 +191,15 @@ namespace nodara
         {
             place_left_out_vertices(surface, flattening.selection,
                                     flattening.map);
+            // A given pin whose triangles were all left out keeps its
+            // position rather than a neighbour's.
+            if (options.scale == FlatteningScale::pins)
+            {
+                for (const auto& pin : options.pins)
+                {
+                    flattening.map[pin.vertex] = pin.position;
+                }
+            }
         }
         flattening.solve_seconds = seconds_since(start);
         if (options.pack)

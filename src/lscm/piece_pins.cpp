@@ -48,15 +48,15 @@ namespace nodara
             const auto name = "[solve_LSCM] Pin " + std::to_string(k) + " ";
             if (pin.vertex >= nb_vertices)
             {
-                throw InvalidInputException{
-                    name + "names vertex " + std::to_string(pin.vertex) +
-                    ", beyond the surface's " + std::to_string(nb_vertices) +
-                    " vertices"};
+                throw PinError{name + "names vertex " +
+                                   std::to_string(pin.vertex) +
+                                   ", beyond the surface's " +
+                                   std::to_string(nb_vertices) + " vertices",
+                               k};
             }
             if (!pin.position.is_finite())
             {
-                throw InvalidInputException{
-                    name + "has a position that is not finite"};
+                throw PinError{name + "has a position that is not finite", k};
             }
             given.push_back({pin.vertex, pin.position, k});
         }
@@ -70,11 +70,12 @@ namespace nodara
             {
                 if (unique.back().position != pin.position)
                 {
-                    throw InvalidInputException{
+                    throw PinError{
                         "[solve_LSCM] Pin " + std::to_string(pin.index) +
-                        " gives vertex " + std::to_string(pin.vertex) +
-                        " another position than pin " +
-                        std::to_string(unique.back().index)};
+                            " gives vertex " + std::to_string(pin.vertex) +
+                            " another position than pin " +
+                            std::to_string(unique.back().index),
+                        pin.index};
                 }
                 continue;
             }
@@ -303,12 +304,13 @@ namespace nodara
                     const auto first = std::min(pins[i]->index, pins[j]->index);
                     const auto second =
                         std::max(pins[i]->index, pins[j]->index);
-                    throw InvalidInputException{
+                    throw PinError{
                         "[solve_LSCM] Pin " + std::to_string(second) +
-                        " lies at the position of pin " +
-                        std::to_string(first) + ", in the same piece (" +
-                        std::to_string(piece) +
-                        "): two pins of a piece need distinct positions"};
+                            " lies at the position of pin " +
+                            std::to_string(first) + ", in the same piece (" +
+                            std::to_string(piece) +
+                            "): two pins of a piece need distinct positions",
+                        second};
                 }
             }
         }

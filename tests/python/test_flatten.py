@@ -106,6 +106,40 @@ def test_true_size_keeps_every_length_of_a_developable_piece():
     assert pieces["length_scale"][0] == pytest.approx(1, abs=1e-12)
 
 
+def test_pins_place_a_developable_piece_exactly_where_they_say():
+    points, triangles = cylinder_patch(12, 9)
+    flat = tessaplan.flatten(points, triangles)
+    # A similarity of the pinned map: pins that agree with it, two or three,
+    # give that similarity of the whole map.
+    turn = np.array([[0.6, -0.8], [0.8, 0.6]]) * 2.5
+    moved = flat @ turn.T + [10.0, -4.0]
+    for ids in ([5, 100], [5, 100, 57]):
+        pinned = tessaplan.flatten(points, triangles, pins=(ids, moved[ids]))
+        assert np.array_equal(pinned[ids], moved[ids])
+        assert np.abs(pinned - moved).max() < 1e-9 * np.abs(moved).max()
+    # One pin: the piece gets a second one of its own choosing, and the
+    # given vertex stays put.
+    one = tessaplan.flatten(points, triangles, pins=([40], [[3.0, 4.0]]))
+    assert one[40].tolist() == [3.0, 4.0]
+
+
+@pytest.mark.parametrize("pins, error, match", [
+    (([0, 500], [[0, 0], [1, 1]]), ValueError, "Pin 1 names vertex 500"),
+    (([0, 1], [[0, 0], [0, np.inf]]), ValueError, "Pin 1 has a position"),
+    (([3, 4, 3], [[0, 0], [1, 0], [2, 0]]), ValueError,
+     "Pin 2 gives vertex 3 another position than pin 0"),
+    (([3, 4], [[1, 1], [1, 1]]), ValueError, "Pin 1 lies at the position"),
+    (([3, 4], [[1, 1]]), ValueError, "shapes"),
+    (([-1], [[1, 1]]), ValueError, "from 0"),
+    (([0.5], [[1, 1]]), TypeError, "integers"),
+    ((0, 1, 2), TypeError, "pair"),
+    ("ab", TypeError, "pair"),
+    (([0], [["a", "b"]]), TypeError, "real numbers")])
+def test_bad_pins_are_refused_by_name(pins, error, match):
+    with pytest.raises(error, match=match):
+        tessaplan.flatten(*cylinder_patch(5, 5), pins=pins)
+
+
 @pytest.mark.parametrize("scale, error", [
     ("true", ValueError), ("", ValueError), (None, TypeError),
     (1.0, TypeError)])
