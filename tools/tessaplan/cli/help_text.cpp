@@ -43,8 +43,8 @@ lines are ignored. Counts the file cannot hold are refused before reading.
         const char* const flatten_help =
             R"(Usage: tessaplan flatten INPUT [-o OUTPUT] [--weld | --no-weld] [--flat]
                          [--normalize] [--pack] [--scale pins|area]
-                         [--fail-on-fold] [--svg FILE] [--png FILE]
-                         [--uv-set N] [--json]
+                         [--pins FILE] [--fail-on-fold] [--svg FILE]
+                         [--png FILE] [--uv-set N] [--json]
 
 Flattens a triangulated surface into the plane by least squares conformal
 maps (LSCM), measures how much the flattening distorts every triangle, and
@@ -87,6 +87,13 @@ Options:
                      together) about its centre so that its flat area is
                      its 3D area: a developable piece comes out at its true
                      size. The report gives each piece's length scale.
+  --pins FILE        Pin vertices at chosen positions: one 'vertex u v'
+                     per line (vertex numbers from 0, in the order of the
+                     input's vertices, joined ones once; '#' starts a
+                     comment line). A piece with two or more pins keeps
+                     exactly those; one with one gets a second pin of its
+                     own choosing; one with none is pinned as usual. A bad
+                     pin fails the run (status 4), naming its line.
   --fail-on-fold     Fail (exit status 5, nothing written) when the map
                      folds over itself (a triangle is flipped). Without it
                      a folded map is written with a warning.

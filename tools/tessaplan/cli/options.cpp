@@ -264,6 +264,16 @@ namespace tessaplan
             {
                 read_scale(arguments, i, options);
             }
+            else if (is_option(argument, "--pins"))
+            {
+                options.pins = option_value(arguments, i, "--pins", options);
+                if (options.command != Command::flatten)
+                {
+                    throw usage_error(
+                        "option --pins belongs to the flatten command",
+                        options);
+                }
+            }
             else if (argument == "--json")
             {
                 options.json = true;

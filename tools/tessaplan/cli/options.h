@@ -47,6 +47,8 @@ namespace tessaplan
         bool json{false};
         /// Lay the pieces out side by side.
         bool pack{false};
+        /// --pins FILE: vertices pinned at given positions; empty for none.
+        std::string pins;
         /// --scale: what sets each piece's size.
         nodara::FlatteningScale scale{nodara::FlatteningScale::pins};
         /// --weld and --no-weld.

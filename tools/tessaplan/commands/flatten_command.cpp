@@ -15,6 +15,7 @@
 #include "commands/flattening_output.h"
 #include "commands/piece_checks.h"
 #include "commands/report.h"
+#include "reading/pins_file.h"
 
 namespace tessaplan
 {
@@ -78,8 +79,12 @@ namespace tessaplan
             progress.stage("flattening " + std::to_string(report.triangles) +
                            " triangles" +
                            (options.pack ? " and packing the pieces" : ""));
+            const auto pins = options.pins.empty()
+                                  ? PinsFile{}
+                                  : read_pins_file(options.pins);
             const auto flattening = flatten_checked(
-                surface, options.input, {options.pack, options.scale});
+                surface, options.input,
+                {options.pack, options.scale, pins.pins}, pins.lines);
             report.parameterize_seconds =
                 flattening.solve_seconds + flattening.pack_seconds;
             report.measure_seconds = flattening.measure_seconds;

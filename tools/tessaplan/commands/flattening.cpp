@@ -8,11 +8,22 @@ namespace tessaplan
 {
     nodara::SurfaceFlattening flatten_checked(
         const nodara::TriangulatedSurface<3>& surface, const std::string& input,
-        const nodara::FlattenOptions& options)
+        const nodara::FlattenOptions& options,
+        const std::vector<std::uint64_t>& pin_lines)
     {
         try
         {
             return nodara::flatten_surface(surface, options);
+        }
+        catch (const nodara::PinError& error)
+        {
+            const auto line =
+                error.pin() < pin_lines.size()
+                    ? ", line " + std::to_string(pin_lines[error.pin()])
+                    : std::string{};
+            throw CliError{ExitCode::invalid_input,
+                           "cannot flatten '" + input + "' with the pins" +
+                               line + ": " + error.what()};
         }
         catch (const nodara::PieceFlatteningError& error)
         {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,12 +11,16 @@
 namespace tessaplan
 {
     /// The checked flattening of `surface`, read from `input`, with the
-    /// pieces' scale and packing of `options` (see nodara::flatten_surface).
+    /// pieces' scale, pins and packing of `options` (see
+    /// nodara::flatten_surface); `pin_lines` holds the line of each pin in
+    /// its file, for the message of a pin the library refuses (CliError,
+    /// invalid input).
     /// Throws CliError (flattening failed) with the library's message, which
     /// names the piece to blame and, for a closed one, points to 'tessaplan
     /// atlas'.
     nodara::SurfaceFlattening flatten_checked(
         const nodara::TriangulatedSurface<3>& surface, const std::string& input,
-        const nodara::FlattenOptions& options);
+        const nodara::FlattenOptions& options,
+        const std::vector<std::uint64_t>& pin_lines = {});
 
 }  // namespace tessaplan

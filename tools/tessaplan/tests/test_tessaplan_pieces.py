@@ -159,3 +159,38 @@ def test_scale_takes_pins_or_area_and_only_when_flattening(tmp_path,
         result = tessaplan(*args)
         assert result.returncode == 2
         assert "--scale" in result.stderr
+
+
+def test_pins_from_a_file_hold_their_vertices(tmp_path, tessaplan):
+    points, faces = mesh_files.cylinder_patch(8)
+    source = tmp_path / "patch.obj"
+    mesh_files.write_obj(source, points, faces)
+    pins = tmp_path / "pins.txt"
+    pins.write_text("# vertex u v\n0 0 0\n\n80 2.5 -1e-3\n40 1.25 0.5\n")
+    run_json(tessaplan, source, "-o", tmp_path / "pinned.obj", "--pins",
+             pins)
+    _, uv, _ = read_obj(tmp_path / "pinned.obj")
+    assert [uv[0], uv[80], uv[40]] == [(0, 0), (2.5, -1e-3), (1.25, 0.5)]
+
+
+@pytest.mark.parametrize("text, status, message", [
+    ("0 0 0\n1 2\n", 4, "line 2: expected 'vertex u v'"),
+    ("0 0 0\n-1 2 3\n", 4, "line 2"),
+    ("0 0 nan\n", 4, "line 1"),
+    ("0 0 0\n\n7 1 1\n500 2 2\n", 4, "line 4: [solve_LSCM] Pin 2 names "
+     "vertex 500"),
+    ("3 1 1\n4 1 1\n", 4, "line 2: [solve_LSCM] Pin 1 lies at the position "
+     "of pin 0")])
+def test_bad_pins_files_name_the_line(tmp_path, tessaplan, text, status,
+                                      message):
+    source = tmp_path / "patch.obj"
+    mesh_files.write_obj(source, *mesh_files.cylinder_patch(4))
+    pins = tmp_path / "pins.txt"
+    pins.write_text(text)
+    result = tessaplan("flatten", source, "--pins", pins)
+    assert result.returncode == status
+    assert message in result.stderr
+    assert not (tmp_path / "patch-flat.obj").exists()
+    missing = tessaplan("flatten", source, "--pins", tmp_path / "none.txt")
+    assert missing.returncode == 3
+    assert tessaplan("atlas", source, "--pins", pins).returncode == 2
