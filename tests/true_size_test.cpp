@@ -11,39 +11,11 @@ namespace nodara
 {
     namespace
     {
+        using testing::add_half_cylinder;
         using testing::make_surface;
+        using testing::pi;
         using testing::Points;
         using testing::Triangles;
-
-        const double pi = std::acos(-1.0);
-
-        // A half cylinder of `radius` and `height`, `n` strips around and
-        // `rows` up: developable, each strip unfolds to a chord-wide strip.
-        void add_half_cylinder(Points& points, Triangles& triangles,
-                               double radius, double height, index_t n,
-                               index_t rows)
-        {
-            const auto first = static_cast<index_t>(points.size());
-            for (index_t j = 0; j <= rows; ++j)
-            {
-                for (index_t i = 0; i <= n; ++i)
-                {
-                    const double angle = pi * i / n;
-                    points.push_back({radius * std::cos(angle),
-                                      radius * std::sin(angle),
-                                      height * j / rows});
-                }
-            }
-            for (index_t j = 0; j < rows; ++j)
-            {
-                for (index_t i = 0; i < n; ++i)
-                {
-                    const index_t v = first + j * (n + 1) + i;
-                    triangles.push_back({v, v + 1, v + n + 2});
-                    triangles.push_back({v, v + n + 2, v + n + 1});
-                }
-            }
-        }
 
         double length_3d(const TriangulatedSurface<3>& surface, index_t a,
                          index_t b)
@@ -88,8 +60,9 @@ namespace nodara
         const auto pinned = flatten_surface(*cylinder);
         EXPECT_GT(worst_length_error(*cylinder, pinned.map), 0.01);
 
-        const auto true_size =
-            flatten_surface(*cylinder, {false, FlatteningScale::area});
+        FlattenOptions options;
+        options.scale = FlatteningScale::area;
+        const auto true_size = flatten_surface(*cylinder, options);
         EXPECT_LT(worst_length_error(*cylinder, true_size.map), 1e-9);
         // The pattern: 64 chords wide and 100 high, the length of its
         // bottom row and of one side.

@@ -162,7 +162,9 @@ namespace nodara
     SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
                                       bool pack)
     {
-        return flatten_surface(surface, FlattenOptions{pack});
+        FlattenOptions options;
+        options.pack = pack;
+        return flatten_surface(surface, options);
     }
 
     SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
