@@ -95,6 +95,7 @@ namespace
         py::dict result;
         result["conformal"] = statistics_dict(summary.conformal);
         result["area"] = statistics_dict(summary.area);
+        result["length"] = statistics_dict(summary.length);
         result["flipped_triangles"] = summary.nb_flipped_triangles;
         result["degenerate_triangles"] = summary.nb_degenerate_triangles;
         result["collapsed_triangles"] = summary.nb_collapsed_triangles;
@@ -107,6 +108,9 @@ namespace
         py::dict result;
         result["conformal"] = to_array(distortions.conformal);
         result["area"] = to_array(distortions.area);
+        result["sigma1"] = to_array(distortions.sigma1);
+        result["sigma2"] = to_array(distortions.sigma2);
+        result["length"] = to_array(distortions.length);
         result["signed_image_area"] = to_array(distortions.signed_image_area);
         result["flipped"] = to_array(distortions.flipped);
         result["degenerate"] = to_array(distortions.degenerate);
@@ -198,6 +202,20 @@ namespace
         return array;
     }
 
+    nodara::FlatteningMethod flattening_method(const std::string& method)
+    {
+        if (method == "lscm")
+        {
+            return nodara::FlatteningMethod::lscm;
+        }
+        if (method == "arap")
+        {
+            return nodara::FlatteningMethod::arap;
+        }
+        throw py::value_error("method must be 'lscm' or 'arap', got '" +
+                              method + "'");
+    }
+
     nodara::FlatteningScale flattening_scale(const std::string& scale)
     {
         if (scale == "pins")
@@ -250,11 +268,13 @@ namespace
         const py::array_t<std::int64_t, py::array::c_style |
                                             py::array::forcecast>& pin_vertices,
         const py::array_t<double, py::array::c_style | py::array::forcecast>&
-            pin_positions)
+            pin_positions,
+        const std::string& method)
     {
         const nodara::FlattenOptions options{
             pack, flattening_scale(scale),
-            vertex_pins(pin_vertices, pin_positions)};
+            vertex_pins(pin_vertices, pin_positions),
+            flattening_method(method)};
         const auto flattening = tessaplan_python::without_gil(
             [&] { return nodara::flatten_surface(surface, options); });
         py::dict result;
@@ -265,6 +285,8 @@ namespace
         result["duplicate_triangles"] = flattening.selection.nb_duplicates;
         result["summary"] = summary_dict(flattening.summary);
         result["pack_fill"] = flattening.pack_fill;
+        result["arap_iterations"] = flattening.arap_iterations;
+        result["arap_converged"] = flattening.arap_converged;
         return result;
     }
 
@@ -295,7 +317,10 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
         "(float64, sigma1 / sigma2 >= 1 of the map from the triangle to its "
         "image; inf when the image has zero area), 'area' (float64, the "
         "triangle's share of the image area over its share of the 3D area; "
-        "NaN everywhere when the image area is zero), 'signed_image_area' "
+        "NaN everywhere when the image area is zero), 'sigma1' and "
+        "'sigma2' (float64, the singular values of that map, the most and "
+        "least it stretches lengths), 'length' (float64, max(sigma1, 1 / "
+        "sigma2) >= 1, 1 when lengths are kept), 'signed_image_area' "
         "(float64, positive when the image turns counter-clockwise), "
         "'flipped' (bool, turns against the majority of its piece, read in "
         "the piece's consistent orientation, or zero image area), "
@@ -304,6 +329,7 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
         "1e-12 of the 3D area) and 'piece' (uint32, its piece: triangles "
         "joined through edges shared by exactly two triangles); and "
         "'summary': {'conformal': {'mean', 'p95', 'max'}, 'area': {...}, "
+        "'length': {...}, "
         "'flipped_triangles', 'degenerate_triangles', "
         "'collapsed_triangles', 'pieces': {'count', and arrays indexed by "
         "piece: 'triangles', 'border_edges' (sides with no triangle across, "
@@ -351,6 +377,7 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
           py::arg("pin_vertices") = py::array_t<std::int64_t>(0),
           py::arg("pin_positions") =
               py::array_t<double>(std::vector<py::ssize_t>{0, 2}),
+          py::arg("method") = "lscm",
           "The least squares conformal map of `surface` as tessaplan.flatten "
           "computes it: triangles whose corners lie at fewer than three "
           "distinct positions, and copies of an earlier triangle (either way "
@@ -365,7 +392,10 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
           "and `pin_positions` ((k, 2) floats) pin those vertices at those "
           "positions as nodara::solve_LSCM does (a piece with two or more "
           "uses exactly those); a bad pin raises InvalidInputError (a "
-          "ValueError) naming it. "
+          "ValueError) naming it. `method` 'arap' makes the map as rigid as "
+          "possible (nodara::solve_ARAP from the LSCM map; no pins), 'lscm' "
+          "(the default) keeps it conformal; the dict then also holds "
+          "'arap_iterations' and 'arap_converged'. "
           "Returns a dict: 'map' ((n, 2) float64), 'left_out' (bool per "
           "triangle), 'repeated_corner_triangles' and 'duplicate_triangles' "
           "(the counts left out), 'pack_fill' (0 without `pack`) and "

@@ -82,6 +82,8 @@ _OnFold = Literal["warn", "raise", "ignore"]
 _ON_FOLD = get_args(_OnFold)
 _Scale = Literal["pins", "area"]
 _SCALES = get_args(_Scale)
+_Method = Literal["lscm", "arap"]
+_METHODS = get_args(_Method)
 
 
 class TessaplanWarning(UserWarning):
@@ -122,6 +124,7 @@ class DistortionSummary(TypedDict):
 
     conformal: DistortionStatistics
     area: DistortionStatistics
+    length: DistortionStatistics
     flipped_triangles: int
     degenerate_triangles: int
     collapsed_triangles: int
@@ -134,6 +137,9 @@ class Distortions(TypedDict):
 
     conformal: NDArray[numpy.float64]
     area: NDArray[numpy.float64]
+    sigma1: NDArray[numpy.float64]
+    sigma2: NDArray[numpy.float64]
+    length: NDArray[numpy.float64]
     signed_image_area: NDArray[numpy.float64]
     flipped: NDArray[numpy.bool_]
     degenerate: NDArray[numpy.bool_]
@@ -192,6 +198,17 @@ def _fold_text(summary: DistortionSummary) -> str:
 _Pins = Tuple[ArrayLike, ArrayLike]
 
 
+def _check_choice(name: str, value: object, choices: Tuple[str, ...]) -> None:
+    """Raise TypeError unless ``value`` is a str, ValueError unless it is one
+    of ``choices``."""
+    if not isinstance(value, str):
+        raise TypeError("%s must be a str, got %s"
+                        % (name, type(value).__name__))
+    if value not in choices:
+        raise ValueError("%s must be one of %s, got %r"
+                         % (name, ", ".join(repr(x) for x in choices), value))
+
+
 def _pin_arrays(pins: Optional[_Pins]) -> Tuple[NDArray[numpy.int64],
                                                 NDArray[numpy.float64]]:
     """The pins as (k,) int64 vertex indices and (k, 2) float64 positions,
@@ -225,7 +242,8 @@ def _pin_arrays(pins: Optional[_Pins]) -> Tuple[NDArray[numpy.int64],
 
 def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
             on_fold: _OnFold = "warn", scale: _Scale = "pins",
-            pins: Optional[_Pins] = None) -> NDArray[numpy.float64]:
+            pins: Optional[_Pins] = None,
+            method: _Method = "lscm") -> NDArray[numpy.float64]:
     """Return the LSCM parameterization of a triangulated surface.
 
     Args:
@@ -258,6 +276,12 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
             pinned as without ``pins``. The other vertices get the
             least-squares conformal solution under those constraints. With
             ``scale="area"`` the pinned pieces are scaled too.
+        method: "lscm" (the default) keeps angles as well as can be;
+            "arap" starts from that map and makes it as rigid as possible
+            (local/global iterations, one factorisation), keeping lengths
+            as well as can be at the surface's own size, so ``scale`` does
+            not apply; it takes no ``pins``. Folds are warned of as for
+            "lscm".
 
     Returns:
         numpy.ndarray: an (n, 2) float64 array; row v is the position of
@@ -265,13 +289,14 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
 
     Raises:
         TypeError: ``points`` does not hold real numbers, ``triangles`` does
-            not hold integers, ``pack`` is not a bool or ``on_fold`` or
-            ``scale`` not a str.
+            not hold integers, ``pack`` is not a bool or ``on_fold``,
+            ``scale`` or ``method`` not a str.
         ValueError: an array of another shape, a coordinate that is not
             finite, a negative or too large vertex index, a triangle naming
             a vertex twice (the message names the first bad row), an
             ``on_fold`` other than "warn", "raise" and "ignore", or a
-            ``scale`` other than "pins" and "area", or bad ``pins``: of
+            ``scale`` other than "pins" and "area", a ``method`` other
+            than "lscm" and "arap", ``pins`` with "arap", or bad ``pins``: of
             another shape, a vertex out of range, a position that is not
             finite, one vertex at two positions, or two pins of one piece
             at one position (the message names the pin). ``pins`` that is
@@ -294,7 +319,8 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
     that does not collapse gives a TessaplanWarning.
     """
     return flatten_with_report(points, triangles, pack=pack, on_fold=on_fold,
-                               scale=scale, pins=pins, _stacklevel=3).uv
+                               scale=scale, pins=pins, method=method,
+                               _stacklevel=3).uv
 
 
 @dataclasses.dataclass(frozen=True)
@@ -313,6 +339,10 @@ class FlattenResult:
             earlier triangle.
         pack_fill: with ``pack``, the pieces' boxes' share of the bounding
             square; 0 without.
+        arap_iterations: with ``method="arap"``, the iterations run; 0
+            otherwise.
+        arap_converged: with ``method="arap"``, whether the energy settled
+            (changed by less than 1e-6 of itself) within 500 iterations.
         warnings: the texts of the warnings issued (folds, triangles left
             out, closed pieces).
     """
@@ -324,12 +354,15 @@ class FlattenResult:
     duplicate_triangles: int
     pack_fill: float
     warnings: Tuple[str, ...]
+    arap_iterations: int = 0
+    arap_converged: bool = False
 
 
 def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
                         pack: bool = False, on_fold: _OnFold = "warn",
                         scale: _Scale = "pins",
                         pins: Optional[_Pins] = None,
+                        method: _Method = "lscm",
                         _stacklevel: int = 2) -> FlattenResult:
     """Flatten as ``flatten`` does and return the map with its report.
 
@@ -348,16 +381,13 @@ def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
     if on_fold not in _ON_FOLD:
         raise ValueError("on_fold must be one of %s, got %r"
                          % (", ".join(repr(x) for x in _ON_FOLD), on_fold))
-    if not isinstance(scale, str):
-        raise TypeError("scale must be a str, got %s" % type(scale).__name__)
-    if scale not in _SCALES:
-        raise ValueError("scale must be one of %s, got %r"
-                         % (", ".join(repr(x) for x in _SCALES), scale))
+    _check_choice("scale", scale, _SCALES)
+    _check_choice("method", method, _METHODS)
     pin_vertices, pin_positions = _pin_arrays(pins)
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
     result = tessaplan_py_distortion.compute_checked_flattening(
-        surface, bool(pack), scale, pin_vertices, pin_positions)
+        surface, bool(pack), scale, pin_vertices, pin_positions, method)
     summary = cast(DistortionSummary, result["summary"])
     texts = _flattening_warnings(result)
     for text in texts:
@@ -372,7 +402,9 @@ def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
         left_out=result["left_out"],
         repeated_corner_triangles=result["repeated_corner_triangles"],
         duplicate_triangles=result["duplicate_triangles"],
-        pack_fill=result["pack_fill"], warnings=tuple(texts))
+        pack_fill=result["pack_fill"], warnings=tuple(texts),
+        arap_iterations=result["arap_iterations"],
+        arap_converged=result["arap_converged"])
 
 
 def measure_distortion(points: ArrayLike, triangles: ArrayLike,
@@ -397,6 +429,11 @@ def measure_distortion(points: ArrayLike, triangles: ArrayLike,
         - ``"area"`` (float64): the triangle's share of the total image area
           divided by its share of the total 3D area; 1 when its relative size
           is kept. NaN for every triangle when the image has zero area;
+        - ``"sigma1"``, ``"sigma2"`` (float64): the singular values of that
+          map, the most and the least it stretches lengths;
+        - ``"length"`` (float64): max(sigma1, 1 / sigma2) >= 1, 1 when
+          lengths are kept (it sees the map's scale: meaningful at true
+          size, ``scale="area"`` or ``method="arap"``);
         - ``"signed_image_area"`` (float64): positive when the image of
           corners 0, 1, 2 turns counter-clockwise;
         - ``"flipped"`` (bool): the image turns against the majority of the
@@ -412,7 +449,7 @@ def measure_distortion(points: ArrayLike, triangles: ArrayLike,
           joined through edges shared by exactly two triangles;
 
         and ``"summary"``: ``{"conformal": {"mean", "p95", "max"}, "area":
-        {"mean", "p95", "max"}, "flipped_triangles": int,
+        {"mean", "p95", "max"}, "length": {...}, "flipped_triangles": int,
         "degenerate_triangles": int, "collapsed_triangles": int, "pieces":
         {...}}``. ``"pieces"`` holds ``"count"`` and arrays indexed by piece:
         ``"triangles"``, ``"border_edges"`` (sides with no triangle across,

@@ -170,6 +170,13 @@ namespace nodara
     SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
                                       const FlattenOptions& options)
     {
+        if (options.method == FlatteningMethod::arap && !options.pins.empty())
+        {
+            throw InvalidInputException{
+                "[flatten_surface] Pins apply to the LSCM method only: the "
+                "as-rigid-as-possible flattening keeps the surface's own "
+                "size and places each piece itself"};
+        }
         SurfaceFlattening flattening;
         flattening.selection = select_solved_triangles(surface);
         if (flattening.selection.leaves_out_any())
@@ -184,9 +191,16 @@ namespace nodara
                   flattening.reduced_surface ? flattening.selection.solved
                                              : std::vector<index_t>{},
                   options.pins);
-        if (options.scale == FlatteningScale::area)
+        if (options.method == FlatteningMethod::arap)
         {
             // Before the left-out vertices copy their neighbours' images.
+            auto arap = solve_ARAP(solved, std::move(flattening.map));
+            flattening.map = std::move(arap.map);
+            flattening.arap_iterations = arap.iterations;
+            flattening.arap_converged = arap.converged;
+        }
+        else if (options.scale == FlatteningScale::area)
+        {
             scale_to_true_size(solved, flattening.map);
         }
         if (flattening.reduced_surface)
@@ -195,7 +209,8 @@ namespace nodara
                                     flattening.map);
             // A given pin whose triangles were all left out keeps its
             // position rather than a neighbour's.
-            if (options.scale == FlatteningScale::pins)
+            if (options.scale == FlatteningScale::pins &&
+                options.method == FlatteningMethod::lscm)
             {
                 for (const auto& pin : options.pins)
                 {

@@ -140,6 +140,41 @@ def test_bad_pins_are_refused_by_name(pins, error, match):
         tessaplan.flatten(*cylinder_patch(5, 5), pins=pins)
 
 
+def test_arap_keeps_lengths_where_lscm_keeps_angles():
+    points, triangles = cylinder_patch(20, 12)
+    points = points * 50.0
+    report = tessaplan.flatten_with_report(points, triangles, method="arap")
+    assert report.arap_converged and report.arap_iterations > 0
+    ratios = edge_length_ratios(points, report.uv, triangles)
+    assert np.abs(ratios - 1).max() < 1e-6
+    assert report.summary["length"]["max"] == pytest.approx(1, abs=1e-6)
+    # On a saddle no map keeps lengths: ARAP stretches less than the
+    # conformal map at its true size.
+    points, triangles = saddle(25, 25)
+    points[:, 2] *= 3
+    arap = tessaplan.measure_distortion(
+        points, triangles,
+        tessaplan.flatten(points, triangles, method="arap"))
+    conformal = tessaplan.measure_distortion(
+        points, triangles,
+        tessaplan.flatten(points, triangles, scale="area"))
+    assert not arap["flipped"].any()
+    assert (arap["summary"]["length"]["p95"] <
+            conformal["summary"]["length"]["p95"])
+    assert np.array_equal(arap["length"],
+                          np.maximum(arap["sigma1"], 1 / arap["sigma2"]))
+    with pytest.raises(ValueError, match="Pins apply to the LSCM method"):
+        tessaplan.flatten(points, triangles, method="arap",
+                          pins=([0, 1], [[0, 0], [1, 0]]))
+
+
+@pytest.mark.parametrize("method, error", [
+    ("ARAP", ValueError), ("", ValueError), (None, TypeError)])
+def test_bad_method_is_refused(method, error):
+    with pytest.raises(error, match="method"):
+        tessaplan.flatten(*saddle(3, 3), method=method)
+
+
 @pytest.mark.parametrize("scale, error", [
     ("true", ValueError), ("", ValueError), (None, TypeError),
     (1.0, TypeError)])
