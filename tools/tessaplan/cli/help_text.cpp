@@ -43,7 +43,8 @@ lines are ignored. Counts the file cannot hold are refused before reading.
         const char* const flatten_help =
             R"(Usage: tessaplan flatten INPUT [-o OUTPUT] [--weld | --no-weld] [--flat]
                          [--normalize] [--pack] [--scale pins|area]
-                         [--pins FILE] [--fail-on-fold] [--svg FILE]
+                         [--pins FILE] [--method lscm|arap]
+                         [--fail-on-fold] [--svg FILE]
                          [--png FILE] [--uv-set N] [--json]
 
 Flattens a triangulated surface into the plane by least squares conformal
@@ -94,6 +95,13 @@ Options:
                      exactly those; one with one gets a second pin of its
                      own choosing; one with none is pinned as usual. A bad
                      pin fails the run (status 4), naming its line.
+  --method MODE      What the flattening keeps: 'lscm' (the default) keeps
+                     angles as well as can be; 'arap' starts from that map
+                     and makes it as rigid as possible (local/global
+                     iterations, one factorisation), keeping lengths as
+                     well as can be at the surface's own size (--scale
+                     does not apply; --pins is refused). The report gives
+                     the length distortion max(sigma1, 1/sigma2) for both.
   --fail-on-fold     Fail (exit status 5, nothing written) when the map
                      folds over itself (a triangle is flipped). Without it
                      a folded map is written with a warning.
@@ -139,7 +147,9 @@ left_out_triangles {repeated_corners, duplicates}, pieces {count, list:
 [{triangles, border_edges, closed, area_ratio, length_scale,
 collapsed_triangles}]},
 seconds {read, parameterize, measure, write}, conformal_distortion {mean,
-p95, max}, area_distortion {mean, p95, max}, flipped_triangles,
+p95, max}, area_distortion {mean, p95, max}, length_distortion {mean, p95,
+max}, method, arap_iterations and arap_converged (null without ARAP),
+flipped_triangles,
 collapsed_triangles, degenerate_triangles, pack_fill (null without --pack),
 input, output, svg, png (null when not asked for) and warnings; numbers that
 are not finite are written as null. Warnings (for example for a closed

@@ -149,6 +149,28 @@ namespace tessaplan
                                             : nodara::FlatteningScale::pins;
         }
 
+        void read_method(const std::vector<std::string>& arguments,
+                         std::size_t& index, Options& options)
+        {
+            const auto value =
+                option_value(arguments, index, "--method", options);
+            if (options.command != Command::flatten)
+            {
+                throw usage_error(
+                    "option --method belongs to the flatten command", options);
+            }
+            if (value != "lscm" && value != "arap")
+            {
+                throw usage_error(
+                    "option --method needs 'lscm' or 'arap', "
+                    "not '" +
+                        value + "'",
+                    options);
+            }
+            options.method = value == "arap" ? nodara::FlatteningMethod::arap
+                                             : nodara::FlatteningMethod::lscm;
+        }
+
         // The command, or --help / --version alone. A --help anywhere
         // before "--" asks for the help of the command named first.
         void read_command(const std::vector<std::string>& arguments,
@@ -263,6 +285,10 @@ namespace tessaplan
             else if (is_option(argument, "--scale"))
             {
                 read_scale(arguments, i, options);
+            }
+            else if (is_option(argument, "--method"))
+            {
+                read_method(arguments, i, options);
             }
             else if (is_option(argument, "--pins"))
             {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <tessaplan/atlas.h>
+#include <tessaplan/surface_flattening.h>
 #include <tessaplan/true_size.h>
 
 namespace tessaplan
@@ -49,6 +50,8 @@ namespace tessaplan
         bool pack{false};
         /// --pins FILE: vertices pinned at given positions; empty for none.
         std::string pins;
+        /// --method: what the flattening minimises.
+        nodara::FlatteningMethod method{nodara::FlatteningMethod::lscm};
         /// --scale: what sets each piece's size.
         nodara::FlatteningScale scale{nodara::FlatteningScale::pins};
         /// --weld and --no-weld.

@@ -66,6 +66,14 @@ namespace tessaplan
 
     int run_flatten(const Options& options, std::ostream& out)
     {
+        if (!options.pins.empty() &&
+            options.method == nodara::FlatteningMethod::arap)
+        {
+            throw CliError{ExitCode::usage,
+                           "--pins applies to --method lscm only: the "
+                           "as-rigid-as-possible flattening places each "
+                           "piece itself"};
+        }
         check_distinct_files(options.input, options.output, options.svg,
                              options.png);
         Report report;
@@ -84,13 +92,20 @@ namespace tessaplan
                                   : read_pins_file(options.pins);
             const auto flattening = flatten_checked(
                 surface, options.input,
-                {options.pack, options.scale, pins.pins}, pins.lines);
+                {options.pack, options.scale, pins.pins, options.method},
+                pins.lines);
             report.parameterize_seconds =
                 flattening.solve_seconds + flattening.pack_seconds;
             report.measure_seconds = flattening.measure_seconds;
             if (options.pack)
             {
                 report.pack_fill = flattening.pack_fill;
+            }
+            if (options.method == nodara::FlatteningMethod::arap)
+            {
+                report.method = "arap";
+                report.arap_iterations = flattening.arap_iterations;
+                report.arap_converged = flattening.arap_converged;
             }
             describe_flattening(flattening, surface, options, report);
             const auto& uv = flattening.map;

@@ -221,6 +221,14 @@ namespace tessaplan
         line("conformal distortion",
              statistics_text(report.distortion.conformal));
         line("area distortion", statistics_text(report.distortion.area));
+        line("length distortion", statistics_text(report.distortion.length));
+        if (report.arap_iterations)
+        {
+            line("ARAP iterations",
+                 std::to_string(*report.arap_iterations) +
+                     (report.arap_converged ? " (settled)"
+                                            : " (bound reached)"));
+        }
         line("flipped triangles",
              std::to_string(report.distortion.nb_flipped_triangles));
         line("collapsed triangles",
@@ -254,6 +262,14 @@ namespace tessaplan
             {"conformal_distortion",
              statistics_json(report.distortion.conformal)},
             {"area_distortion", statistics_json(report.distortion.area)},
+            {"length_distortion", statistics_json(report.distortion.length)},
+            {"method", report.method},
+            {"arap_iterations", report.arap_iterations
+                                    ? nlohmann::json(*report.arap_iterations)
+                                    : nlohmann::json(nullptr)},
+            {"arap_converged", report.arap_iterations
+                                   ? nlohmann::json(report.arap_converged)
+                                   : nlohmann::json(nullptr)},
             {"flipped_triangles", report.distortion.nb_flipped_triangles},
             {"collapsed_triangles", report.distortion.nb_collapsed_triangles},
             {"degenerate_triangles", report.distortion.nb_degenerate_triangles},

@@ -194,3 +194,26 @@ def test_bad_pins_files_name_the_line(tmp_path, tessaplan, text, status,
     missing = tessaplan("flatten", source, "--pins", tmp_path / "none.txt")
     assert missing.returncode == 3
     assert tessaplan("atlas", source, "--pins", pins).returncode == 2
+
+
+def test_arap_unrolls_at_true_size_and_reports_lengths(tmp_path, tessaplan):
+    points, faces = mesh_files.cylinder_patch(12, math.pi, 50.0, 100.0)
+    source = tmp_path / "half.obj"
+    mesh_files.write_obj(source, points, faces)
+    _, lscm = run_json(tessaplan, source, "-o", tmp_path / "lscm.obj")
+    assert lscm["method"] == "lscm" and lscm["arap_iterations"] is None
+    assert lscm["length_distortion"]["p95"] > 1.1
+    _, arap = run_json(tessaplan, source, "-o", tmp_path / "arap.obj",
+                       "--method", "arap")
+    assert arap["method"] == "arap" and arap["arap_converged"] is True
+    assert arap["arap_iterations"] >= 1
+    # Single-precision input bends the cylinder by about 1e-7.
+    assert arap["length_distortion"]["max"] == pytest.approx(1, abs=1e-5)
+    assert arap["flipped_triangles"] == 0
+    pins = tmp_path / "pins.txt"
+    pins.write_text("0 0 0\n")
+    for args in (["--method", "ARAP"], ["--method", "arap", "--pins", pins]):
+        result = tessaplan("flatten", source, *args)
+        assert result.returncode == 2
+        assert "--method" in result.stderr or "--pins" in result.stderr
+    assert tessaplan("atlas", source, "--method", "arap").returncode == 2
