@@ -86,6 +86,8 @@ namespace nodara
         // Pin step.
         void pin_vertices();
         std::pair<Vector<3>, Vector<3>> projection_axes() const;
+        Vector<3> principal_normal() const;
+        bool pieces_are_discs() const;
         void project_vertices(const Vector<3>& a, const Vector<3>& b);
         void number_unknowns();
         void size_for_pins(index_t nb_pinned);
@@ -124,6 +126,7 @@ namespace nodara
         // to turn like the rest of its piece, and which vertices are pinned.
         PolygonComponents pieces;
         std::vector<bool> reversed_polygons;
+
         std::vector<bool> vertex_pinned;
         LSCMStatistics statistics_;
     };
