@@ -2,7 +2,7 @@
 measures. Their dicts are laid out as tessaplan.Distortions describes; a str
 is accepted wherever a StringView is expected."""
 
-from typing import Any, Dict, Union
+from typing import Any, Dict, Optional, Union
 
 from numpy.typing import ArrayLike
 
@@ -20,4 +20,6 @@ def compute_checked_flattening(surface: TriangulatedSurface3D,
                                scale: str = ...,
                                pin_vertices: ArrayLike = ...,
                                pin_positions: ArrayLike = ...,
-                               method: str = ...) -> Dict[str, Any]: ...
+                               method: str = ...,
+                               seams: Optional[ArrayLike] = ...
+                               ) -> Dict[str, Any]: ...

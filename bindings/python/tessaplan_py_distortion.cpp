@@ -3,6 +3,7 @@
 // numpy arrays and the summary statistics, for a parameterization stored on
 // the surface as a vertex attribute, given as an array, or computed here.
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -13,6 +14,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <tessaplan/cut_flattening.h>
 #include <tessaplan/distortion.h>
 #include <tessaplan/lscm.h>
 #include <tessaplan/surface_flattening.h>
@@ -262,21 +264,55 @@ namespace
         return pins;
     }
 
-    py::dict checked_flattening(
-        const nodara::TriangulatedSurface<3>& surface, bool pack,
-        const std::string& scale,
-        const py::array_t<std::int64_t, py::array::c_style |
-                                            py::array::forcecast>& pin_vertices,
-        const py::array_t<double, py::array::c_style | py::array::forcecast>&
-            pin_positions,
-        const std::string& method)
+    // The seams as (k, 2) vertex pairs, which the package has checked for
+    // shape and type.
+    std::vector<std::array<nodara::index_t, 2>> seam_edges(
+        const py::array_t<std::int64_t,
+                          py::array::c_style | py::array::forcecast>& seams)
     {
-        const nodara::FlattenOptions options{
-            pack, flattening_scale(scale),
-            vertex_pins(pin_vertices, pin_positions),
-            flattening_method(method)};
-        const auto flattening = tessaplan_python::without_gil(
-            [&] { return nodara::flatten_surface(surface, options); });
+        if (seams.ndim() != 2 || seams.shape(1) != 2)
+        {
+            throw py::value_error("seams need (k, 2) vertex indices");
+        }
+        const auto pairs = seams.unchecked<2>();
+        std::vector<std::array<nodara::index_t, 2>> edges;
+        for (py::ssize_t k = 0; k < pairs.shape(0); ++k)
+        {
+            for (int end = 0; end < 2; ++end)
+            {
+                if (pairs(k, end) < 0 ||
+                    pairs(k, end) > std::numeric_limits<nodara::index_t>::max())
+                {
+                    throw py::value_error(
+                        "seam " + std::to_string(k) + " names vertex " +
+                        std::to_string(pairs(k, end)) + ", not a vertex index");
+                }
+            }
+            edges.push_back({static_cast<nodara::index_t>(pairs(k, 0)),
+                             static_cast<nodara::index_t>(pairs(k, 1))});
+        }
+        return edges;
+    }
+
+    py::array_t<double> corners_array(const nodara::CornerMap& corners)
+    {
+        py::array_t<double> array({static_cast<py::ssize_t>(corners.size()),
+                                   static_cast<py::ssize_t>(3),
+                                   static_cast<py::ssize_t>(2)});
+        auto view = array.mutable_unchecked<3>();
+        for (std::size_t t = 0; t < corners.size(); ++t)
+        {
+            for (int k = 0; k < 3; ++k)
+            {
+                view(static_cast<py::ssize_t>(t), k, 0) = corners[t][k][0];
+                view(static_cast<py::ssize_t>(t), k, 1) = corners[t][k][1];
+            }
+        }
+        return array;
+    }
+
+    py::dict flattening_dict(const nodara::SurfaceFlattening& flattening)
+    {
         py::dict result;
         result["map"] = map_array(flattening.map);
         result["left_out"] = to_array(flattening.selection.left_out);
@@ -287,6 +323,36 @@ namespace
         result["pack_fill"] = flattening.pack_fill;
         result["arap_iterations"] = flattening.arap_iterations;
         result["arap_converged"] = flattening.arap_converged;
+        return result;
+    }
+
+    py::dict checked_flattening(
+        const nodara::TriangulatedSurface<3>& surface, bool pack,
+        const std::string& scale,
+        const py::array_t<std::int64_t, py::array::c_style |
+                                            py::array::forcecast>& pin_vertices,
+        const py::array_t<double, py::array::c_style | py::array::forcecast>&
+            pin_positions,
+        const std::string& method, const py::object& seams)
+    {
+        const nodara::FlattenOptions options{
+            pack, flattening_scale(scale),
+            vertex_pins(pin_vertices, pin_positions),
+            flattening_method(method)};
+        if (seams.is_none())
+        {
+            return flattening_dict(tessaplan_python::without_gil(
+                [&] { return nodara::flatten_surface(surface, options); }));
+        }
+        const auto edges = seam_edges(
+            seams.cast<py::array_t<std::int64_t, py::array::c_style |
+                                                     py::array::forcecast>>());
+        const auto cut = tessaplan_python::without_gil(
+            [&]
+            { return nodara::flatten_cut_surface(surface, edges, options); });
+        auto result = flattening_dict(cut.flattening);
+        result["corners"] = corners_array(cut.corners);
+        result["cut_source"] = to_array(cut.cut.source);
         return result;
     }
 
@@ -377,7 +443,7 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
           py::arg("pin_vertices") = py::array_t<std::int64_t>(0),
           py::arg("pin_positions") =
               py::array_t<double>(std::vector<py::ssize_t>{0, 2}),
-          py::arg("method") = "lscm",
+          py::arg("method") = "lscm", py::arg("seams") = py::none(),
           "The least squares conformal map of `surface` as tessaplan.flatten "
           "computes it: triangles whose corners lie at fewer than three "
           "distinct positions, and copies of an earlier triangle (either way "
@@ -395,7 +461,12 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
           "ValueError) naming it. `method` 'arap' makes the map as rigid as "
           "possible (nodara::solve_ARAP from the LSCM map; no pins), 'lscm' "
           "(the default) keeps it conformal; the dict then also holds "
-          "'arap_iterations' and 'arap_converged'. "
+          "'arap_iterations' and 'arap_converged'. With `seams` ((k, 2) "
+          "vertex pairs, edges of the surface) the surface is cut open along "
+          "them first (nodara::flatten_cut_surface): 'map' and the summary "
+          "are then those of the cut surface, 'cut_source' gives each of its "
+          "vertices' source vertex and 'corners' ((m, 3, 2) float64) the "
+          "images of every triangle's corners. "
           "Returns a dict: 'map' ((n, 2) float64), 'left_out' (bool per "
           "triangle), 'repeated_corner_triangles' and 'duplicate_triangles' "
           "(the counts left out), 'pack_fill' (0 without `pack`) and "

@@ -240,10 +240,29 @@ def _pin_arrays(pins: Optional[_Pins]) -> Tuple[NDArray[numpy.int64],
             positions.astype(numpy.float64))
 
 
+def _seam_array(seams: Optional[ArrayLike]) -> Optional[NDArray[numpy.int64]]:
+    """The seams as a (k, 2) int64 array, checked for type and shape; None
+    stays None."""
+    if seams is None:
+        return None
+    edges = numpy.asarray(seams)
+    if edges.size == 0:
+        return numpy.zeros((0, 2), dtype=numpy.int64)
+    if edges.dtype.kind not in "iu":
+        raise TypeError("seams must hold integer vertex indices, got %s"
+                        % edges.dtype)
+    if edges.ndim != 2 or edges.shape[1] != 2:
+        raise ValueError("seams need a (k, 2) array of vertex pairs, got "
+                         "shape %s" % (edges.shape,))
+    if edges.min() < 0 or edges.max() > numpy.iinfo(numpy.int64).max:
+        raise ValueError("seams' vertex indices must be from 0 on")
+    return edges.astype(numpy.int64)
+
+
 def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
             on_fold: _OnFold = "warn", scale: _Scale = "pins",
-            pins: Optional[_Pins] = None,
-            method: _Method = "lscm") -> NDArray[numpy.float64]:
+            pins: Optional[_Pins] = None, method: _Method = "lscm",
+            seams: Optional[ArrayLike] = None) -> NDArray[numpy.float64]:
     """Return the LSCM parameterization of a triangulated surface.
 
     Args:
@@ -282,10 +301,18 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
             as well as can be at the surface's own size, so ``scale`` does
             not apply; it takes no ``pins``. Folds are warned of as for
             "lscm".
+        seams: None (the default) or (k, 2) vertex pairs, edges of the
+            surface along which it is cut open before flattening: the
+            triangles on the two sides of a seam no longer share its
+            vertices, so a vertex along it gets one image per side (seams
+            that cut a closed surface into discs let it flatten). The
+            result is then per corner; a pin on a vertex the seams split
+            holds its copy in the lowest triangle.
 
     Returns:
         numpy.ndarray: an (n, 2) float64 array; row v is the position of
-        vertex v in the plane.
+        vertex v in the plane. With ``seams``, an (m, 3, 2) float64 array
+        instead: [t, k] is the image of corner k of triangle t.
 
     Raises:
         TypeError: ``points`` does not hold real numbers, ``triangles`` does
@@ -296,7 +323,9 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
             a vertex twice (the message names the first bad row), an
             ``on_fold`` other than "warn", "raise" and "ignore", or a
             ``scale`` other than "pins" and "area", a ``method`` other
-            than "lscm" and "arap", ``pins`` with "arap", or bad ``pins``: of
+            than "lscm" and "arap", ``pins`` with "arap", ``seams`` of
+            another shape or naming a pair of vertices that no triangle
+            joins by an edge (the message names the seam), or bad ``pins``: of
             another shape, a vertex out of range, a position that is not
             finite, one vertex at two positions, or two pins of one piece
             at one position (the message names the pin). ``pins`` that is
@@ -320,7 +349,7 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
     """
     return flatten_with_report(points, triangles, pack=pack, on_fold=on_fold,
                                scale=scale, pins=pins, method=method,
-                               _stacklevel=3).uv
+                               seams=seams, _stacklevel=3).uv
 
 
 @dataclasses.dataclass(frozen=True)
@@ -328,7 +357,9 @@ class FlattenResult:
     """What ``flatten_with_report`` computes.
 
     Attributes:
-        uv: float64 (n, 2), the map: row v is the image of vertex v.
+        uv: float64 (n, 2), the map: row v is the image of vertex v; with
+            ``seams``, float64 (m, 3, 2), the image of every triangle
+            corner.
         summary: the distortion of the map, over the triangles solved for,
             as ``measure_distortion`` gives its ``"summary"`` (statistics,
             counts and per-piece figures).
@@ -363,6 +394,7 @@ def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
                         scale: _Scale = "pins",
                         pins: Optional[_Pins] = None,
                         method: _Method = "lscm",
+                        seams: Optional[ArrayLike] = None,
                         _stacklevel: int = 2) -> FlattenResult:
     """Flatten as ``flatten`` does and return the map with its report.
 
@@ -384,10 +416,12 @@ def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
     _check_choice("scale", scale, _SCALES)
     _check_choice("method", method, _METHODS)
     pin_vertices, pin_positions = _pin_arrays(pins)
+    seam_edges = _seam_array(seams)
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
     result = tessaplan_py_distortion.compute_checked_flattening(
-        surface, bool(pack), scale, pin_vertices, pin_positions, method)
+        surface, bool(pack), scale, pin_vertices, pin_positions, method,
+        seam_edges)
     summary = cast(DistortionSummary, result["summary"])
     texts = _flattening_warnings(result)
     for text in texts:
@@ -398,7 +432,8 @@ def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
         texts.append(_fold_text(summary))
         warnings.warn(texts[-1], TessaplanWarning, stacklevel=_stacklevel)
     return FlattenResult(
-        uv=result["map"], summary=summary,
+        uv=result["map"] if seam_edges is None else result["corners"],
+        summary=summary,
         left_out=result["left_out"],
         repeated_corner_triangles=result["repeated_corner_triangles"],
         duplicate_triangles=result["duplicate_triangles"],

@@ -168,6 +168,52 @@ def test_arap_keeps_lengths_where_lscm_keeps_angles():
                           pins=([0, 1], [[0, 0], [1, 0]]))
 
 
+def tube(columns, rows):
+    """A tube round the z axis, closed round and open at both ends: vertex
+    j * columns + i, and the edges of its generator line i = 0."""
+    angles = 2 * np.pi * np.arange(columns) / columns
+    points = np.array([[np.cos(a), np.sin(a), 0.5 * j]
+                       for j in range(rows) for a in angles])
+    triangles = []
+    for j in range(rows - 1):
+        for i in range(columns):
+            a, b = j * columns + i, j * columns + (i + 1) % columns
+            triangles += [[a, b, b + columns], [a, b + columns, a + columns]]
+    line = [[j * columns, (j + 1) * columns] for j in range(rows - 1)]
+    return points, np.array(triangles), line
+
+
+def test_seams_open_a_tube_into_a_rectangle_per_corner():
+    points, triangles, line = tube(20, 5)
+    with pytest.raises(tessaplan.FlatteningError):
+        tessaplan.flatten(points, triangles)
+    corners = tessaplan.flatten(points, triangles, seams=line, scale="area")
+    assert corners.shape == (len(triangles), 3, 2)
+    # Every edge keeps its length, and the seam's vertices have two images.
+    for k in range(3):
+        a, b = triangles[:, k], triangles[:, (k + 1) % 3]
+        flat = np.linalg.norm(corners[:, (k + 1) % 3] - corners[:, k], axis=1)
+        assert np.allclose(flat, np.linalg.norm(points[b] - points[a], axis=1),
+                           rtol=1e-9)
+    images = {tuple(corners[t, k]) for t, k in zip(*np.nonzero(triangles == 0))}
+    assert len(images) == 2
+    report = tessaplan.flatten_with_report(points, triangles, seams=line)
+    assert report.summary["flipped_triangles"] == 0
+    assert report.uv.shape == (len(triangles), 3, 2)
+
+
+@pytest.mark.parametrize("seams, error, match", [
+    ([[0, 55]], ValueError, "Seam 0 \\(0, 55\\) is not an edge"),
+    ([[0, 500]], ValueError, "beyond the surface"),
+    ([0, 1], ValueError, "\\(k, 2\\)"),
+    ([[-1, 0]], ValueError, "from 0"),
+    ([[0.5, 1]], TypeError, "integer")])
+def test_bad_seams_are_refused(seams, error, match):
+    points, triangles, _ = tube(20, 5)
+    with pytest.raises(error, match=match):
+        tessaplan.flatten(points, triangles, seams=seams)
+
+
 @pytest.mark.parametrize("method, error", [
     ("ARAP", ValueError), ("", ValueError), (None, TypeError)])
 def test_bad_method_is_refused(method, error):
