@@ -44,14 +44,13 @@ namespace nodara
                                   ", " + std::to_string(b) + ") ";
                 if (a >= surface.nb_vertices() || b >= surface.nb_vertices())
                 {
-                    throw InvalidInputException{
-                        name + "names a vertex beyond the surface's " +
-                        std::to_string(surface.nb_vertices())};
+                    throw SeamError{name + "names a vertex beyond the surface's " +
+                                        std::to_string(surface.nb_vertices()),
+                                    k};
                 }
                 if (a == b || !edges.contains(undirected(a, b)))
                 {
-                    throw InvalidInputException{
-                        name + "is not an edge of the surface"};
+                    throw SeamError{name + "is not an edge of the surface", k};
                 }
                 result.insert(undirected(a, b));
             }

@@ -43,7 +43,7 @@ lines are ignored. Counts the file cannot hold are refused before reading.
         const char* const flatten_help =
             R"(Usage: tessaplan flatten INPUT [-o OUTPUT] [--weld | --no-weld] [--flat]
                          [--normalize] [--pack] [--scale pins|area]
-                         [--pins FILE] [--method lscm|arap]
+                         [--pins FILE] [--seams FILE] [--method lscm|arap]
                          [--fail-on-fold] [--svg FILE]
                          [--png FILE] [--uv-set N] [--json]
 
@@ -95,6 +95,14 @@ Options:
                      exactly those; one with one gets a second pin of its
                      own choosing; one with none is pinned as usual. A bad
                      pin fails the run (status 4), naming its line.
+  --seams FILE       Cut the surface open along chosen edges first: one
+                     'a b' per line (vertex numbers as for --pins). A
+                     vertex along a seam gets one image per side, so seams
+                     that cut a closed surface into discs let it flatten.
+                     The output is then written as an atlas is (one texture
+                     coordinate per corner of each piece); --flat and
+                     --normalize are refused. A seam that is not an edge
+                     fails the run (status 4), naming its line.
   --method MODE      What the flattening keeps: 'lscm' (the default) keeps
                      angles as well as can be; 'arap' starts from that map
                      and makes it as rigid as possible (local/global

@@ -149,6 +149,23 @@ namespace tessaplan
                                             : nodara::FlatteningScale::pins;
         }
 
+        // --pins FILE and --seams FILE, which only the flatten command
+        // takes.
+        void read_flatten_file(const std::vector<std::string>& arguments,
+                               std::size_t& index, Options& options)
+        {
+            const bool pins = is_option(arguments[index], "--pins");
+            const auto name = pins ? "--pins" : "--seams";
+            (pins ? options.pins : options.seams) =
+                option_value(arguments, index, name, options);
+            if (options.command != Command::flatten)
+            {
+                throw usage_error(std::string{"option "} + name +
+                                      " belongs to the flatten command",
+                                  options);
+            }
+        }
+
         void read_method(const std::vector<std::string>& arguments,
                          std::size_t& index, Options& options)
         {
@@ -290,15 +307,10 @@ namespace tessaplan
             {
                 read_method(arguments, i, options);
             }
-            else if (is_option(argument, "--pins"))
+            else if (is_option(argument, "--pins") ||
+                     is_option(argument, "--seams"))
             {
-                options.pins = option_value(arguments, i, "--pins", options);
-                if (options.command != Command::flatten)
-                {
-                    throw usage_error(
-                        "option --pins belongs to the flatten command",
-                        options);
-                }
+                read_flatten_file(arguments, i, options);
             }
             else if (argument == "--json")
             {

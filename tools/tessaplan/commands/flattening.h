@@ -1,9 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include <tessaplan/cut_flattening.h>
 #include <tessaplan/surface_flattening.h>
 #include <velmora/geometry/point.h>
 #include <velmora/mesh/triangulated_surface.h>
@@ -23,4 +25,15 @@ namespace tessaplan
         const nodara::FlattenOptions& options,
         const std::vector<std::uint64_t>& pin_lines = {});
 
+    /// The checked flattening of `surface` cut open along `seams` (see
+    /// nodara::flatten_cut_surface), with the same figures and errors as
+    /// flatten_checked; `seam_lines` holds the line of each seam in its
+    /// file, for the message of a seam the library refuses (CliError,
+    /// invalid input).
+    nodara::CutFlattening flatten_cut_checked(
+        const nodara::TriangulatedSurface<3>& surface, const std::string& input,
+        const nodara::FlattenOptions& options,
+        const std::vector<std::array<nodara::index_t, 2>>& seams,
+        const std::vector<std::uint64_t>& pin_lines,
+        const std::vector<std::uint64_t>& seam_lines);
 }  // namespace tessaplan

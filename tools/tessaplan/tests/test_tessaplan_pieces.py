@@ -217,3 +217,63 @@ def test_arap_unrolls_at_true_size_and_reports_lengths(tmp_path, tessaplan):
         assert result.returncode == 2
         assert "--method" in result.stderr or "--pins" in result.stderr
     assert tessaplan("atlas", source, "--method", "arap").returncode == 2
+
+
+def tube_mesh(columns=16, rows=4):
+    """A tube closed round and open at both ends, vertex j * columns + i,
+    and the lines of seams along its generator i = 0."""
+    points, faces = [], []
+    for j in range(rows + 1):
+        for i in range(columns):
+            angle = 2 * math.pi * i / columns
+            points.append((math.cos(angle), math.sin(angle), 0.5 * j))
+    for j in range(rows):
+        for i in range(columns):
+            a, b = j * columns + i, j * columns + (i + 1) % columns
+            faces += [[a, b, b + columns], [a, b + columns, a + columns]]
+    seams = "".join("%d %d\n" % (j * columns, (j + 1) * columns)
+                    for j in range(rows))
+    return np.array(points), faces, seams
+
+
+def test_seams_let_a_closed_tube_flatten_per_corner(tmp_path, tessaplan):
+    points, faces, seams = tube_mesh()
+    source = tmp_path / "tube.obj"
+    mesh_files.write_obj(source, points, faces)
+    assert tessaplan("flatten", source).returncode == 5
+    seams_file = tmp_path / "seams.txt"
+    seams_file.write_text("# along the generator\n" + seams)
+    _, report = run_json(tessaplan, source, "-o", tmp_path / "open.obj",
+                         "--seams", seams_file, "--scale", "area")
+    assert report["pieces"]["count"] == 1
+    assert report["pieces"]["list"][0]["closed"] is False
+    assert report["flipped_triangles"] == 0
+    written, uv, out_faces = read_obj(tmp_path / "open.obj")
+    assert len(written) == len(points)
+    # The five vertices of the seam carry two texture coordinates each.
+    assert len(uv) == len(points) + 5
+    for face in out_faces:
+        for (a, ta), (b, tb) in zip(face, face[1:] + face[:1]):
+            assert np.linalg.norm(np.subtract(uv[ta], uv[tb])) == \
+                pytest.approx(np.linalg.norm(np.subtract(written[a],
+                                                         written[b])),
+                              rel=1e-6)
+
+
+@pytest.mark.parametrize("text, status, message", [
+    ("0 16\n0 5\n", 4, "line 2: [cut_along_edges] Seam 1 (0, 5) is not an "
+     "edge"),
+    ("0 16\n0\n", 4, "line 2: expected 'a b'"),
+    ("0 1000\n", 4, "names a vertex beyond")])
+def test_bad_seams_files_name_the_line(tmp_path, tessaplan, text, status,
+                                       message):
+    points, faces, _ = tube_mesh()
+    source = tmp_path / "tube.obj"
+    mesh_files.write_obj(source, points, faces)
+    seams = tmp_path / "seams.txt"
+    seams.write_text(text)
+    result = tessaplan("flatten", source, "--seams", seams)
+    assert result.returncode == status
+    assert message in result.stderr
+    assert tessaplan("flatten", source, "--seams", seams,
+                     "--flat").returncode == 2
