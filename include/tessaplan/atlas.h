@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
 #include <vector>
+
+#include <absl/types/span.h>
 
 #include <tessaplan/atlas_check.h>
 #include <tessaplan/corner_map.h>
@@ -70,7 +73,8 @@ namespace nodara
     /// for a tight box, into the unit square. Closed pieces, pieces with
     /// handles, pieces that meet only at a vertex and folding pieces are all
     /// cut as needed. A triangle of zero 3D area gets a chart of its own, on
-    /// a segment, and so does a sliver, as a needle. The surface is not changed. Throws VelmoraException
+    /// a segment, and so does a sliver, as a needle. The surface is not
+    /// changed. Throws VelmoraException
     /// ("[compute_atlas] ...") when the surface has no triangle, a
     /// coordinate that is not finite, or options out of range (a
     /// distortion bound below 1, a negative padding, a resolution below 16
@@ -79,6 +83,14 @@ namespace nodara
     /// that they shrink to nothing, or triangles whose sizes differ by more
     /// than the square's coordinates resolve).
     Atlas compute_atlas(const TriangulatedSurface<3>& surface,
+                        const AtlasOptions& options = {});
+
+    /// compute_atlas of `surface` cut open along `seams` first
+    /// (cut_along_edges): no chart crosses a seam. The atlas is given per
+    /// triangle of `surface`, and its seam edges count the given seams
+    /// too. Throws as cut_along_edges and compute_atlas do.
+    Atlas compute_atlas(const TriangulatedSurface<3>& surface,
+                        absl::Span<const std::array<index_t, 2>> seams,
                         const AtlasOptions& options = {});
 
 }  // namespace nodara
