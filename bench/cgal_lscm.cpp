@@ -50,8 +50,8 @@ namespace nodara
             // Runs `parameterizer` on the surface's longest border and
             // fills the map and its time.
             template <typename Parameterizer>
-            void parameterize(const TriangulatedSurface<3>& surface,
-                              Parameterizer parameterizer, CgalMap& result)
+            void run_parameterizer(const TriangulatedSurface<3>& surface,
+                                   Parameterizer parameterizer, CgalMap& result)
             {
                 auto mesh = to_cgal(surface);
                 auto uv_map =
@@ -77,21 +77,22 @@ namespace nodara
                 }
             }
 
-            // The number after `label` on a line of `text` that contains
-            // it, or 0.
-            unsigned int number_after(const std::string& text,
-                                      const std::string& label)
+            // The first whole number on the last line of `text` that
+            // contains `label`, or 0.
+            unsigned int number_on_line(const std::string& text,
+                                        const std::string& label)
             {
                 std::istringstream lines{text};
                 std::string line;
                 unsigned int number{0};
                 while (std::getline(lines, line))
                 {
-                    const auto found = line.find(label);
-                    if (found != std::string::npos)
+                    const auto digit = line.find_first_of("0123456789");
+                    if (line.find(label) != std::string::npos &&
+                        digit != std::string::npos)
                     {
-                        std::istringstream{line.substr(found + label.size())} >>
-                            number;
+                        number = static_cast<unsigned int>(
+                            std::stoul(line.substr(digit)));
                     }
                 }
                 return number;
@@ -116,7 +117,8 @@ namespace nodara
         CgalMap cgal_lscm(const TriangulatedSurface<3>& surface)
         {
             CgalMap result;
-            parameterize(surface, SMP::LSCM_parameterizer_3<Mesh>(), result);
+            run_parameterizer(surface, SMP::LSCM_parameterizer_3<Mesh>(),
+                              result);
             return result;
         }
 
@@ -126,14 +128,12 @@ namespace nodara
             std::string log;
             {
                 const CoutCapture capture;
-                parameterize(surface, SMP::ARAP_parameterizer_3<Mesh>(),
-                             result);
+                run_parameterizer(surface, SMP::ARAP_parameterizer_3<Mesh>(),
+                                  result);
                 log = capture.text();
             }
-            result.iterations = number_after(log, "ended after: ");
-            result.max_iterations = number_after(log, "");
-            std::istringstream{log.substr(log.find('\n') + 1)} >>
-                result.max_iterations;
+            result.iterations = number_on_line(log, "ended after");
+            result.max_iterations = number_on_line(log, "max iterations");
             result.post_processed =
                 log.find("calling post processor") != std::string::npos;
             return result;
