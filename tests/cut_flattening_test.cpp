@@ -25,25 +25,7 @@ namespace nodara
         {
             Points points;
             Triangles triangles;
-            for (index_t j = 0; j <= 4; ++j)
-            {
-                for (index_t i = 0; i < n; ++i)
-                {
-                    const double angle = 2 * pi * i / n;
-                    points.push_back(
-                        {std::cos(angle), std::sin(angle), 0.5 * j});
-                }
-            }
-            for (index_t j = 0; j < 4; ++j)
-            {
-                for (index_t i = 0; i < n; ++i)
-                {
-                    const index_t a = j * n + i;
-                    const index_t b = j * n + (i + 1) % n;
-                    triangles.push_back({a, b, b + n});
-                    triangles.push_back({a, b + n, a + n});
-                }
-            }
+            testing::add_tube(points, triangles, n, 4);
             return make_surface(points, triangles);
         }
 

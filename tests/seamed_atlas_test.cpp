@@ -11,7 +11,6 @@ namespace nodara
     namespace
     {
         using testing::make_surface;
-        using testing::pi;
         using testing::Points;
         using testing::Triangles;
 
@@ -21,25 +20,7 @@ namespace nodara
         {
             Points points;
             Triangles triangles;
-            for (index_t j = 0; j <= 6; ++j)
-            {
-                for (index_t i = 0; i < n; ++i)
-                {
-                    const double angle = 2 * pi * i / n;
-                    points.push_back(
-                        {std::cos(angle), std::sin(angle), 0.5 * j});
-                }
-            }
-            for (index_t j = 0; j < 6; ++j)
-            {
-                for (index_t i = 0; i < n; ++i)
-                {
-                    const index_t a = j * n + i;
-                    const index_t b = j * n + (i + 1) % n;
-                    triangles.push_back({a, b, b + n});
-                    triangles.push_back({a, b + n, a + n});
-                }
-            }
+            testing::add_tube(points, triangles, n, 6);
             const auto bottom = static_cast<index_t>(points.size());
             points.push_back({0, 0, 0});
             points.push_back({0, 0, 3});

@@ -24,21 +24,28 @@ namespace nodara
         constexpr double not_a_number =
             std::numeric_limits<double>::quiet_NaN();
 
-        // sigma1 / sigma2 of a 2x2 map, from its split into a similarity
-        // part [[e, -h], [h, e]] and an anti-similarity part [[f, g], [g,
-        // -f]]: the singular values are |q| + |r| and ||q| - |r||. The
-        // smaller one is taken as |det| / sigma1, which keeps its precision
-        // when the map is nearly singular.
-        // sigma1 and sigma2 of a 2x2 map, by the same split; sigma2 is 0
-        // for a singular map and both are NaN for one that is not finite.
-        std::array<double, 2> singular_values(const Eigen::Matrix2d& map)
+        // The largest singular value of a 2x2 map, from its split into a
+        // similarity part [[e, -h], [h, e]] and an anti-similarity part
+        // [[f, g], [g, -f]] (the singular values are |q| + |r| and
+        // ||q| - |r||), and the absolute value of its determinant. The
+        // smaller singular value is taken as |det| / sigma1, which keeps its
+        // precision when the map is nearly singular.
+        std::array<double, 2> largest_and_determinant(
+            const Eigen::Matrix2d& map)
         {
             const double e = 0.5 * (map(0, 0) + map(1, 1));
             const double f = 0.5 * (map(0, 0) - map(1, 1));
             const double g = 0.5 * (map(1, 0) + map(0, 1));
             const double h = 0.5 * (map(1, 0) - map(0, 1));
-            const double largest = std::hypot(e, h) + std::hypot(f, g);
-            const double determinant = std::abs(map.determinant());
+            return {std::hypot(e, h) + std::hypot(f, g),
+                    std::abs(map.determinant())};
+        }
+
+        // sigma1 and sigma2; sigma2 is 0 for a singular map and both are NaN
+        // for one that is not finite.
+        std::array<double, 2> singular_values(const Eigen::Matrix2d& map)
+        {
+            const auto [largest, determinant] = largest_and_determinant(map);
             if (!std::isfinite(largest) || !std::isfinite(determinant))
             {
                 return {not_a_number, not_a_number};
@@ -46,14 +53,10 @@ namespace nodara
             return {largest, largest > 0.0 ? determinant / largest : 0.0};
         }
 
+        // sigma1 / sigma2, infinite for a singular map.
         double singular_value_ratio(const Eigen::Matrix2d& map)
         {
-            const double e = 0.5 * (map(0, 0) + map(1, 1));
-            const double f = 0.5 * (map(0, 0) - map(1, 1));
-            const double g = 0.5 * (map(1, 0) + map(0, 1));
-            const double h = 0.5 * (map(1, 0) - map(0, 1));
-            const double largest = std::hypot(e, h) + std::hypot(f, g);
-            const double determinant = std::abs(map.determinant());
+            const auto [largest, determinant] = largest_and_determinant(map);
             if (!(determinant > 0.0) || !std::isfinite(determinant) ||
                 !std::isfinite(largest))
             {
