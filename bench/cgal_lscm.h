@@ -19,5 +19,22 @@ namespace nodara
 
         /// Throws std::runtime_error when CGAL reports a failure.
         CgalMap cgal_lscm(const TriangulatedSurface<3>& surface);
+
+        /// CGAL's as-rigid-as-possible map, with what its iterations did.
+        struct CgalARAPMap : CgalMap
+        {
+            /// Local/global iterations run, and the bound it was built with.
+            unsigned int iterations{0};
+            unsigned int max_iterations{0};
+            /// Whether the result was not one-to-one and CGAL replaced it
+            /// by its mean-value post-processing.
+            bool post_processed{false};
+        };
+
+        /// CGAL's ARAP (ARAP_parameterizer_3 on a Surface_mesh, every
+        /// parameter at its default: it starts from its own LSCM) of a
+        /// surface with one border. Throws std::runtime_error when CGAL
+        /// reports a failure.
+        CgalARAPMap cgal_arap(const TriangulatedSurface<3>& surface);
     }  // namespace bench
 }  // namespace nodara

@@ -2,7 +2,7 @@
 measures. Their dicts are laid out as tessaplan.Distortions describes; a str
 is accepted wherever a StringView is expected."""
 
-from typing import Any, Dict, Union
+from typing import Any, Dict, Optional, Union
 
 from numpy.typing import ArrayLike
 
@@ -16,4 +16,10 @@ def compute_uv_distortions(surface: TriangulatedSurface3D,
 def compute_flattening_distortions(
         surface: TriangulatedSurface3D) -> Dict[str, Any]: ...
 def compute_checked_flattening(surface: TriangulatedSurface3D,
-                               pack: bool = ...) -> Dict[str, Any]: ...
+                               pack: bool = ...,
+                               scale: str = ...,
+                               pin_vertices: ArrayLike = ...,
+                               pin_positions: ArrayLike = ...,
+                               method: str = ...,
+                               seams: Optional[ArrayLike] = ...
+                               ) -> Dict[str, Any]: ...

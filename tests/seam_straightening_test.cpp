@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "atlas/seam_straightening.h"
 #include "atlas/chart_topology.h"
+#include "atlas/seam_straightening.h"
 #include "surface_factory.h"
 
 namespace nodara

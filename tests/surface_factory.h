@@ -59,6 +59,64 @@ namespace nodara
             }
         }
 
+        inline const double pi = std::acos(-1.0);
+
+        // A half cylinder of `radius` and `height`, `n` strips around and
+        // `rows` up: developable, each strip unfolds to a chord-wide strip.
+        inline void add_half_cylinder(Points& points, Triangles& triangles,
+                                      double radius, double height, index_t n,
+                                      index_t rows)
+        {
+            const auto first = static_cast<index_t>(points.size());
+            for (index_t j = 0; j <= rows; ++j)
+            {
+                for (index_t i = 0; i <= n; ++i)
+                {
+                    const double angle = pi * i / n;
+                    points.push_back({radius * std::cos(angle),
+                                      radius * std::sin(angle),
+                                      height * j / rows});
+                }
+            }
+            for (index_t j = 0; j < rows; ++j)
+            {
+                for (index_t i = 0; i < n; ++i)
+                {
+                    const index_t v = first + j * (n + 1) + i;
+                    triangles.push_back({v, v + 1, v + n + 2});
+                    triangles.push_back({v, v + n + 2, v + n + 1});
+                }
+            }
+        }
+
+        // Appends a tube of radius 1 round the z axis, `n` columns round
+        // and `rows` rows of height 0.5 up, closed round and open at both
+        // ends: vertex j * n + i after the points already there.
+        inline void add_tube(Points& points, Triangles& triangles, index_t n,
+                             index_t rows)
+        {
+            const auto first = static_cast<index_t>(points.size());
+            for (index_t j = 0; j <= rows; ++j)
+            {
+                for (index_t i = 0; i < n; ++i)
+                {
+                    const double angle = 2 * pi * i / n;
+                    points.push_back(
+                        {std::cos(angle), std::sin(angle), 0.5 * j});
+                }
+            }
+            for (index_t j = 0; j < rows; ++j)
+            {
+                for (index_t i = 0; i < n; ++i)
+                {
+                    const index_t a = first + j * n + i;
+                    const index_t b = first + j * n + (i + 1) % n;
+                    triangles.push_back({a, b, b + n});
+                    triangles.push_back({a, b + n, a + n});
+                }
+            }
+        }
+
         // A 3D surface from points and triangles, with its adjacencies.
         inline std::unique_ptr<TriangulatedSurface<3>> make_surface(
             const Points& points, const Triangles& triangles)

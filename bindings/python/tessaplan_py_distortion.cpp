@@ -3,7 +3,10 @@
 // numpy arrays and the summary statistics, for a parameterization stored on
 // the surface as a vertex attribute, given as an array, or computed here.
 
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <tessaplan/cut_flattening.h>
 #include <tessaplan/distortion.h>
 #include <tessaplan/lscm.h>
 #include <tessaplan/surface_flattening.h>
@@ -54,6 +58,7 @@ namespace
         std::vector<nodara::index_t> border_edges;
         std::vector<nodara::index_t> collapsed_triangles;
         std::vector<double> area_ratio;
+        std::vector<double> length_scale;
         std::vector<bool> closed;
         std::vector<bool> collapsed;
         for (const auto& piece : pieces)
@@ -62,6 +67,7 @@ namespace
             border_edges.push_back(piece.nb_border_edges);
             collapsed_triangles.push_back(piece.nb_collapsed_triangles);
             area_ratio.push_back(piece.area_ratio);
+            length_scale.push_back(piece.length_scale());
             closed.push_back(piece.closed());
             collapsed.push_back(piece.collapsed);
         }
@@ -71,6 +77,7 @@ namespace
         result["border_edges"] = to_array(border_edges);
         result["closed"] = to_array(closed);
         result["area_ratio"] = to_array(area_ratio);
+        result["length_scale"] = to_array(length_scale);
         result["collapsed_triangles"] = to_array(collapsed_triangles);
         result["collapsed"] = to_array(collapsed);
         return result;
@@ -90,6 +97,7 @@ namespace
         py::dict result;
         result["conformal"] = statistics_dict(summary.conformal);
         result["area"] = statistics_dict(summary.area);
+        result["length"] = statistics_dict(summary.length);
         result["flipped_triangles"] = summary.nb_flipped_triangles;
         result["degenerate_triangles"] = summary.nb_degenerate_triangles;
         result["collapsed_triangles"] = summary.nb_collapsed_triangles;
@@ -102,6 +110,9 @@ namespace
         py::dict result;
         result["conformal"] = to_array(distortions.conformal);
         result["area"] = to_array(distortions.area);
+        result["sigma1"] = to_array(distortions.sigma1);
+        result["sigma2"] = to_array(distortions.sigma2);
+        result["length"] = to_array(distortions.length);
         result["signed_image_area"] = to_array(distortions.signed_image_area);
         result["flipped"] = to_array(distortions.flipped);
         result["degenerate"] = to_array(distortions.degenerate);
@@ -193,11 +204,115 @@ namespace
         return array;
     }
 
-    py::dict checked_flattening(const nodara::TriangulatedSurface<3>& surface,
-                                bool pack)
+    nodara::FlatteningMethod flattening_method(const std::string& method)
     {
-        const auto flattening = tessaplan_python::without_gil(
-            [&] { return nodara::flatten_surface(surface, pack); });
+        if (method == "lscm")
+        {
+            return nodara::FlatteningMethod::lscm;
+        }
+        if (method == "arap")
+        {
+            return nodara::FlatteningMethod::arap;
+        }
+        throw py::value_error("method must be 'lscm' or 'arap', got '" +
+                              method + "'");
+    }
+
+    nodara::FlatteningScale flattening_scale(const std::string& scale)
+    {
+        if (scale == "pins")
+        {
+            return nodara::FlatteningScale::pins;
+        }
+        if (scale == "area")
+        {
+            return nodara::FlatteningScale::area;
+        }
+        throw py::value_error("scale must be 'pins' or 'area', got '" + scale +
+                              "'");
+    }
+
+    // The pins as (k,) vertex ids and (k, 2) positions, which the package
+    // has checked for shape and type.
+    std::vector<nodara::VertexPin> vertex_pins(
+        const py::array_t<std::int64_t,
+                          py::array::c_style | py::array::forcecast>& vertices,
+        const py::array_t<double, py::array::c_style | py::array::forcecast>&
+            positions)
+    {
+        if (vertices.ndim() != 1 || positions.ndim() != 2 ||
+            positions.shape(1) != 2 || positions.shape(0) != vertices.shape(0))
+        {
+            throw py::value_error(
+                "pins need (k,) vertex indices and (k, 2) positions");
+        }
+        const auto ids = vertices.unchecked<1>();
+        const auto at = positions.unchecked<2>();
+        std::vector<nodara::VertexPin> pins;
+        for (py::ssize_t k = 0; k < ids.shape(0); ++k)
+        {
+            if (ids(k) < 0 ||
+                ids(k) > std::numeric_limits<nodara::index_t>::max())
+            {
+                throw py::value_error(
+                    "pin " + std::to_string(k) + " names vertex " +
+                    std::to_string(ids(k)) + ", not a vertex index");
+            }
+            pins.push_back({static_cast<nodara::index_t>(ids(k)),
+                            nodara::Point<2>{{at(k, 0), at(k, 1)}}});
+        }
+        return pins;
+    }
+
+    // The seams as (k, 2) vertex pairs, which the package has checked for
+    // shape and type.
+    std::vector<std::array<nodara::index_t, 2>> seam_edges(
+        const py::array_t<std::int64_t,
+                          py::array::c_style | py::array::forcecast>& seams)
+    {
+        if (seams.ndim() != 2 || seams.shape(1) != 2)
+        {
+            throw py::value_error("seams need (k, 2) vertex indices");
+        }
+        const auto pairs = seams.unchecked<2>();
+        std::vector<std::array<nodara::index_t, 2>> edges;
+        for (py::ssize_t k = 0; k < pairs.shape(0); ++k)
+        {
+            for (int end = 0; end < 2; ++end)
+            {
+                if (pairs(k, end) < 0 ||
+                    pairs(k, end) > std::numeric_limits<nodara::index_t>::max())
+                {
+                    throw py::value_error(
+                        "seam " + std::to_string(k) + " names vertex " +
+                        std::to_string(pairs(k, end)) + ", not a vertex index");
+                }
+            }
+            edges.push_back({static_cast<nodara::index_t>(pairs(k, 0)),
+                             static_cast<nodara::index_t>(pairs(k, 1))});
+        }
+        return edges;
+    }
+
+    py::array_t<double> corners_array(const nodara::CornerMap& corners)
+    {
+        py::array_t<double> array({static_cast<py::ssize_t>(corners.size()),
+                                   static_cast<py::ssize_t>(3),
+                                   static_cast<py::ssize_t>(2)});
+        auto view = array.mutable_unchecked<3>();
+        for (std::size_t t = 0; t < corners.size(); ++t)
+        {
+            for (int k = 0; k < 3; ++k)
+            {
+                view(static_cast<py::ssize_t>(t), k, 0) = corners[t][k][0];
+                view(static_cast<py::ssize_t>(t), k, 1) = corners[t][k][1];
+            }
+        }
+        return array;
+    }
+
+    py::dict flattening_dict(const nodara::SurfaceFlattening& flattening)
+    {
         py::dict result;
         result["map"] = map_array(flattening.map);
         result["left_out"] = to_array(flattening.selection.left_out);
@@ -206,6 +321,38 @@ namespace
         result["duplicate_triangles"] = flattening.selection.nb_duplicates;
         result["summary"] = summary_dict(flattening.summary);
         result["pack_fill"] = flattening.pack_fill;
+        result["arap_iterations"] = flattening.arap_iterations;
+        result["arap_converged"] = flattening.arap_converged;
+        return result;
+    }
+
+    py::dict checked_flattening(
+        const nodara::TriangulatedSurface<3>& surface, bool pack,
+        const std::string& scale,
+        const py::array_t<std::int64_t, py::array::c_style |
+                                            py::array::forcecast>& pin_vertices,
+        const py::array_t<double, py::array::c_style | py::array::forcecast>&
+            pin_positions,
+        const std::string& method, const py::object& seams)
+    {
+        const nodara::FlattenOptions options{
+            pack, flattening_scale(scale),
+            vertex_pins(pin_vertices, pin_positions),
+            flattening_method(method)};
+        if (seams.is_none())
+        {
+            return flattening_dict(tessaplan_python::without_gil(
+                [&] { return nodara::flatten_surface(surface, options); }));
+        }
+        const auto edges = seam_edges(
+            seams.cast<py::array_t<std::int64_t, py::array::c_style |
+                                                     py::array::forcecast>>());
+        const auto cut = tessaplan_python::without_gil(
+            [&]
+            { return nodara::flatten_cut_surface(surface, edges, options); });
+        auto result = flattening_dict(cut.flattening);
+        result["corners"] = corners_array(cut.corners);
+        result["cut_source"] = to_array(cut.cut.source);
         return result;
     }
 
@@ -236,7 +383,10 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
         "(float64, sigma1 / sigma2 >= 1 of the map from the triangle to its "
         "image; inf when the image has zero area), 'area' (float64, the "
         "triangle's share of the image area over its share of the 3D area; "
-        "NaN everywhere when the image area is zero), 'signed_image_area' "
+        "NaN everywhere when the image area is zero), 'sigma1' and "
+        "'sigma2' (float64, the singular values of that map, the most and "
+        "least it stretches lengths), 'length' (float64, max(sigma1, 1 / "
+        "sigma2) >= 1, 1 when lengths are kept), 'signed_image_area' "
         "(float64, positive when the image turns counter-clockwise), "
         "'flipped' (bool, turns against the majority of its piece, read in "
         "the piece's consistent orientation, or zero image area), "
@@ -245,6 +395,7 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
         "1e-12 of the 3D area) and 'piece' (uint32, its piece: triangles "
         "joined through edges shared by exactly two triangles); and "
         "'summary': {'conformal': {'mean', 'p95', 'max'}, 'area': {...}, "
+        "'length': {...}, "
         "'flipped_triangles', 'degenerate_triangles', "
         "'collapsed_triangles', 'pieces': {'count', and arrays indexed by "
         "piece: 'triangles', 'border_edges' (sides with no triangle across, "
@@ -288,14 +439,34 @@ PYBIND11_MODULE(tessaplan_py_distortion, m)
           py::arg("surface"), flattening_doc.c_str());
 
     m.def("compute_checked_flattening", &checked_flattening, py::arg("surface"),
-          py::arg("pack") = false,
+          py::arg("pack") = false, py::arg("scale") = "pins",
+          py::arg("pin_vertices") = py::array_t<std::int64_t>(0),
+          py::arg("pin_positions") =
+              py::array_t<double>(std::vector<py::ssize_t>{0, 2}),
+          py::arg("method") = "lscm", py::arg("seams") = py::none(),
           "The least squares conformal map of `surface` as tessaplan.flatten "
           "computes it: triangles whose corners lie at fewer than three "
           "distinct positions, and copies of an earlier triangle (either way "
           "round), are left out of the solve; a vertex only they use takes "
           "the map of a solved vertex at its position, else its projection. "
           "With `pack`, the pieces are laid out side by side (as "
-          "pack_pieces does) before the map is measured. "
+          "pack_pieces does) before the map is measured. With `scale` "
+          "'area', each group of pieces joined through vertices is scaled "
+          "about its centroid so that its flat area equals its 3D area "
+          "(true size); 'pins' (the default) keeps the pins' scale; any "
+          "other value raises ValueError. `pin_vertices` ((k,) integers) "
+          "and `pin_positions` ((k, 2) floats) pin those vertices at those "
+          "positions as nodara::solve_LSCM does (a piece with two or more "
+          "uses exactly those); a bad pin raises InvalidInputError (a "
+          "ValueError) naming it. `method` 'arap' makes the map as rigid as "
+          "possible (nodara::solve_ARAP from the LSCM map; no pins), 'lscm' "
+          "(the default) keeps it conformal; the dict then also holds "
+          "'arap_iterations' and 'arap_converged'. With `seams` ((k, 2) "
+          "vertex pairs, edges of the surface) the surface is cut open along "
+          "them first (nodara::flatten_cut_surface): 'map' and the summary "
+          "are then those of the cut surface, 'cut_source' gives each of its "
+          "vertices' source vertex and 'corners' ((m, 3, 2) float64) the "
+          "images of every triangle's corners. "
           "Returns a dict: 'map' ((n, 2) float64), 'left_out' (bool per "
           "triangle), 'repeated_corner_triangles' and 'duplicate_triangles' "
           "(the counts left out), 'pack_fill' (0 without `pack`) and "

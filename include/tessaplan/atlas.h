@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
 #include <vector>
+
+#include <absl/types/span.h>
 
 #include <tessaplan/atlas_check.h>
 #include <tessaplan/corner_map.h>
@@ -110,6 +113,14 @@ namespace nodara
     /// that they shrink to nothing, or triangles whose sizes differ by more
     /// than the square's coordinates resolve).
     Atlas compute_atlas(const TriangulatedSurface<3>& surface,
+                        const AtlasOptions& options = {});
+
+    /// compute_atlas of `surface` cut open along `seams` first
+    /// (cut_along_edges): no chart crosses a seam. The atlas is given per
+    /// triangle of `surface`, and its seam edges count the given seams
+    /// too. Throws as cut_along_edges and compute_atlas do.
+    Atlas compute_atlas(const TriangulatedSurface<3>& surface,
+                        absl::Span<const std::array<index_t, 2>> seams,
                         const AtlasOptions& options = {});
 
 }  // namespace nodara

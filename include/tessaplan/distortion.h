@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 #include <absl/strings/string_view.h>
@@ -33,6 +34,9 @@ namespace nodara
         /// collapsed_area_ratio (also when it is NaN).
         bool collapsed{false};
 
+        /// The factor the map applies to the piece's lengths on average:
+        /// the square root of the area ratio (1 at true size).
+        double length_scale() const { return std::sqrt(area_ratio); }
         /// A piece without border edges cannot be flattened without cuts.
         bool closed() const { return nb_border_edges == 0; }
     };
@@ -52,6 +56,16 @@ namespace nodara
         /// +infinity when the image has zero area or non-finite corners.
         std::vector<double> conformal;
 
+        /// The singular values sigma1 >= sigma2 >= 0 of that linear map: how
+        /// much it stretches lengths at most and at least (1 and 1 keep
+        /// them). NaN when the image's corners are not finite.
+        std::vector<double> sigma1;
+        std::vector<double> sigma2;
+        /// The length distortion max(sigma1, 1 / sigma2) >= 1: 1 when the
+        /// map keeps lengths (an isometry, at the surface's own size),
+        /// +infinity when the image has zero area. Vectors filled by hand
+        /// may leave it empty: the summary's length figures are then NaN.
+        std::vector<double> length;
         /// The triangle's share of the total image area divided by its share
         /// of the total 3D area: 1 when it keeps its relative size, above 1
         /// when it grows. NaN for every triangle when the total image area
@@ -111,6 +125,10 @@ namespace nodara
     {
         DistortionStatistics conformal;
         DistortionStatistics area;
+        /// Of max(sigma1, 1 / sigma2): it sees the map's scale, so it is
+        /// meaningful for maps at the surface's size (an isometric
+        /// flattening, or a conformal one scaled to its true size).
+        DistortionStatistics length;
         index_t nb_flipped_triangles{0};
         index_t nb_degenerate_triangles{0};
         index_t nb_collapsed_triangles{0};

@@ -1,15 +1,41 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include <absl/strings/string_view.h>
+#include <absl/types/span.h>
 
 #include <tessaplan/lscm_statistics.h>
+#include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/point.h>
 #include <velmora/mesh/triangulated_surface.h>
 
 namespace nodara
 {
+    /// A vertex pinned by the caller at a chosen position of the plane.
+    struct VertexPin
+    {
+        index_t vertex{0};
+        Point<2> position;
+    };
+
+    /// A caller's pin that cannot be used; the message names it
+    /// ("[solve_LSCM] Pin k ...").
+    class PinError : public InvalidInputException
+    {
+    public:
+        PinError(const std::string& message, std::size_t pin)
+            : InvalidInputException(message), pin_(pin)
+        {
+        }
+        /// The pin's place in the caller's list, counting from 0.
+        std::size_t pin() const { return pin_; }
+
+    private:
+        std::size_t pin_;
+    };
+
     /// What one least squares conformal map computation produced.
     struct LSCMSolution
     {
@@ -42,6 +68,22 @@ namespace nodara
     /// ComputationException for a failed solve ("[LSCM::solve] Solving
     /// failed") or a map whose coordinates would not be finite.
     LSCMSolution solve_LSCM(const TriangulatedSurface<3>& surface);
+
+    /// Computes the least squares conformal map of `surface` with the
+    /// caller's pins: a piece holding two or more of `pins` is pinned at
+    /// exactly those (and the vertices it shares with earlier pieces), one
+    /// holding one gets one more pin as solve_LSCM chooses them (the
+    /// extreme of its projections farther from the given pin, at its
+    /// projection), one holding none is pinned as solve_LSCM pins it. Every
+    /// given pin keeps its position; the other vertices get the
+    /// least-squares solution under those constraints. The same vertex may
+    /// be given twice at one position. Same needs and exceptions as
+    /// solve_LSCM, and PinError ("[solve_LSCM] Pin k ...", k counting from
+    /// 0 in `pins`) for a vertex out of range, a position
+    /// that is not finite, one vertex given at two positions, or two pins
+    /// of one piece at one position.
+    LSCMSolution solve_LSCM(const TriangulatedSurface<3>& surface,
+                            absl::Span<const VertexPin> pins);
 
     /// The least squares conformal map of `surface`, one point per vertex:
     /// solve_LSCM(surface).map. Same needs and exceptions as solve_LSCM.

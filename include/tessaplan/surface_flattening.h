@@ -4,8 +4,11 @@
 #include <string>
 #include <vector>
 
+#include <tessaplan/arap.h>
 #include <tessaplan/distortion.h>
+#include <tessaplan/lscm.h>
 #include <tessaplan/solve_selection.h>
+#include <tessaplan/true_size.h>
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/point.h>
 #include <velmora/mesh/triangulated_surface.h>
@@ -43,6 +46,32 @@ namespace nodara
         bool closed_;
     };
 
+    /// What flatten_surface minimises.
+    enum struct FlatteningMethod
+    {
+        /// Least squares conformal maps: angles kept as well as can be.
+        lscm,
+        /// As rigid as possible (solve_ARAP from the LSCM map): lengths
+        /// kept as well as can be, at the surface's own size.
+        arap
+    };
+
+    /// How flatten_surface lays the pieces out.
+    struct FlattenOptions
+    {
+        /// Lay the pieces side by side (pack_pieces).
+        bool pack{false};
+        /// What sets each piece's size (see FlatteningScale).
+        FlatteningScale scale{FlatteningScale::pins};
+        /// Vertices pinned at chosen positions (see solve_LSCM); with
+        /// FlatteningScale::area their pieces are scaled too, so they keep
+        /// their positions only with FlatteningScale::pins.
+        std::vector<VertexPin> pins;
+        /// The flattening's method; ARAP takes no pins and is at true size
+        /// whatever `scale` says.
+        FlatteningMethod method{FlatteningMethod::lscm};
+    };
+
     /// A checked least squares conformal map of a whole surface, as the
     /// command line and the Python package compute it.
     struct SurfaceFlattening
@@ -61,6 +90,10 @@ namespace nodara
         /// With packing: the pieces' boxes' share of the bounding square
         /// (see pack_pieces); 0 without.
         double pack_fill{0.0};
+        /// With FlatteningMethod::arap, the iterations run and whether the
+        /// energy settled before their bound; 0 and false otherwise.
+        index_t arap_iterations{0};
+        bool arap_converged{false};
         /// Seconds spent solving (the diagnosis of a failure included),
         /// measuring and packing.
         double solve_seconds{0.0};
@@ -94,4 +127,16 @@ namespace nodara
     /// packing's VelmoraException passes unchanged.
     SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
                                       bool pack = false);
+
+    /// Flattens as flatten_surface(surface, options.pack) does, with the
+    /// caller's pins (solve_LSCM; PinError for a bad one); with
+    /// FlatteningScale::area each group of pieces joined through vertices
+    /// is first scaled about its centroid to its true size
+    /// (scale_to_true_size), so that lengths in the map are lengths on the
+    /// surface where the map keeps them; with FlatteningMethod::arap the
+    /// LSCM map is then made as rigid as possible (solve_ARAP). Throws as
+    /// flatten_surface does, solve_ARAP's exceptions, and
+    /// InvalidInputException ("[flatten_surface] ...") for pins with ARAP.
+    SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
+                                      const FlattenOptions& options);
 }  // namespace nodara

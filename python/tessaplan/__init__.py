@@ -81,6 +81,10 @@ FlatteningError = tessaplan_py_surface.FlatteningError
 # What flatten may do about a map that folds (its on_fold argument).
 _OnFold = Literal["warn", "raise", "ignore"]
 _ON_FOLD = get_args(_OnFold)
+_Scale = Literal["pins", "area"]
+_SCALES = get_args(_Scale)
+_Method = Literal["lscm", "arap"]
+_METHODS = get_args(_Method)
 
 
 class TessaplanWarning(UserWarning):
@@ -109,6 +113,7 @@ class PieceFigures(TypedDict):
     border_edges: NDArray[numpy.uint32]
     closed: NDArray[numpy.bool_]
     area_ratio: NDArray[numpy.float64]
+    length_scale: NDArray[numpy.float64]
     collapsed_triangles: NDArray[numpy.uint32]
     collapsed: NDArray[numpy.bool_]
 
@@ -120,6 +125,7 @@ class DistortionSummary(TypedDict):
 
     conformal: DistortionStatistics
     area: DistortionStatistics
+    length: DistortionStatistics
     flipped_triangles: int
     degenerate_triangles: int
     collapsed_triangles: int
@@ -132,6 +138,9 @@ class Distortions(TypedDict):
 
     conformal: NDArray[numpy.float64]
     area: NDArray[numpy.float64]
+    sigma1: NDArray[numpy.float64]
+    sigma2: NDArray[numpy.float64]
+    length: NDArray[numpy.float64]
     signed_image_area: NDArray[numpy.float64]
     flipped: NDArray[numpy.bool_]
     degenerate: NDArray[numpy.bool_]
@@ -187,8 +196,74 @@ def _fold_text(summary: DistortionSummary) -> str:
             % (summary["flipped_triangles"], triangles))
 
 
+_Pins = Tuple[ArrayLike, ArrayLike]
+
+
+def _check_choice(name: str, value: object, choices: Tuple[str, ...]) -> None:
+    """Raise TypeError unless ``value`` is a str, ValueError unless it is one
+    of ``choices``."""
+    if not isinstance(value, str):
+        raise TypeError("%s must be a str, got %s"
+                        % (name, type(value).__name__))
+    if value not in choices:
+        raise ValueError("%s must be one of %s, got %r"
+                         % (name, ", ".join(repr(x) for x in choices), value))
+
+
+def _pin_arrays(pins: Optional[_Pins]) -> Tuple[NDArray[numpy.int64],
+                                                NDArray[numpy.float64]]:
+    """The pins as (k,) int64 vertex indices and (k, 2) float64 positions,
+    checked for type and shape."""
+    if pins is None:
+        return (numpy.zeros(0, dtype=numpy.int64),
+                numpy.zeros((0, 2), dtype=numpy.float64))
+    if not isinstance(pins, (tuple, list)) or len(pins) != 2:
+        raise TypeError("pins must be a pair (vertex indices, positions), "
+                        "got %s" % type(pins).__name__)
+    vertices = numpy.asarray(pins[0])
+    positions = numpy.asarray(pins[1])
+    if vertices.size and vertices.dtype.kind not in "iu":
+        raise TypeError("pins' vertex indices must be integers, got %s"
+                        % vertices.dtype)
+    if positions.size and positions.dtype.kind not in "iuf":
+        raise TypeError("pins' positions must be real numbers, got %s"
+                        % positions.dtype)
+    vertices = vertices.reshape(-1) if vertices.size == 0 else vertices
+    positions = positions.reshape(-1, 2) if positions.size == 0 else positions
+    if vertices.ndim != 1 or positions.shape != (len(vertices), 2):
+        raise ValueError("pins need (k,) vertex indices and (k, 2) "
+                         "positions, got shapes %s and %s"
+                         % (vertices.shape, positions.shape))
+    if len(vertices) and (vertices.min() < 0 or
+                          vertices.max() > numpy.iinfo(numpy.int64).max):
+        raise ValueError("pins' vertex indices must be from 0 on")
+    return (vertices.astype(numpy.int64),
+            positions.astype(numpy.float64))
+
+
+def _seam_array(seams: Optional[ArrayLike]) -> Optional[NDArray[numpy.int64]]:
+    """The seams as a (k, 2) int64 array, checked for type and shape; None
+    stays None."""
+    if seams is None:
+        return None
+    edges = numpy.asarray(seams)
+    if edges.size == 0:
+        return numpy.zeros((0, 2), dtype=numpy.int64)
+    if edges.dtype.kind not in "iu":
+        raise TypeError("seams must hold integer vertex indices, got %s"
+                        % edges.dtype)
+    if edges.ndim != 2 or edges.shape[1] != 2:
+        raise ValueError("seams need a (k, 2) array of vertex pairs, got "
+                         "shape %s" % (edges.shape,))
+    if edges.min() < 0 or edges.max() > numpy.iinfo(numpy.int64).max:
+        raise ValueError("seams' vertex indices must be from 0 on")
+    return edges.astype(numpy.int64)
+
+
 def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
-            on_fold: _OnFold = "warn") -> NDArray[numpy.float64]:
+            on_fold: _OnFold = "warn", scale: _Scale = "pins",
+            pins: Optional[_Pins] = None, method: _Method = "lscm",
+            seams: Optional[ArrayLike] = None) -> NDArray[numpy.float64]:
     """Return the LSCM parameterization of a triangulated surface.
 
     Args:
@@ -206,19 +281,57 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
         on_fold: what to do when the map folds over itself (a triangle is
             flipped): "warn" (the default) issues a TessaplanWarning,
             "raise" raises FlatteningError, "ignore" does neither.
+        scale: what sets each piece's size: "pins" (the default) keeps the
+            scale its pinned vertices give; "area" scales each group of
+            pieces joined through vertices uniformly about its centroid so
+            that its flat area equals its 3D area, so that a developable
+            piece comes out at its true size (a conformal map stays
+            conformal). Applied before ``pack``.
+        pins: None (the default: two vertices of each piece are pinned at
+            their projections onto the mean plane) or a pair
+            ``(indices, positions)``: (k,) vertex indices and (k, 2)
+            positions. A piece holding two or more given pins is pinned at
+            exactly those; one holding one gets a second pin, the extreme
+            vertex farther from it, at its projection; one holding none is
+            pinned as without ``pins``. The other vertices get the
+            least-squares conformal solution under those constraints. With
+            ``scale="area"`` the pinned pieces are scaled too.
+        method: "lscm" (the default) keeps angles as well as can be;
+            "arap" starts from that map and makes it as rigid as possible
+            (local/global iterations, one factorisation), keeping lengths
+            as well as can be at the surface's own size, so ``scale`` does
+            not apply; it takes no ``pins``. Folds are warned of as for
+            "lscm".
+        seams: None (the default) or (k, 2) vertex pairs, edges of the
+            surface along which it is cut open before flattening: the
+            triangles on the two sides of a seam no longer share its
+            vertices, so a vertex along it gets one image per side (seams
+            that cut a closed surface into discs let it flatten). The
+            result is then per corner; a pin on a vertex the seams split
+            holds its copy in the lowest triangle.
 
     Returns:
         numpy.ndarray: an (n, 2) float64 array; row v is the position of
-        vertex v in the plane.
+        vertex v in the plane. With ``seams``, an (m, 3, 2) float64 array
+        instead: [t, k] is the image of corner k of triangle t.
 
     Raises:
         TypeError: ``points`` does not hold real numbers, ``triangles`` does
-            not hold integers, ``pack`` is not a bool or ``on_fold`` not a
-            str.
+            not hold integers, ``pack`` is not a bool or ``on_fold``,
+            ``scale`` or ``method`` not a str.
         ValueError: an array of another shape, a coordinate that is not
             finite, a negative or too large vertex index, a triangle naming
-            a vertex twice (the message names the first bad row), or an
-            ``on_fold`` other than "warn", "raise" and "ignore".
+            a vertex twice (the message names the first bad row), an
+            ``on_fold`` other than "warn", "raise" and "ignore", or a
+            ``scale`` other than "pins" and "area", a ``method`` other
+            than "lscm" and "arap", ``pins`` with "arap", ``seams`` of
+            another shape or naming a pair of vertices that no triangle
+            joins by an edge (the message names the seam), or bad ``pins``: of
+            another shape, a vertex out of range, a position that is not
+            finite, one vertex at two positions, or two pins of one piece
+            at one position (the message names the pin). ``pins`` that is
+            not a pair, or holds indices that are not integers, raises
+            TypeError.
         FlatteningError: a piece collapsed (as a closed piece does: it
             cannot be flattened without cuts, which ``atlas`` makes) or its
             solve failed; with ``on_fold="raise"``, the map folds. The
@@ -236,7 +349,8 @@ def flatten(points: ArrayLike, triangles: ArrayLike, pack: bool = False,
     that does not collapse gives a TessaplanWarning.
     """
     return flatten_with_report(points, triangles, pack=pack, on_fold=on_fold,
-                               _stacklevel=3).uv
+                               scale=scale, pins=pins, method=method,
+                               seams=seams, _stacklevel=3).uv
 
 
 @dataclasses.dataclass(frozen=True)
@@ -244,7 +358,9 @@ class FlattenResult:
     """What ``flatten_with_report`` computes.
 
     Attributes:
-        uv: float64 (n, 2), the map: row v is the image of vertex v.
+        uv: float64 (n, 2), the map: row v is the image of vertex v; with
+            ``seams``, float64 (m, 3, 2), the image of every triangle
+            corner.
         summary: the distortion of the map, over the triangles solved for,
             as ``measure_distortion`` gives its ``"summary"`` (statistics,
             counts and per-piece figures).
@@ -255,6 +371,10 @@ class FlattenResult:
             earlier triangle.
         pack_fill: with ``pack``, the pieces' boxes' share of the bounding
             square; 0 without.
+        arap_iterations: with ``method="arap"``, the iterations run; 0
+            otherwise.
+        arap_converged: with ``method="arap"``, whether the energy settled
+            (changed by less than 1e-6 of itself) within 500 iterations.
         warnings: the texts of the warnings issued (folds, triangles left
             out, closed pieces).
     """
@@ -266,10 +386,16 @@ class FlattenResult:
     duplicate_triangles: int
     pack_fill: float
     warnings: Tuple[str, ...]
+    arap_iterations: int = 0
+    arap_converged: bool = False
 
 
 def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
                         pack: bool = False, on_fold: _OnFold = "warn",
+                        scale: _Scale = "pins",
+                        pins: Optional[_Pins] = None,
+                        method: _Method = "lscm",
+                        seams: Optional[ArrayLike] = None,
                         _stacklevel: int = 2) -> FlattenResult:
     """Flatten as ``flatten`` does and return the map with its report.
 
@@ -288,10 +414,15 @@ def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
     if on_fold not in _ON_FOLD:
         raise ValueError("on_fold must be one of %s, got %r"
                          % (", ".join(repr(x) for x in _ON_FOLD), on_fold))
+    _check_choice("scale", scale, _SCALES)
+    _check_choice("method", method, _METHODS)
+    pin_vertices, pin_positions = _pin_arrays(pins)
+    seam_edges = _seam_array(seams)
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
     result = tessaplan_py_distortion.compute_checked_flattening(
-        surface, bool(pack))
+        surface, bool(pack), scale, pin_vertices, pin_positions, method,
+        seam_edges)
     summary = cast(DistortionSummary, result["summary"])
     texts = _flattening_warnings(result)
     for text in texts:
@@ -302,11 +433,14 @@ def flatten_with_report(points: ArrayLike, triangles: ArrayLike,
         texts.append(_fold_text(summary))
         warnings.warn(texts[-1], TessaplanWarning, stacklevel=_stacklevel)
     return FlattenResult(
-        uv=result["map"], summary=summary,
+        uv=result["map"] if seam_edges is None else result["corners"],
+        summary=summary,
         left_out=result["left_out"],
         repeated_corner_triangles=result["repeated_corner_triangles"],
         duplicate_triangles=result["duplicate_triangles"],
-        pack_fill=result["pack_fill"], warnings=tuple(texts))
+        pack_fill=result["pack_fill"], warnings=tuple(texts),
+        arap_iterations=result["arap_iterations"],
+        arap_converged=result["arap_converged"])
 
 
 def measure_distortion(points: ArrayLike, triangles: ArrayLike,
@@ -331,6 +465,11 @@ def measure_distortion(points: ArrayLike, triangles: ArrayLike,
         - ``"area"`` (float64): the triangle's share of the total image area
           divided by its share of the total 3D area; 1 when its relative size
           is kept. NaN for every triangle when the image has zero area;
+        - ``"sigma1"``, ``"sigma2"`` (float64): the singular values of that
+          map, the most and the least it stretches lengths;
+        - ``"length"`` (float64): max(sigma1, 1 / sigma2) >= 1, 1 when
+          lengths are kept (it sees the map's scale: meaningful at true
+          size, ``scale="area"`` or ``method="arap"``);
         - ``"signed_image_area"`` (float64): positive when the image of
           corners 0, 1, 2 turns counter-clockwise;
         - ``"flipped"`` (bool): the image turns against the majority of the
@@ -346,13 +485,15 @@ def measure_distortion(points: ArrayLike, triangles: ArrayLike,
           joined through edges shared by exactly two triangles;
 
         and ``"summary"``: ``{"conformal": {"mean", "p95", "max"}, "area":
-        {"mean", "p95", "max"}, "flipped_triangles": int,
+        {"mean", "p95", "max"}, "length": {...}, "flipped_triangles": int,
         "degenerate_triangles": int, "collapsed_triangles": int, "pieces":
         {...}}``. ``"pieces"`` holds ``"count"`` and arrays indexed by piece:
         ``"triangles"``, ``"border_edges"`` (sides with no triangle across,
         or with more than one), ``"closed"`` (no border edge),
         ``"area_ratio"`` (the image area over the 3D area: a figure that sees
-        the scale, unlike the shares), ``"collapsed_triangles"`` and
+        the scale, unlike the shares), ``"length_scale"`` (its square root:
+        the factor the map applies to the piece's lengths, 1 at true
+        size), ``"collapsed_triangles"`` and
         ``"collapsed"`` (area ratio below 1e-12, or not a number, with some
         3D area). The statistics leave the degenerate triangles out; p95 is
         the nearest rank, the smallest value that at least 95 % of the

@@ -24,19 +24,39 @@ namespace nodara
         constexpr double not_a_number =
             std::numeric_limits<double>::quiet_NaN();
 
-        // sigma1 / sigma2 of a 2x2 map, from its split into a similarity
-        // part [[e, -h], [h, e]] and an anti-similarity part [[f, g], [g,
-        // -f]]: the singular values are |q| + |r| and ||q| - |r||. The
-        // smaller one is taken as |det| / sigma1, which keeps its precision
-        // when the map is nearly singular.
-        double singular_value_ratio(const Eigen::Matrix2d& map)
+        // The largest singular value of a 2x2 map, from its split into a
+        // similarity part [[e, -h], [h, e]] and an anti-similarity part
+        // [[f, g], [g, -f]] (the singular values are |q| + |r| and
+        // ||q| - |r||), and the absolute value of its determinant. The
+        // smaller singular value is taken as |det| / sigma1, which keeps its
+        // precision when the map is nearly singular.
+        std::array<double, 2> largest_and_determinant(
+            const Eigen::Matrix2d& map)
         {
             const double e = 0.5 * (map(0, 0) + map(1, 1));
             const double f = 0.5 * (map(0, 0) - map(1, 1));
             const double g = 0.5 * (map(1, 0) + map(0, 1));
             const double h = 0.5 * (map(1, 0) - map(0, 1));
-            const double largest = std::hypot(e, h) + std::hypot(f, g);
-            const double determinant = std::abs(map.determinant());
+            return {std::hypot(e, h) + std::hypot(f, g),
+                    std::abs(map.determinant())};
+        }
+
+        // sigma1 and sigma2; sigma2 is 0 for a singular map and both are NaN
+        // for one that is not finite.
+        std::array<double, 2> singular_values(const Eigen::Matrix2d& map)
+        {
+            const auto [largest, determinant] = largest_and_determinant(map);
+            if (!std::isfinite(largest) || !std::isfinite(determinant))
+            {
+                return {not_a_number, not_a_number};
+            }
+            return {largest, largest > 0.0 ? determinant / largest : 0.0};
+        }
+
+        // sigma1 / sigma2, infinite for a singular map.
+        double singular_value_ratio(const Eigen::Matrix2d& map)
+        {
+            const auto [largest, determinant] = largest_and_determinant(map);
             if (!(determinant > 0.0) || !std::isfinite(determinant) ||
                 !std::isfinite(largest))
             {
@@ -51,6 +71,7 @@ namespace nodara
             double area{0.0};
             double signed_image_area{not_a_number};
             double conformal{not_a_number};
+            std::array<double, 2> sigma{not_a_number, not_a_number};
             bool degenerate{true};
         };
 
@@ -80,9 +101,23 @@ namespace nodara
             const Eigen::Matrix2d frame_edges{
                 {length1, edge1.dot(edge2) / length1},
                 {0.0, twice_area / length1}};
-            measure.conformal =
-                singular_value_ratio(image_edges * frame_edges.inverse());
+            const Eigen::Matrix2d jacobian =
+                image_edges * frame_edges.inverse();
+            measure.conformal = singular_value_ratio(jacobian);
+            measure.sigma = singular_values(jacobian);
             return measure;
+        }
+
+        // max(sigma1, 1 / sigma2): 1 for an isometry, infinite for a
+        // collapse, NaN when not finite.
+        double length_distortion(const std::array<double, 2>& sigma)
+        {
+            if (std::isnan(sigma[0]) || std::isnan(sigma[1]))
+            {
+                return not_a_number;
+            }
+            return sigma[1] > 0.0 ? std::max(sigma[0], 1.0 / sigma[1])
+                                  : infinity;
         }
 
         DistortionStatistics statistics_of(std::vector<double> values)
@@ -240,6 +275,9 @@ namespace nodara
         const auto nb_triangles = surface.nb_polygons();
         TriangleDistortions result;
         result.conformal.resize(nb_triangles, not_a_number);
+        result.sigma1.resize(nb_triangles, not_a_number);
+        result.sigma2.resize(nb_triangles, not_a_number);
+        result.length.resize(nb_triangles, not_a_number);
         result.area.resize(nb_triangles, not_a_number);
         result.signed_image_area.resize(nb_triangles, not_a_number);
         result.flipped.resize(nb_triangles, false);
@@ -259,6 +297,9 @@ namespace nodara
             {
                 result.degenerate[t] = false;
                 result.conformal[t] = measure.conformal;
+                result.sigma1[t] = measure.sigma[0];
+                result.sigma2[t] = measure.sigma[1];
+                result.length[t] = length_distortion(measure.sigma);
                 areas[t] = measure.area;
             }
         }
@@ -276,7 +317,8 @@ namespace nodara
             distortions.signed_image_area.size() != size ||
             distortions.flipped.size() != size ||
             distortions.collapsed.size() != size ||
-            distortions.piece.size() != size)
+            distortions.piece.size() != size ||
+            (!distortions.length.empty() && distortions.length.size() != size))
         {
             throw InvalidInputException{
                 "[summarize_distortions] The per-triangle vectors differ in "
@@ -284,6 +326,7 @@ namespace nodara
         }
         std::vector<double> conformal;
         std::vector<double> area;
+        std::vector<double> length;
         conformal.reserve(size);
         area.reserve(size);
         DistortionSummary summary{};
@@ -298,9 +341,17 @@ namespace nodara
             summary.nb_collapsed_triangles += distortions.collapsed[t] ? 1 : 0;
             conformal.push_back(distortions.conformal[t]);
             area.push_back(distortions.area[t]);
+            if (!distortions.length.empty())
+            {
+                length.push_back(distortions.length[t]);
+            }
         }
         summary.conformal = statistics_of(std::move(conformal));
         summary.area = statistics_of(std::move(area));
+        summary.length =
+            distortions.length.empty()
+                ? DistortionStatistics{not_a_number, not_a_number, not_a_number}
+                : statistics_of(std::move(length));
         summary.pieces = distortions.pieces;
         return summary;
     }

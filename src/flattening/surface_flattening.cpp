@@ -136,13 +136,18 @@ namespace nodara
         }
 
         std::vector<Point<2>> solve(const TriangulatedSurface<3>& solved,
-                                    const std::vector<index_t>& input_ids)
+                                    const std::vector<index_t>& input_ids,
+                                    const std::vector<VertexPin>& pins)
         {
             try
             {
-                return compute_LSCM_map(solved);
+                return solve_LSCM(solved, pins).map;
             }
             catch (const PieceFlatteningError&)
+            {
+                throw;
+            }
+            catch (const PinError&)
             {
                 throw;
             }
@@ -157,6 +162,21 @@ namespace nodara
     SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
                                       bool pack)
     {
+        FlattenOptions options;
+        options.pack = pack;
+        return flatten_surface(surface, options);
+    }
+
+    SurfaceFlattening flatten_surface(const TriangulatedSurface<3>& surface,
+                                      const FlattenOptions& options)
+    {
+        if (options.method == FlatteningMethod::arap && !options.pins.empty())
+        {
+            throw InvalidInputException{
+                "[flatten_surface] Pins apply to the LSCM method only: the "
+                "as-rigid-as-possible flattening keeps the surface's own "
+                "size and places each piece itself"};
+        }
         SurfaceFlattening flattening;
         flattening.selection = select_solved_triangles(surface);
         if (flattening.selection.leaves_out_any())
@@ -166,16 +186,40 @@ namespace nodara
         }
         const auto& solved = flattening.solved_surface(surface);
         auto start = std::chrono::steady_clock::now();
-        flattening.map = solve(solved, flattening.reduced_surface
-                                           ? flattening.selection.solved
-                                           : std::vector<index_t>{});
+        flattening.map =
+            solve(solved,
+                  flattening.reduced_surface ? flattening.selection.solved
+                                             : std::vector<index_t>{},
+                  options.pins);
+        if (options.method == FlatteningMethod::arap)
+        {
+            // Before the left-out vertices copy their neighbours' images.
+            auto arap = solve_ARAP(solved, std::move(flattening.map));
+            flattening.map = std::move(arap.map);
+            flattening.arap_iterations = arap.iterations;
+            flattening.arap_converged = arap.converged;
+        }
+        else if (options.scale == FlatteningScale::area)
+        {
+            scale_to_true_size(solved, flattening.map);
+        }
         if (flattening.reduced_surface)
         {
             place_left_out_vertices(surface, flattening.selection,
                                     flattening.map);
+            // A given pin whose triangles were all left out keeps its
+            // position rather than a neighbour's.
+            if (options.scale == FlatteningScale::pins &&
+                options.method == FlatteningMethod::lscm)
+            {
+                for (const auto& pin : options.pins)
+                {
+                    flattening.map[pin.vertex] = pin.position;
+                }
+            }
         }
         flattening.solve_seconds = seconds_since(start);
-        if (pack)
+        if (options.pack)
         {
             start = std::chrono::steady_clock::now();
             auto packing = pack_pieces(surface, flattening.map);

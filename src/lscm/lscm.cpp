@@ -261,7 +261,14 @@ namespace nodara
 
     LSCMSolution solve_LSCM(const TriangulatedSurface<3>& surface)
     {
+        return solve_LSCM(surface, {});
+    }
+
+    LSCMSolution solve_LSCM(const TriangulatedSurface<3>& surface,
+                            absl::Span<const VertexPin> pins)
+    {
         LSCM lscm{surface};
+        lscm.set_given_pins(checked_given_pins(pins, surface.nb_vertices()));
         lscm.solve();
         auto map = lscm.map();
         // The solution was checked; a vertex in no triangle keeps its

@@ -16,6 +16,7 @@
 #include <velmora/mesh/triangulated_surface.h>
 
 #include <tessaplan/attribute/variable_attribute.h>
+#include "piece_pins.h"
 
 #include "complex_normal_system.h"
 
@@ -53,6 +54,14 @@ namespace nodara
         /// surface's attributes are left as they are.
         explicit LSCM(const TriangulatedSurface<3>& surface);
 
+        /// Pins the given vertices at their positions in the next solve()
+        /// (see PiecePins::pins); `pins` must be checked: in range, finite,
+        /// one per vertex, sorted by vertex.
+        void set_given_pins(std::vector<GivenPin> pins)
+        {
+            given_pins = std::move(pins);
+        }
+
         /// Runs the pin step, the assembly and the solve, and writes the
         /// solution into the attribute. Throws VelmoraException on failure;
         /// after the pin step the attribute holds the projections.
@@ -79,6 +88,8 @@ namespace nodara
         // Pin step.
         void pin_vertices();
         std::pair<Vector<3>, Vector<3>> projection_axes() const;
+        Vector<3> principal_normal() const;
+        bool pieces_are_discs() const;
         void project_vertices(const Vector<3>& a, const Vector<3>& b);
         void number_unknowns();
         void size_for_pins(index_t nb_pinned);
@@ -107,6 +118,7 @@ namespace nodara
         // Two per piece, in piece order; a vertex shared by pieces is named
         // once. Slot k is pinned_vertices[k].
         std::vector<index_t> pinned_vertices;
+        std::vector<GivenPin> given_pins;
         Eigen::SparseMatrix<double> free_matrix;
         Triplets free_triplets;
         Eigen::SparseMatrix<double> pinned_matrix;
@@ -118,6 +130,7 @@ namespace nodara
         // to turn like the rest of its piece, and which vertices are pinned.
         PolygonComponents pieces;
         std::vector<bool> reversed_polygons;
+
         std::vector<bool> vertex_pinned;
         LSCMStatistics statistics_;
     };

@@ -5,6 +5,13 @@
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/plane.h>
 
+#include <algorithm>
+#include <utility>
+
+#include <absl/container/flat_hash_set.h>
+#include <velmora/mesh/manifold_adjacency.h>
+#include <Eigen/Eigenvalues>
+
 #include "lscm.h"
 #include "piece_pins.h"
 
@@ -14,7 +21,12 @@ namespace nodara
     {
         // A surface whose unit normals add up to nothing has no mean plane
         // to project onto; say why rather than fail on a zero division.
-        void check_mean_normal(const Vector<3>& sum, index_t nb_normals)
+        // Returns false when they cancel on a surface whose pieces are all
+        // discs (a tube cut along its length), which is projected onto its
+        // principal plane instead.
+        template <typename Discs>
+        bool check_mean_normal(const Vector<3>& sum, index_t nb_normals,
+                               const Discs& pieces_are_discs)
         {
             if (nb_normals == 0)
             {
@@ -22,15 +34,70 @@ namespace nodara
                     "[LSCM::pin_vertices] Cannot find a mean plane: the "
                     "surface has no triangle of non-zero area"};
             }
-            if (!(sum.length() > 1e-9 * nb_normals))
+            const bool cancel = !(sum.length() > 1e-9 * nb_normals);
+            if (cancel && !pieces_are_discs())
             {
                 throw InvalidInputException{
                     "[LSCM::pin_vertices] Cannot find a mean plane: the "
                     "normals of the triangles cancel out, as on a closed "
                     "surface, which cannot be flattened without cuts"};
             }
+            return !cancel;
         }
     }  // namespace
+
+    // Whether every piece is a topological disc: together, the vertices
+    // the triangles use less the edges plus the triangles count one per
+    // piece, and no piece is closed. Pieces that share vertices count as
+    // not discs.
+    bool LSCM::pieces_are_discs() const
+    {
+        absl::flat_hash_set<std::pair<index_t, index_t>> edges;
+        std::vector<bool> used(surface.nb_vertices(), false);
+        std::vector<bool> open(pieces.nb_components, false);
+        const auto adjacencies = compute_manifold_adjacencies(surface);
+        for (index_t t = 0; t < surface.nb_polygons(); ++t)
+        {
+            const auto v = surface.polygon_vertices(t);
+            for (int k = 0; k < 3; ++k)
+            {
+                used[v[k]] = true;
+                edges.emplace(std::min(v[k], v[(k + 1) % 3]),
+                              std::max(v[k], v[(k + 1) % 3]));
+                open[pieces.component[t]] =
+                    open[pieces.component[t]] || adjacencies[t][k] == NO_ID;
+            }
+        }
+        const auto nb_used = std::count(used.begin(), used.end(), true);
+        const auto euler = static_cast<long long>(nb_used) -
+                           static_cast<long long>(edges.size()) +
+                           static_cast<long long>(surface.nb_polygons());
+        return euler == static_cast<long long>(pieces.nb_components) &&
+               std::find(open.begin(), open.end(), false) == open.end();
+    }
+
+    Vector<3> LSCM::principal_normal() const
+    {
+        Eigen::Vector3d mean = Eigen::Vector3d::Zero();
+        for (index_t v = 0; v < surface.nb_vertices(); ++v)
+        {
+            const auto& p = surface.point(v);
+            mean += Eigen::Vector3d{p[0], p[1], p[2]};
+        }
+        mean /= static_cast<double>(surface.nb_vertices());
+        Eigen::Matrix3d covariance = Eigen::Matrix3d::Zero();
+        for (index_t v = 0; v < surface.nb_vertices(); ++v)
+        {
+            const auto& p = surface.point(v);
+            const Eigen::Vector3d d = Eigen::Vector3d{p[0], p[1], p[2]} - mean;
+            covariance += d * d.transpose();
+        }
+        // Eigenvalues ascending: the first vector is the normal of the
+        // plane the vertices spread most in.
+        const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> solver{covariance};
+        const Eigen::Vector3d normal = solver.eigenvectors().col(0);
+        return Vector<3>{{normal[0], normal[1], normal[2]}};
+    }
 
     std::pair<Vector<3>, Vector<3>> LSCM::projection_axes() const
     {
@@ -44,7 +111,11 @@ namespace nodara
                                                : mean_normal + normal};
             nb_normals += normal == Vector<3>{} ? 0 : 1;
         }
-        check_mean_normal(mean_normal, nb_normals);
+        if (!check_mean_normal(mean_normal, nb_normals,
+                               [this] { return pieces_are_discs(); }))
+        {
+            mean_normal = principal_normal();
+        }
         const Plane plane{mean_normal, surface.point(0)};
         const auto& n = plane.normal();
         const auto c = plane.plane_constant();
@@ -98,7 +169,11 @@ namespace nodara
             attribute->set_value(v, Point<2>{{x, y}});
             pins.update(v, x, y);
         }
-        pinned_vertices = pins.pins(*attribute);
+        pinned_vertices = pins.pins(*attribute, given_pins);
+        for (const auto& pin : given_pins)
+        {
+            attribute->set_value(pin.vertex, pin.position);
+        }
     }
 
     // One piece has two pins and the buffers sized by the constructor; more

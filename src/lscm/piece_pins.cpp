@@ -38,6 +38,52 @@ namespace nodara
         }
     }  // namespace
 
+    std::vector<GivenPin> checked_given_pins(absl::Span<const VertexPin> pins,
+                                             index_t nb_vertices)
+    {
+        std::vector<GivenPin> given;
+        for (std::size_t k = 0; k < pins.size(); ++k)
+        {
+            const auto& pin = pins[k];
+            const auto name = "[solve_LSCM] Pin " + std::to_string(k) + " ";
+            if (pin.vertex >= nb_vertices)
+            {
+                throw PinError{name + "names vertex " +
+                                   std::to_string(pin.vertex) +
+                                   ", beyond the surface's " +
+                                   std::to_string(nb_vertices) + " vertices",
+                               k};
+            }
+            if (!pin.position.is_finite())
+            {
+                throw PinError{name + "has a position that is not finite", k};
+            }
+            given.push_back({pin.vertex, pin.position, k});
+        }
+        std::stable_sort(given.begin(), given.end(),
+                         [](const GivenPin& a, const GivenPin& b)
+                         { return a.vertex < b.vertex; });
+        std::vector<GivenPin> unique;
+        for (const auto& pin : given)
+        {
+            if (!unique.empty() && unique.back().vertex == pin.vertex)
+            {
+                if (unique.back().position != pin.position)
+                {
+                    throw PinError{
+                        "[solve_LSCM] Pin " + std::to_string(pin.index) +
+                            " gives vertex " + std::to_string(pin.vertex) +
+                            " another position than pin " +
+                            std::to_string(unique.back().index),
+                        pin.index};
+                }
+                continue;
+            }
+            unique.push_back(pin);
+        }
+        return unique;
+    }
+
     void PiecePins::Extremes::update(index_t v, double x, double y)
     {
         const std::array<double, 2> value{{x, y}};
@@ -137,8 +183,37 @@ namespace nodara
         return shared;
     }
 
+    std::vector<std::vector<const GivenPin*>> PiecePins::given_of_pieces(
+        const std::vector<GivenPin>& given) const
+    {
+        std::vector<std::vector<const GivenPin*>> of_pieces(all_.size());
+        auto other = other_pieces_.begin();
+        for (const auto& pin : given)
+        {
+            if (lowest_piece_[pin.vertex] == NO_ID)
+            {
+                continue;
+            }
+            of_pieces[lowest_piece_[pin.vertex]].push_back(&pin);
+            for (; other != other_pieces_.end() && other->first <= pin.vertex;
+                 ++other)
+            {
+                if (other->first == pin.vertex)
+                {
+                    of_pieces[other->second].push_back(&pin);
+                }
+            }
+        }
+        for (std::size_t piece = 0; piece < of_pieces.size(); ++piece)
+        {
+            check_distinct(of_pieces[piece], piece);
+        }
+        return of_pieces;
+    }
+
     std::vector<index_t> PiecePins::pins(
-        const VariableAttribute<Point<2>>& projections) const
+        const VariableAttribute<Point<2>>& projections,
+        const std::vector<GivenPin>& given) const
     {
         std::vector<index_t> pinned;
         pinned.reserve(2 * all_.size());
@@ -152,15 +227,12 @@ namespace nodara
             }
         };
         const auto shared = shared_vertices();
+        const auto given_of = given_of_pieces(given);
         auto next_shared = shared.begin();
         for (index_t piece = 0; piece < all_.size(); ++piece)
         {
             const auto axis = all_[piece].axis();
             const auto pair = all_[piece].along(axis);
-            if (pair[0] == pair[1])
-            {
-                fail(piece);
-            }
             // The vertices this piece shares with earlier pieces, which
             // those pieces place: two at distinct positions fix it already.
             std::vector<double> anchors;
@@ -169,6 +241,25 @@ namespace nodara
             {
                 anchors.push_back(
                     projections.value(next_shared->second).value(axis));
+            }
+            // The caller's pins fix the piece from two on; one stands for
+            // an anchor at its vertex's projection.
+            for (const auto* pin : given_of[piece])
+            {
+                take(pin->vertex);
+            }
+            if (given_of[piece].size() >= 2)
+            {
+                continue;
+            }
+            if (pair[0] == pair[1])
+            {
+                fail(piece);
+            }
+            if (given_of[piece].size() == 1)
+            {
+                anchors.push_back(
+                    projections.value(given_of[piece][0]->vertex).value(axis));
             }
             if (anchors.empty())
             {
@@ -192,7 +283,37 @@ namespace nodara
                 take(next);
             }
         }
+        // Given vertices of no triangle: pinned, though no equation holds
+        // them, so that they keep their given positions.
+        for (const auto& pin : given)
+        {
+            take(pin.vertex);
+        }
         return pinned;
+    }
+
+    void PiecePins::check_distinct(const std::vector<const GivenPin*>& pins,
+                                   std::size_t piece) const
+    {
+        for (std::size_t i = 0; i < pins.size(); ++i)
+        {
+            for (std::size_t j = i + 1; j < pins.size(); ++j)
+            {
+                if (pins[i]->position == pins[j]->position)
+                {
+                    const auto first = std::min(pins[i]->index, pins[j]->index);
+                    const auto second =
+                        std::max(pins[i]->index, pins[j]->index);
+                    throw PinError{
+                        "[solve_LSCM] Pin " + std::to_string(second) +
+                            " lies at the position of pin " +
+                            std::to_string(first) + ", in the same piece (" +
+                            std::to_string(piece) +
+                            "): two pins of a piece need distinct positions",
+                        second};
+                }
+            }
+        }
     }
 
     void PiecePins::fail(index_t piece) const

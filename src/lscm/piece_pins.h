@@ -4,6 +4,9 @@
 #include <utility>
 #include <vector>
 
+#include <absl/types/span.h>
+
+#include <tessaplan/lscm.h>
 #include <velmora/mesh/polygon_components.h>
 
 #include <tessaplan/attribute/variable_attribute.h>
@@ -24,6 +27,23 @@ namespace nodara
     /// position gets one, the farther of its own extremes from it, and the
     /// others get two, chosen among the vertices no earlier piece holds.
     /// Pieces that share no vertex get exactly the rule above.
+    /// A caller's pin: its vertex, its position and its place in the
+    /// caller's list (for messages).
+    struct GivenPin
+    {
+        index_t vertex;
+        Point<2> position;
+        std::size_t index;
+    };
+
+    /// The caller's pins of a surface of `nb_vertices`, checked and sorted
+    /// by vertex, a vertex given twice at one position kept once. Throws
+    /// InvalidInputException ("[solve_LSCM] Pin k ...") for a vertex out of
+    /// range, a position that is not finite, or a vertex given at two
+    /// positions.
+    std::vector<GivenPin> checked_given_pins(absl::Span<const VertexPin> pins,
+                                             index_t nb_vertices);
+
     class PiecePins
     {
     public:
@@ -38,10 +58,16 @@ namespace nodara
 
         /// The pinned vertices, piece after piece, each named once;
         /// `projections` holds the projection of every vertex given to
-        /// update. Throws VelmoraException when all vertices of a piece
-        /// project onto one point or have non-finite coordinates.
+        /// update. `given` holds the caller's pins (checked, one per
+        /// vertex, sorted by vertex): a piece with two or more keeps just
+        /// those, one with one gets one more, the farther extreme from it;
+        /// given vertices of no piece are pinned too. Throws
+        /// VelmoraException when all vertices of a piece project onto one
+        /// point or have non-finite coordinates, and when two given pins of
+        /// one piece lie at one position.
         std::vector<index_t> pins(
-            const VariableAttribute<Point<2>>& projections) const;
+            const VariableAttribute<Point<2>>& projections,
+            const std::vector<GivenPin>& given = {}) const;
 
         /// Running extreme values along the two axes with the vertices that
         /// hold them. Ties keep the lowest vertex id; NaN replaces nothing.
@@ -63,7 +89,12 @@ namespace nodara
         // Per piece, in piece order, the vertices it shares with earlier
         // pieces.
         std::vector<std::pair<index_t, index_t>> shared_vertices() const;
+        // Per piece, the given pins among its vertices.
+        std::vector<std::vector<const GivenPin*>> given_of_pieces(
+            const std::vector<GivenPin>& given) const;
         [[noreturn]] void fail(index_t piece) const;
+        void check_distinct(const std::vector<const GivenPin*>& pins,
+                            std::size_t piece) const;
 
         const PolygonComponents& pieces_;
         // Per vertex, the lowest piece that holds it (NO_ID for none), and

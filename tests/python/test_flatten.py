@@ -91,6 +91,144 @@ def test_cylinder_unrolls_into_a_similar_copy():
     assert ratios.max() - ratios.min() < 1e-7 * ratios.mean()
 
 
+def test_true_size_keeps_every_length_of_a_developable_piece():
+    points, triangles = cylinder_patch(30, 20)
+    points = points * 50.0
+    pinned = tessaplan.flatten(points, triangles)
+    assert abs(edge_length_ratios(points, pinned, triangles).mean() - 1) > 0.01
+    for pack in (False, True):
+        flat = tessaplan.flatten(points, triangles, pack=pack, scale="area")
+        ratios = edge_length_ratios(points, flat, triangles)
+        assert np.abs(ratios - 1).max() < 1e-9
+    report = tessaplan.flatten_with_report(points, triangles, scale="area")
+    pieces = report.summary["pieces"]
+    assert pieces["area_ratio"][0] == pytest.approx(1, abs=1e-12)
+    assert pieces["length_scale"][0] == pytest.approx(1, abs=1e-12)
+
+
+def test_pins_place_a_developable_piece_exactly_where_they_say():
+    points, triangles = cylinder_patch(12, 9)
+    flat = tessaplan.flatten(points, triangles)
+    # A similarity of the pinned map: pins that agree with it, two or three,
+    # give that similarity of the whole map.
+    turn = np.array([[0.6, -0.8], [0.8, 0.6]]) * 2.5
+    moved = flat @ turn.T + [10.0, -4.0]
+    for ids in ([5, 100], [5, 100, 57]):
+        pinned = tessaplan.flatten(points, triangles, pins=(ids, moved[ids]))
+        assert np.array_equal(pinned[ids], moved[ids])
+        assert np.abs(pinned - moved).max() < 1e-9 * np.abs(moved).max()
+    # One pin: the piece gets a second one of its own choosing, and the
+    # given vertex stays put.
+    one = tessaplan.flatten(points, triangles, pins=([40], [[3.0, 4.0]]))
+    assert one[40].tolist() == [3.0, 4.0]
+
+
+@pytest.mark.parametrize("pins, error, match", [
+    (([0, 500], [[0, 0], [1, 1]]), ValueError, "Pin 1 names vertex 500"),
+    (([0, 1], [[0, 0], [0, np.inf]]), ValueError, "Pin 1 has a position"),
+    (([3, 4, 3], [[0, 0], [1, 0], [2, 0]]), ValueError,
+     "Pin 2 gives vertex 3 another position than pin 0"),
+    (([3, 4], [[1, 1], [1, 1]]), ValueError, "Pin 1 lies at the position"),
+    (([3, 4], [[1, 1]]), ValueError, "shapes"),
+    (([-1], [[1, 1]]), ValueError, "from 0"),
+    (([0.5], [[1, 1]]), TypeError, "integers"),
+    ((0, 1, 2), TypeError, "pair"),
+    ("ab", TypeError, "pair"),
+    (([0], [["a", "b"]]), TypeError, "real numbers")])
+def test_bad_pins_are_refused_by_name(pins, error, match):
+    with pytest.raises(error, match=match):
+        tessaplan.flatten(*cylinder_patch(5, 5), pins=pins)
+
+
+def test_arap_keeps_lengths_where_lscm_keeps_angles():
+    points, triangles = cylinder_patch(20, 12)
+    points = points * 50.0
+    report = tessaplan.flatten_with_report(points, triangles, method="arap")
+    assert report.arap_converged and report.arap_iterations > 0
+    ratios = edge_length_ratios(points, report.uv, triangles)
+    assert np.abs(ratios - 1).max() < 1e-6
+    assert report.summary["length"]["max"] == pytest.approx(1, abs=1e-6)
+    # On a saddle no map keeps lengths: ARAP stretches less than the
+    # conformal map at its true size.
+    points, triangles = saddle(25, 25)
+    points[:, 2] *= 3
+    arap = tessaplan.measure_distortion(
+        points, triangles,
+        tessaplan.flatten(points, triangles, method="arap"))
+    conformal = tessaplan.measure_distortion(
+        points, triangles,
+        tessaplan.flatten(points, triangles, scale="area"))
+    assert not arap["flipped"].any()
+    assert (arap["summary"]["length"]["p95"] <
+            conformal["summary"]["length"]["p95"])
+    assert np.array_equal(arap["length"],
+                          np.maximum(arap["sigma1"], 1 / arap["sigma2"]))
+    with pytest.raises(ValueError, match="Pins apply to the LSCM method"):
+        tessaplan.flatten(points, triangles, method="arap",
+                          pins=([0, 1], [[0, 0], [1, 0]]))
+
+
+def tube(columns, rows):
+    """A tube round the z axis, closed round and open at both ends: vertex
+    j * columns + i, and the edges of its generator line i = 0."""
+    angles = 2 * np.pi * np.arange(columns) / columns
+    points = np.array([[np.cos(a), np.sin(a), 0.5 * j]
+                       for j in range(rows) for a in angles])
+    triangles = []
+    for j in range(rows - 1):
+        for i in range(columns):
+            a, b = j * columns + i, j * columns + (i + 1) % columns
+            triangles += [[a, b, b + columns], [a, b + columns, a + columns]]
+    line = [[j * columns, (j + 1) * columns] for j in range(rows - 1)]
+    return points, np.array(triangles), line
+
+
+def test_seams_open_a_tube_into_a_rectangle_per_corner():
+    points, triangles, line = tube(20, 5)
+    with pytest.raises(tessaplan.FlatteningError):
+        tessaplan.flatten(points, triangles)
+    corners = tessaplan.flatten(points, triangles, seams=line, scale="area")
+    assert corners.shape == (len(triangles), 3, 2)
+    # Every edge keeps its length, and the seam's vertices have two images.
+    for k in range(3):
+        a, b = triangles[:, k], triangles[:, (k + 1) % 3]
+        flat = np.linalg.norm(corners[:, (k + 1) % 3] - corners[:, k], axis=1)
+        assert np.allclose(flat, np.linalg.norm(points[b] - points[a], axis=1),
+                           rtol=1e-9)
+    images = {tuple(corners[t, k]) for t, k in zip(*np.nonzero(triangles == 0))}
+    assert len(images) == 2
+    report = tessaplan.flatten_with_report(points, triangles, seams=line)
+    assert report.summary["flipped_triangles"] == 0
+    assert report.uv.shape == (len(triangles), 3, 2)
+
+
+@pytest.mark.parametrize("seams, error, match", [
+    ([[0, 55]], ValueError, "Seam 0 \\(0, 55\\) is not an edge"),
+    ([[0, 500]], ValueError, "beyond the surface"),
+    ([0, 1], ValueError, "\\(k, 2\\)"),
+    ([[-1, 0]], ValueError, "from 0"),
+    ([[0.5, 1]], TypeError, "integer")])
+def test_bad_seams_are_refused(seams, error, match):
+    points, triangles, _ = tube(20, 5)
+    with pytest.raises(error, match=match):
+        tessaplan.flatten(points, triangles, seams=seams)
+
+
+@pytest.mark.parametrize("method, error", [
+    ("ARAP", ValueError), ("", ValueError), (None, TypeError)])
+def test_bad_method_is_refused(method, error):
+    with pytest.raises(error, match="method"):
+        tessaplan.flatten(*saddle(3, 3), method=method)
+
+
+@pytest.mark.parametrize("scale, error", [
+    ("true", ValueError), ("", ValueError), (None, TypeError),
+    (1.0, TypeError)])
+def test_bad_scale_is_refused(scale, error):
+    with pytest.raises(error, match="scale"):
+        tessaplan.flatten(*saddle(3, 3), scale=scale)
+
+
 class TestCoordinatesAtTheEndsOfTheRange:
     """LSCM fixes its map up to a similarity only: a copy's map is compared
     with the nearest similar image of the original's."""

@@ -42,7 +42,9 @@ lines are ignored. Counts the file cannot hold are refused before reading.
 
         const char* const flatten_help =
             R"(Usage: tessaplan flatten INPUT [-o OUTPUT] [--weld | --no-weld] [--flat]
-                         [--normalize] [--pack] [--fail-on-fold] [--svg FILE]
+                         [--normalize] [--pack] [--scale pins|area]
+                         [--pins FILE] [--seams FILE] [--method lscm|arap]
+                         [--fail-on-fold] [--svg FILE]
                          [--png FILE] [--uv-set N] [--json]
 
 Flattens a triangulated surface into the plane by least squares conformal
@@ -80,6 +82,34 @@ Options:
                      turn) at the common scale, packed into a small square.
                      Pieces that share a vertex move together. Without it
                      each piece stays where its pinned vertices put it.
+  --scale MODE       What sets each piece's size: 'pins' (the default)
+                     keeps the scale the pinned vertices give; 'area'
+                     scales each piece (pieces that share a vertex
+                     together) about its centre so that its flat area is
+                     its 3D area: a developable piece comes out at its true
+                     size. The report gives each piece's length scale.
+  --pins FILE        Pin vertices at chosen positions: one 'vertex u v'
+                     per line (vertex numbers from 0, in the order of the
+                     input's vertices, joined ones once; '#' starts a
+                     comment line). A piece with two or more pins keeps
+                     exactly those; one with one gets a second pin of its
+                     own choosing; one with none is pinned as usual. A bad
+                     pin fails the run (status 4), naming its line.
+  --seams FILE       Cut the surface open along chosen edges first: one
+                     'a b' per line (vertex numbers as for --pins). A
+                     vertex along a seam gets one image per side, so seams
+                     that cut a closed surface into discs let it flatten.
+                     The output is then written as an atlas is (one texture
+                     coordinate per corner of each piece); --flat and
+                     --normalize are refused. A seam that is not an edge
+                     fails the run (status 4), naming its line.
+  --method MODE      What the flattening keeps: 'lscm' (the default) keeps
+                     angles as well as can be; 'arap' starts from that map
+                     and makes it as rigid as possible (local/global
+                     iterations, one factorisation), keeping lengths as
+                     well as can be at the surface's own size (--scale
+                     does not apply; --pins is refused). The report gives
+                     the length distortion max(sigma1, 1/sigma2) for both.
   --fail-on-fold     Fail (exit status 5, nothing written) when the map
                      folds over itself (a triangle is flipped). Without it
                      a folded map is written with a warning.
@@ -122,9 +152,12 @@ statistics); with --pack, the fill (the pieces' boxes' share of the
 bounding square). With --json the keys are format, single_precision,
 transforms_applied, joined_vertices, vertices, triangles, border_edges,
 left_out_triangles {repeated_corners, duplicates}, pieces {count, list:
-[{triangles, border_edges, closed, area_ratio, collapsed_triangles}]},
+[{triangles, border_edges, closed, area_ratio, length_scale,
+collapsed_triangles}]},
 seconds {read, parameterize, measure, write}, conformal_distortion {mean,
-p95, max}, area_distortion {mean, p95, max}, flipped_triangles,
+p95, max}, area_distortion {mean, p95, max}, length_distortion {mean, p95,
+max}, method, arap_iterations and arap_converged (null without ARAP),
+flipped_triangles,
 collapsed_triangles, degenerate_triangles, pack_fill (null without --pack),
 input, output, svg, png (null when not asked for) and warnings; numbers that
 are not finite are written as null. Warnings (for example for a closed

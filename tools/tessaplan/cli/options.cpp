@@ -180,6 +180,66 @@ namespace tessaplan
             options.uv_set = static_cast<int>(value);
         }
 
+        void read_scale(const std::vector<std::string>& arguments,
+                        std::size_t& index, Options& options)
+        {
+            const auto value =
+                option_value(arguments, index, "--scale", options);
+            if (options.command != Command::flatten)
+            {
+                throw usage_error(
+                    "option --scale belongs to the flatten command", options);
+            }
+            if (value != "pins" && value != "area")
+            {
+                throw usage_error(
+                    "option --scale needs 'pins' or 'area', not '" + value +
+                        "'",
+                    options);
+            }
+            options.scale = value == "area" ? nodara::FlatteningScale::area
+                                            : nodara::FlatteningScale::pins;
+        }
+
+        // --pins FILE and --seams FILE, which only the flatten command
+        // takes.
+        void read_flatten_file(const std::vector<std::string>& arguments,
+                               std::size_t& index, Options& options)
+        {
+            const bool pins = is_option(arguments[index], "--pins");
+            const auto name = pins ? "--pins" : "--seams";
+            (pins ? options.pins : options.seams) =
+                option_value(arguments, index, name, options);
+            if (options.command != Command::flatten)
+            {
+                throw usage_error(std::string{"option "} + name +
+                                      " belongs to the flatten command",
+                                  options);
+            }
+        }
+
+        void read_method(const std::vector<std::string>& arguments,
+                         std::size_t& index, Options& options)
+        {
+            const auto value =
+                option_value(arguments, index, "--method", options);
+            if (options.command != Command::flatten)
+            {
+                throw usage_error(
+                    "option --method belongs to the flatten command", options);
+            }
+            if (value != "lscm" && value != "arap")
+            {
+                throw usage_error(
+                    "option --method needs 'lscm' or 'arap', "
+                    "not '" +
+                        value + "'",
+                    options);
+            }
+            options.method = value == "arap" ? nodara::FlatteningMethod::arap
+                                             : nodara::FlatteningMethod::lscm;
+        }
+
         // The command, or --help / --version alone. A --help anywhere
         // before "--" asks for the help of the command named first.
         void read_command(const std::vector<std::string>& arguments,
@@ -291,6 +351,19 @@ namespace tessaplan
             else if (is_option(argument, "--uv-set"))
             {
                 read_uv_set(arguments, i, options);
+            }
+            else if (is_option(argument, "--scale"))
+            {
+                read_scale(arguments, i, options);
+            }
+            else if (is_option(argument, "--method"))
+            {
+                read_method(arguments, i, options);
+            }
+            else if (is_option(argument, "--pins") ||
+                     is_option(argument, "--seams"))
+            {
+                read_flatten_file(arguments, i, options);
             }
             else if (argument == "--json")
             {

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include <tessaplan/atlas.h>
+#include <tessaplan/surface_flattening.h>
+#include <tessaplan/true_size.h>
 
 namespace tessaplan
 {
@@ -46,6 +48,15 @@ namespace tessaplan
         bool json{false};
         /// Lay the pieces out side by side.
         bool pack{false};
+        /// --pins FILE: vertices pinned at given positions; empty for none.
+        std::string pins;
+        /// --seams FILE: edges to cut the surface open along; empty for
+        /// none.
+        std::string seams;
+        /// --method: what the flattening minimises.
+        nodara::FlatteningMethod method{nodara::FlatteningMethod::lscm};
+        /// --scale: what sets each piece's size.
+        nodara::FlatteningScale scale{nodara::FlatteningScale::pins};
         /// --weld and --no-weld.
         Weld weld{Weld::by_format};
         /// Exit with "flattening failed" when the map folds over itself.

@@ -5,16 +5,23 @@
 #include <utility>
 #include <vector>
 
+#include <tessaplan/seam_cut.h>
+#include <velmora/mesh/manifold_adjacency.h>
+#include <velmora/mesh/polygon_components.h>
+
 #include "cli/cli_error.h"
 #include "cli/path_checks.h"
 #include "cli/printable_text.h"
 #include "cli/progress.h"
 #include "cli/stopwatch.h"
 #include "commands/command_input.h"
+#include "commands/corner_map_output.h"
 #include "commands/flattening.h"
 #include "commands/flattening_output.h"
 #include "commands/piece_checks.h"
 #include "commands/report.h"
+#include "reading/pins_file.h"
+#include "reading/seams_file.h"
 
 namespace tessaplan
 {
@@ -61,10 +68,96 @@ namespace tessaplan
                 print_text_report(report, out);
             }
         }
+
+        // The figures every flattening reports: seconds, fill and method.
+        void report_flattening(const nodara::SurfaceFlattening& flattening,
+                               const Options& options, Report& report)
+        {
+            report.parameterize_seconds =
+                flattening.solve_seconds + flattening.pack_seconds;
+            report.measure_seconds = flattening.measure_seconds;
+            if (options.pack)
+            {
+                report.pack_fill = flattening.pack_fill;
+            }
+            if (options.method == nodara::FlatteningMethod::arap)
+            {
+                report.method = "arap";
+                report.arap_iterations = flattening.arap_iterations;
+                report.arap_converged = flattening.arap_converged;
+            }
+        }
+
+        void flatten_whole(const MeshReadResult& mesh,
+                           const nodara::FlattenOptions& flatten_options,
+                           const PinsFile& pins, const Options& options,
+                           Report& report, Progress& progress)
+        {
+            const auto& surface = *mesh.surface;
+            const auto flattening = flatten_checked(
+                surface, options.input, flatten_options, pins.lines);
+            report_flattening(flattening, options, report);
+            describe_flattening(flattening, surface, options, report);
+
+            progress.stage("writing " + printable(options.output));
+            Stopwatch stopwatch;
+            write_flattening(mesh, flattening.solved_surface(surface),
+                             flattening.map, flattening.distortions,
+                             report.distortion, options);
+            report.write_seconds = stopwatch.lap();
+        }
+
+        // The surface cut open along the seams, written as an atlas is:
+        // one texture coordinate per corner of each piece.
+        void flatten_cut(const MeshReadResult& mesh,
+                         const nodara::FlattenOptions& flatten_options,
+                         const PinsFile& pins, const SeamsFile& seams,
+                         const Options& options, Report& report,
+                         Progress& progress)
+        {
+            const auto result = flatten_cut_checked(
+                *mesh.surface, options.input, flatten_options, seams.seams,
+                pins.lines, seams.lines);
+            report_flattening(result.flattening, options, report);
+            describe_flattening(result.flattening, *result.cut.surface, options,
+                                report);
+
+            progress.stage("writing " + printable(options.output));
+            Stopwatch stopwatch;
+            const auto cut =
+                nodara::cut_along_seams(*mesh.surface, result.corners);
+            const auto pieces = nodara::compute_polygon_components(
+                nodara::compute_manifold_adjacencies(*cut.surface));
+            write_corner_map(
+                options, mesh, pieces.component, cut,
+                nodara::compute_triangle_distortions(*cut.surface, cut.images),
+                report.distortion);
+            report.write_seconds = stopwatch.lap();
+        }
+
+        void check_combinations(const Options& options)
+        {
+            if (!options.pins.empty() &&
+                options.method == nodara::FlatteningMethod::arap)
+            {
+                throw CliError{ExitCode::usage,
+                               "--pins applies to --method lscm only: the "
+                               "as-rigid-as-possible flattening places each "
+                               "piece itself"};
+            }
+            if (!options.seams.empty() && (options.flat || options.normalize))
+            {
+                throw CliError{ExitCode::usage,
+                               "--seams writes one texture coordinate per "
+                               "corner, which --flat and --normalize do not "
+                               "take"};
+            }
+        }
     }  // namespace
 
     int run_flatten(const Options& options, std::ostream& out)
     {
+        check_combinations(options);
         check_distinct_files(options.input, options.output, options.svg,
                              options.png);
         Report report;
@@ -73,29 +166,26 @@ namespace tessaplan
 
             progress.stage("reading " + printable(options.input));
             const auto mesh = read_command_input(options, report);
-            const auto& surface = *mesh.surface;
+            const auto pins = options.pins.empty()
+                                  ? PinsFile{}
+                                  : read_pins_file(options.pins);
+            const nodara::FlattenOptions flatten_options{
+                options.pack, options.scale, pins.pins, options.method};
 
             progress.stage("flattening " + std::to_string(report.triangles) +
                            " triangles" +
                            (options.pack ? " and packing the pieces" : ""));
-            const auto flattening =
-                flatten_checked(surface, options.input, options.pack);
-            report.parameterize_seconds =
-                flattening.solve_seconds + flattening.pack_seconds;
-            report.measure_seconds = flattening.measure_seconds;
-            if (options.pack)
+            if (options.seams.empty())
             {
-                report.pack_fill = flattening.pack_fill;
+                flatten_whole(mesh, flatten_options, pins, options, report,
+                              progress);
             }
-            describe_flattening(flattening, surface, options, report);
-            const auto& uv = flattening.map;
-
-            progress.stage("writing " + printable(options.output));
-            Stopwatch stopwatch;
-            write_flattening(mesh, flattening.solved_surface(surface), uv,
-                             flattening.distortions, report.distortion,
-                             options);
-            report.write_seconds = stopwatch.lap();
+            else
+            {
+                flatten_cut(mesh, flatten_options, pins,
+                            read_seams_file(options.seams), options, report,
+                            progress);
+            }
         }
         print_outcome(report, options.json, out);
         return static_cast<int>(ExitCode::success);

@@ -71,6 +71,7 @@ namespace tessaplan
                      {"border_edges", piece.nb_border_edges},
                      {"closed", piece.closed()},
                      {"area_ratio", number_or_null(piece.area_ratio)},
+                     {"length_scale", number_or_null(piece.length_scale())},
                      {"collapsed_triangles", piece.nb_collapsed_triangles}});
             }
             return {{"count", pieces.size()}, {"list", list}};
@@ -80,10 +81,13 @@ namespace tessaplan
         {
             char ratio[32];
             std::snprintf(ratio, sizeof ratio, "%.4g", piece.area_ratio);
+            char length_scale[32];
+            std::snprintf(length_scale, sizeof length_scale, "%.6g",
+                          piece.length_scale());
             return std::to_string(piece.nb_triangles) + " triangles, " +
                    std::to_string(piece.nb_border_edges) + " border edges, " +
                    (piece.closed() ? "closed" : "open") + ", area ratio " +
-                   ratio +
+                   ratio + ", length scale " + length_scale +
                    (piece.nb_collapsed_triangles > 0
                         ? ", " + std::to_string(piece.nb_collapsed_triangles) +
                               " collapsed triangles"
@@ -246,6 +250,14 @@ namespace tessaplan
         line("conformal distortion",
              statistics_text(report.distortion.conformal));
         line("area distortion", statistics_text(report.distortion.area));
+        line("length distortion", statistics_text(report.distortion.length));
+        if (report.arap_iterations)
+        {
+            line("ARAP iterations",
+                 std::to_string(*report.arap_iterations) +
+                     (report.arap_converged ? " (settled)"
+                                            : " (bound reached)"));
+        }
         line("flipped triangles",
              std::to_string(report.distortion.nb_flipped_triangles));
         line("collapsed triangles",
@@ -279,6 +291,14 @@ namespace tessaplan
             {"conformal_distortion",
              statistics_json(report.distortion.conformal)},
             {"area_distortion", statistics_json(report.distortion.area)},
+            {"length_distortion", statistics_json(report.distortion.length)},
+            {"method", report.method},
+            {"arap_iterations", report.arap_iterations
+                                    ? nlohmann::json(*report.arap_iterations)
+                                    : nlohmann::json(nullptr)},
+            {"arap_converged", report.arap_iterations
+                                   ? nlohmann::json(report.arap_converged)
+                                   : nlohmann::json(nullptr)},
             {"flipped_triangles", report.distortion.nb_flipped_triangles},
             {"collapsed_triangles", report.distortion.nb_collapsed_triangles},
             {"degenerate_triangles", report.distortion.nb_degenerate_triangles},

@@ -49,6 +49,11 @@ namespace tessaplan
         nodara::DistortionSummary distortion{};
         /// With --pack: the pieces' boxes' share of the bounding square.
         std::optional<double> pack_fill;
+        /// "lscm" or "arap", and with ARAP its iterations and whether its
+        /// energy settled.
+        std::string method{"lscm"};
+        std::optional<nodara::index_t> arap_iterations;
+        bool arap_converged{false};
     };
 
     /// What one atlas did and measured.

@@ -117,12 +117,13 @@ namespace tessaplan
         EXPECT_NE(line_of("pieces").find(" 2"), std::string::npos) << text;
         EXPECT_NE(line_of("  piece 0")
                       .find("2 triangles, 4 border edges, open, area ratio "
-                            "0.5, 2 collapsed triangles"),
+                            "0.5, length scale 0.707107, 2 collapsed "
+                            "triangles"),
                   std::string::npos)
             << text;
         EXPECT_NE(line_of("  piece 1")
                       .find("8 triangles, 0 border edges, closed, area "
-                            "ratio 1e-20"),
+                            "ratio 1e-20, length scale 1e-10"),
                   std::string::npos)
             << text;
         EXPECT_NE(line_of("packing fill").find("80.0 % of the bounding square"),

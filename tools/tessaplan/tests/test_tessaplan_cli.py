@@ -53,6 +53,7 @@ def test_every_format_is_read_and_written_back(tmp_path, tessaplan, kind):
     assert report["pieces"] == {"count": 1, "list": [
         {"triangles": 60, "border_edges": 22, "closed": False,
          "area_ratio": report["pieces"]["list"][0]["area_ratio"],
+         "length_scale": report["pieces"]["list"][0]["length_scale"],
          "collapsed_triangles": 0}]}
     assert report["border_edges"] == 22
     assert report["format"] == kind.split("-")[0].upper()
