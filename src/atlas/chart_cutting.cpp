@@ -1,6 +1,10 @@
 #include "chart_cutting.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
+
+#include <omp.h>
 
 #include "chart_flattening.h"
 #include "chart_growth.h"
@@ -34,33 +38,48 @@ namespace nodara
             return map;
         }
 
-        // The maps of the first halves of `grown`, then of their first
-        // halves, down to its first triangle, flattened several at once.
-        std::vector<ChartMap> halves_maps(const TriangulatedSurface<3>& surface,
-                                          const std::vector<index_t>& grown,
-                                          const ChartBounds& bounds)
+        // The first halves of `grown`, then their first halves, down to its
+        // first triangle: flattened as many at once as there are threads,
+        // largest first, until one passes. Returns its size and map, or
+        // size 0 when none passes.
+        std::pair<std::size_t, ChartMap> largest_passing_half(
+            const TriangulatedSurface<3>& surface,
+            const std::vector<index_t>& grown, const ChartBounds& bounds)
         {
             std::vector<std::size_t> sizes;
             for (auto size = grown.size() / 2; size >= 1; size /= 2)
             {
                 sizes.push_back(size);
             }
-            std::vector<ChartMap> maps(sizes.size());
-            run_in_parallel(sizes.size(),
-                            [&](std::size_t i)
-                            {
-                                const std::vector<index_t> half{
-                                    grown.begin(), grown.begin() + sizes[i]};
-                                maps[i] = flatten_chart(surface, half, bounds);
-                            });
-            return maps;
+            const auto batch = static_cast<std::size_t>(omp_get_max_threads());
+            for (std::size_t first = 0; first < sizes.size(); first += batch)
+            {
+                const auto count = std::min(batch, sizes.size() - first);
+                std::vector<ChartMap> maps(count);
+                run_in_parallel(count,
+                                [&](std::size_t i)
+                                {
+                                    const auto end =
+                                        grown.begin() + sizes[first + i];
+                                    maps[i] = flatten_chart(
+                                        surface, {grown.begin(), end}, bounds);
+                                });
+                for (std::size_t i = 0; i < count; ++i)
+                {
+                    if (maps[i].valid)
+                    {
+                        return {sizes[first + i], std::move(maps[i])};
+                    }
+                }
+            }
+            return {0, ChartMap{}};
         }
 
         // Grows a chart from `seed`, and at half the size each time its map
         // fails a check; a single triangle is laid flat directly when its
         // map fails. A growth stopped at half the size gives the first half
         // of the triangles, so the halves are cut from one growth and
-        // flattened together; the largest that passes is kept.
+        // several are flattened at once; the largest that passes is kept.
         Chart cut_chart(const TriangulatedSurface<3>& surface,
                         ChartGrowth& growth, index_t seed,
                         const std::vector<bool>& taken,
@@ -72,18 +91,14 @@ namespace nodara
             {
                 return {std::move(triangles), std::move(map), false};
             }
-            auto maps = halves_maps(surface, triangles, bounds);
-            auto size = triangles.size() / 2;
-            for (auto& half : maps)
+            auto [size, half] =
+                largest_passing_half(surface, triangles, bounds);
+            if (size == 0)
             {
-                if (half.valid)
-                {
-                    triangles.resize(size);
-                    return {std::move(triangles), std::move(half), false};
-                }
-                size /= 2;
+                return {{seed}, lay_flat(surface, seed), false};
             }
-            return {{seed}, lay_flat(surface, seed), false};
+            triangles.resize(size);
+            return {std::move(triangles), std::move(half), false};
         }
 
         // A triangle of zero area laid on a segment, its corners at their
