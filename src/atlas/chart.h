@@ -9,7 +9,9 @@
 namespace nodara
 {
     /// Bounds that every chart's map must keep: the 95th percentiles of its
-    /// conformal distortion (sigma1 / sigma2) and of its area distortion.
+    /// conformal distortion (sigma1 / sigma2) and of its texel density
+    /// ratio both ways (density_ratios: triangles that shrink count as
+    /// much as those that grow).
     struct ChartBounds
     {
         explicit ChartBounds(const AtlasOptions& options = {})
@@ -29,6 +31,7 @@ namespace nodara
         /// its corners.
         CornerMap corners;
         double conformal_p95{0};
+        /// The 95th percentile of density_ratios over the chart.
         double area_p95{0};
         /// Whether LSCM gave a map without flip or overlap that keeps the
         /// bounds.
