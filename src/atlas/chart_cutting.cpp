@@ -4,6 +4,7 @@
 
 #include "chart_flattening.h"
 #include "chart_growth.h"
+#include "chart_seeds.h"
 
 namespace nodara
 {
@@ -124,11 +125,14 @@ namespace nodara
                                   const SurfaceFacts& facts,
                                   const ChartBounds& bounds)
     {
-        ChartGrowth growth{surface, facts.adjacencies, facts.normals,
-                           facts.areas, max_normal_angle};
+        const auto order = seed_order(surface);
+        const auto ranks = ranks_in_order(order);
+        ChartGrowth growth{surface,       facts.adjacencies,
+                           facts.normals, facts.areas,
+                           ranks,         max_normal_angle};
         std::vector<bool> taken(surface.nb_polygons(), false);
         std::vector<Chart> charts;
-        for (index_t seed = 0; seed < surface.nb_polygons(); ++seed)
+        for (const auto seed : order)
         {
             if (taken[seed])
             {

@@ -15,7 +15,7 @@ namespace nodara
                                 const SurfaceFacts& facts, index_t t);
 
     /// Cuts `surface` into charts, each a topological disc flattened within
-    /// `bounds`: every triangle not yet taken, in triangle order, seeds a
+    /// `bounds`: every triangle not yet taken, in seed_order, seeds a
     /// chart that grows across edges of two triangles while the normals
     /// stay within a cone, and again from its seed at half the size
     /// whenever its map fails a check. A single triangle whose map fails is
