@@ -5,6 +5,7 @@
 #include "chart_flattening.h"
 #include "chart_growth.h"
 #include "chart_seeds.h"
+#include "texel_density.h"
 
 namespace nodara
 {
@@ -34,9 +35,50 @@ namespace nodara
             return map;
         }
 
-        // Grows a chart from `seed`, and again at half the size each time
-        // its map fails a check; a single triangle is laid flat directly
-        // when its map fails.
+        // The size to grow a chart again at when its map failed: when only
+        // the area bound failed, the most triangles, of 7/8, 3/4 or 5/8 of
+        // them in the order they joined, whose share of the failed map
+        // keeps the bound (the parts grown last are cut off where they
+        // shrink or grow); otherwise, or when none does, half of them.
+        index_t smaller_limit(const TriangulatedSurface<3>& surface,
+                              const std::vector<index_t>& triangles,
+                              const ChartMap& map, const ChartBounds& bounds)
+        {
+            const auto half = static_cast<index_t>(triangles.size() / 2);
+            if (map.corners.size() != triangles.size() ||
+                !(map.conformal_p95 <= bounds.max_conformal) ||
+                !(map.area_p95 > bounds.max_area))
+            {
+                return half;
+            }
+            std::vector<double> areas_3d;
+            for (const auto t : triangles)
+            {
+                areas_3d.push_back(surface.triangle(t).area());
+            }
+            const auto areas_2d = image_areas(map.corners);
+            for (const auto eighths :
+                 {std::size_t{7}, std::size_t{6}, std::size_t{5}})
+            {
+                const auto size = triangles.size() * eighths / 8;
+                const std::vector<double> head_3d(
+                    areas_3d.begin(),
+                    areas_3d.begin() + static_cast<long>(size));
+                const std::vector<double> head_2d(
+                    areas_2d.begin(),
+                    areas_2d.begin() + static_cast<long>(size));
+                if (size > half && density_p95(density_ratios(
+                                       head_3d, head_2d)) <= bounds.max_area)
+                {
+                    return static_cast<index_t>(size);
+                }
+            }
+            return half;
+        }
+
+        // Grows a chart from `seed`, and again smaller each time its map
+        // fails a check (smaller_limit); a single triangle is laid flat
+        // directly when its map fails.
         Chart cut_chart(const TriangulatedSurface<3>& surface,
                         ChartGrowth& growth, index_t seed,
                         const std::vector<bool>& taken,
@@ -56,7 +98,7 @@ namespace nodara
                     return {std::move(triangles), lay_flat(surface, seed),
                             false};
                 }
-                limit = static_cast<index_t>(triangles.size() / 2);
+                limit = smaller_limit(surface, triangles, map, bounds);
             }
         }
 
