@@ -264,12 +264,14 @@ namespace nodara
         EXPECT_EQ(single.nb_pages, 1u);
         EXPECT_EQ(single.triangle_page,
                   std::vector<index_t>(surface->nb_polygons(), 0));
+        // A chart's border bounds its extent, so each fits a page.
         AtlasOptions options;
-        options.max_chart_area = 1.5;
-        options.resolution = 256;
-        options.texels_per_unit = 100;
+        options.max_chart_area = 1.0;
+        options.max_boundary_length = 4.5;
+        options.resolution = 128;
+        options.texels_per_unit = 30;
         const auto atlas = compute_atlas(*surface, options);
-        EXPECT_EQ(atlas.texels_per_unit, 100.0);
+        EXPECT_EQ(atlas.texels_per_unit, 30.0);
         EXPECT_GT(atlas.nb_pages, 1u);
         EXPECT_TRUE(atlas.check.valid());
         std::vector<std::vector<index_t>> pages(atlas.nb_pages);
@@ -302,16 +304,16 @@ namespace nodara
                             corners)
                     .valid());
         }
-        // Each chart's map has its 3D area: at 100 texels per unit, the
-        // pages' triangles cover 100^2 texels per unit of 3D area.
+        // Each chart's map has its 3D area: at 30 texels per unit, the
+        // pages' triangles cover 30^2 texels per unit of 3D area.
         double area_3d = 0;
         double texels = 0;
         for (index_t t = 0; t < surface->nb_polygons(); ++t)
         {
             area_3d += surface->triangle(t).area();
             const auto& q = atlas.corners[t];
-            texels += 256 * 256 * Triangle<2>{q[0], q[1], q[2]}.area();
+            texels += 128 * 128 * Triangle<2>{q[0], q[1], q[2]}.area();
         }
-        EXPECT_NEAR(texels, area_3d * 100 * 100, 1e-6 * texels);
+        EXPECT_NEAR(texels, area_3d * 30 * 30, 1e-6 * texels);
     }
 }  // namespace nodara

@@ -63,50 +63,10 @@ namespace nodara
                                 });
         }
 
-        // A sphere as a subdivided octahedron pushed onto the unit sphere.
         std::unique_ptr<TriangulatedSurface<3>> sphere(int levels)
         {
-            testing::Points points{{1, 0, 0},  {-1, 0, 0}, {0, 1, 0},
-                                   {0, -1, 0}, {0, 0, 1},  {0, 0, -1}};
-            testing::Triangles triangles{{0, 2, 4}, {2, 1, 4}, {1, 3, 4},
-                                         {3, 0, 4}, {2, 0, 5}, {1, 2, 5},
-                                         {3, 1, 5}, {0, 3, 5}};
-            for (int level = 0; level < levels; ++level)
-            {
-                std::map<std::pair<index_t, index_t>, index_t> middle;
-                const auto mid = [&](index_t a, index_t b)
-                {
-                    const auto key = std::minmax(a, b);
-                    const auto found = middle.find(key);
-                    if (found != middle.end())
-                    {
-                        return found->second;
-                    }
-                    std::array<double, 3> p{};
-                    for (int i = 0; i < 3; ++i)
-                    {
-                        p[i] = (points[a][i] + points[b][i]) / 2;
-                    }
-                    const double r =
-                        std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
-                    points.push_back({p[0] / r, p[1] / r, p[2] / r});
-                    return middle[key] =
-                               static_cast<index_t>(points.size() - 1);
-                };
-                testing::Triangles finer;
-                for (const auto& t : triangles)
-                {
-                    const auto ab = mid(t[0], t[1]);
-                    const auto bc = mid(t[1], t[2]);
-                    const auto ca = mid(t[2], t[0]);
-                    finer.push_back({t[0], ab, ca});
-                    finer.push_back({ab, t[1], bc});
-                    finer.push_back({ca, bc, t[2]});
-                    finer.push_back({ab, bc, ca});
-                }
-                triangles = finer;
-            }
-            return testing::make_surface(points, triangles);
+            return testing::sphere(
+                levels, [](const std::array<double, 3>&) { return 1.0; });
         }
 
         // Every chart must be one piece of Euler characteristic 1 (a disc).

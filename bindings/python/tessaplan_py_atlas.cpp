@@ -138,6 +138,7 @@ namespace
         result["chart_triangles"] = chart_triangles;
         result["chart_conformal_p95"] = conformal;
         result["chart_area_p95"] = area;
+        result["area_p95"] = atlas.area_p95;
         result["seam_edges"] = atlas.nb_seam_edges;
         result["degenerate_triangles"] = atlas.nb_degenerate_triangles;
         result["efficiency"] = atlas.efficiency;
@@ -228,7 +229,8 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         "triangle), 'pages' (their number), 'corner_uv' (float64 array (m, "
         "3, 2), the image of each triangle corner in its page), per chart "
         "'chart_triangles', "
-        "'chart_conformal_p95', 'chart_area_p95' (arrays), and "
+        "'chart_conformal_p95', 'chart_area_p95' (arrays), 'area_p95' "
+        "(the whole atlas's area distortion p95, both ways), and "
         "'seam_edges', 'degenerate_triangles', 'efficiency' (covered share "
         "of the square) and 'texels_per_unit'; the mesh split along the "
         "seams: 'vertices' (uint32 (p,), the input vertex of each of its "
@@ -236,7 +238,9 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         "triangle t of the input); and 'check', the exact check's dict "
         "(as check_atlas returns it). Every chart keeps its "
         "conformal distortion p95 under `max_distortion` and its area "
-        "distortion p95 under DEFAULT_OPTIONS['max_area_distortion']; charts "
+        "distortion p95, both ways (max(a, 1/a) of each triangle's share of "
+        "the image area over its share of the 3D area), under "
+        "DEFAULT_OPTIONS['max_area_distortion']; charts "
         "lie `padding` texels apart at "
         "`resolution` texels along the side, turned for a tight box when "
         "`rotate`; a chart beyond `max_chart_area` or "

@@ -17,8 +17,10 @@ namespace nodara
         /// The largest 95th percentile of the conformal distortion (sigma1 /
         /// sigma2) of a chart's map.
         double max_distortion{1.15};
-        /// The bound, not reached, on the 95th percentile of a chart map's
-        /// area distortion.
+        /// The largest 95th percentile of a chart map's area distortion
+        /// both ways: per triangle, with a its share of the chart's image
+        /// area over its share of the chart's 3D area, max(a, 1/a), so that
+        /// a triangle shrunk counts as much as one grown.
         double max_area_distortion{2.0};
         /// Gap between charts, and between a chart and the square's side,
         /// in texels.
@@ -48,8 +50,10 @@ namespace nodara
     struct AtlasChart
     {
         index_t nb_triangles{0};
-        /// 95th percentiles of the chart map's conformal and area
-        /// distortion (NaN for a chart of zero-area triangles).
+        /// 95th percentiles of the chart map's conformal distortion and of
+        /// its area distortion both ways, max(a, 1/a) as bounded by
+        /// AtlasOptions::max_area_distortion (NaN for a chart of zero-area
+        /// triangles).
         double conformal_p95{0};
         double area_p95{0};
         /// Whether the chart holds only triangles of zero 3D area, laid on
@@ -81,6 +85,15 @@ namespace nodara
         /// Triangles of zero (or non-finite) 3D area, and slivers: those of
         /// the degenerate charts.
         index_t nb_degenerate_triangles{0};
+        /// The 95th percentile, over the triangles of the charts that are
+        /// not degenerate, each counted once whatever its size, of the area
+        /// distortion both ways: max(a, 1/a) with a the triangle's share of
+        /// their total image area over its share of their total 3D area.
+        /// The charts share one scale, so a is also the triangle's texel
+        /// density over the atlas's mean, and the figure is at most
+        /// AtlasOptions::max_area_distortion when every chart keeps it. NaN
+        /// when every chart is degenerate.
+        double area_p95{0};
         /// The share of the pages' area covered by the charts' triangles.
         double efficiency{0};
         /// Texels per unit of 3D length, the same for every chart.
@@ -104,14 +117,14 @@ namespace nodara
     /// changed. Throws VelmoraException
     /// ("[compute_atlas] ...") when the surface has no triangle, a
     /// coordinate that is not finite, or options out of range (a
-    /// distortion bound below 1, a negative padding, a resolution below 16
-    /// or too small for the padding of every chart, a negative or NaN
-    /// chart area or border length bound, a negative or non-finite
-    /// texels_per_unit, or one at which a chart is larger than a page),
-    /// and when the packed
-    /// atlas fails the exact check (too many charts for the resolution, so
-    /// that they shrink to nothing, or triangles whose sizes differ by more
-    /// than the square's coordinates resolve).
+    /// distortion bound, conformal or of area, below 1, a negative padding,
+    /// a resolution below 16 or too small for the padding of every chart,
+    /// a negative or NaN chart area or border length bound, a negative or
+    /// non-finite texels_per_unit, or one at which a chart is larger than a
+    /// page), and when the packed atlas fails the exact check (too many
+    /// charts for the resolution, so that they shrink to nothing, or
+    /// triangles whose sizes differ by more than the square's coordinates
+    /// resolve).
     Atlas compute_atlas(const TriangulatedSurface<3>& surface,
                         const AtlasOptions& options = {});
 

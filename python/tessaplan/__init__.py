@@ -541,7 +541,13 @@ class AtlasResult:
         degenerate_triangles: triangles of zero 3D area.
         chart_triangles, chart_conformal_p95, chart_area_p95: per chart,
             arrays of its triangle count and the 95th percentiles of its
-            conformal and area distortion.
+            conformal and area distortion, the latter both ways: per
+            triangle max(a, 1/a), with a its share of the chart's image
+            area over its share of the chart's 3D area.
+        area_p95: the same area figure over the whole atlas, each triangle
+            of a chart that is not degenerate counted once (the charts
+            share one scale, so a is the triangle's texel density over the
+            atlas's mean).
         check: the exact check of ``corner_uv``, as ``check_atlas`` returns
             it; always valid.
 
@@ -563,6 +569,7 @@ class AtlasResult:
     chart_triangles: NDArray[numpy.uint32]
     chart_conformal_p95: NDArray[numpy.float64]
     chart_area_p95: NDArray[numpy.float64]
+    area_p95: float
     check: AtlasCheck
 
     def __iter__(self) -> Iterator[NDArray[Any]]:
@@ -618,7 +625,8 @@ def atlas(points: ArrayLike, triangles: ArrayLike,
 
     Every chart is a topological disc flattened by LSCM without a flipped
     or overlapping triangle, with the 95th percentile of its conformal
-    distortion at most ``max_distortion`` and of its area distortion at
+    distortion at most ``max_distortion`` and of its area distortion, both
+    ways (a triangle shrunk by a factor counts as one grown by it), at
     most ``_ATLAS_DEFAULTS["max_area_distortion"]`` (2); the charts share
     one scale, are turned for a tight box (unless ``rotate`` is False) and
     lie ``padding`` texels apart at ``resolution`` texels along the side.
@@ -678,6 +686,7 @@ def atlas(points: ArrayLike, triangles: ArrayLike,
         chart_triangles=result["chart_triangles"],
         chart_conformal_p95=result["chart_conformal_p95"],
         chart_area_p95=result["chart_area_p95"],
+        area_p95=result["area_p95"],
         check=cast(AtlasCheck, result["check"]))
 
 

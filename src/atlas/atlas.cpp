@@ -12,6 +12,7 @@
 #include "chart_packing.h"
 #include "seam_straightening.h"
 #include "surface_facts.h"
+#include "texel_density.h"
 
 namespace nodara
 {
@@ -67,6 +68,13 @@ namespace nodara
             {
                 refuse("The distortion bound must be a number of at least 1");
             }
+            if (!(options.max_area_distortion >= 1.0) ||
+                !std::isfinite(options.max_area_distortion))
+            {
+                refuse(
+                    "The area distortion bound must be a number of at least "
+                    "1");
+            }
             if (!(options.padding >= 0.0) || !std::isfinite(options.padding))
             {
                 refuse("The padding must be a number of texels, at least 0");
@@ -90,6 +98,29 @@ namespace nodara
                 }
             }
             return count;
+        }
+
+        // The area distortion both ways of the packed map, over the
+        // triangles of the charts that are not degenerate.
+        double atlas_area_p95(const SurfaceFacts& facts,
+                              const std::vector<Chart>& charts,
+                              const CornerMap& corners)
+        {
+            std::vector<double> areas_3d;
+            CornerMap images;
+            for (const auto& chart : charts)
+            {
+                if (chart.degenerate)
+                {
+                    continue;
+                }
+                for (const auto t : chart.triangles)
+                {
+                    areas_3d.push_back(facts.areas[t]);
+                    images.push_back(corners[t]);
+                }
+            }
+            return density_p95(density_ratios(areas_3d, image_areas(images)));
         }
 
         // The packed charts as the atlas: every triangle's chart and
@@ -131,6 +162,7 @@ namespace nodara
             atlas.efficiency /= atlas.nb_pages;
             atlas.nb_seam_edges =
                 count_seam_edges(facts.adjacencies, atlas.triangle_chart);
+            atlas.area_p95 = atlas_area_p95(facts, charts, atlas.corners);
             return atlas;
         }
 

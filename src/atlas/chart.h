@@ -9,9 +9,11 @@
 namespace nodara
 {
     /// Bounds that every chart's map must keep: the 95th percentiles of its
-    /// conformal distortion (sigma1 / sigma2) and of its area distortion;
-    /// and bounds on the chart's 3D area and border length, at the scale of
-    /// the surface the atlas is computed on, 2^-exponent times the input's.
+    /// conformal distortion (sigma1 / sigma2) and of its texel density
+    /// ratio both ways (density_ratios: triangles that shrink count as
+    /// much as those that grow); and bounds on the chart's 3D area and
+    /// border length, at the scale of the surface the atlas is computed
+    /// on, 2^-exponent times the input's.
     struct ChartBounds
     {
         explicit ChartBounds(const AtlasOptions& options = {},
@@ -37,6 +39,7 @@ namespace nodara
         /// its corners.
         CornerMap corners;
         double conformal_p95{0};
+        /// The 95th percentile of density_ratios over the chart.
         double area_p95{0};
         /// Whether LSCM gave a map without flip or overlap that keeps the
         /// bounds.

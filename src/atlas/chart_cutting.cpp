@@ -8,7 +8,9 @@
 
 #include "chart_flattening.h"
 #include "chart_growth.h"
+#include "chart_seeds.h"
 #include "parallel_tasks.h"
+#include "texel_density.h"
 
 namespace nodara
 {
@@ -75,11 +77,53 @@ namespace nodara
             return {0, ChartMap{}};
         }
 
-        // Grows a chart from `seed`, and at half the size each time its map
-        // fails a check; a single triangle is laid flat directly when its
-        // map fails. A growth stopped at half the size gives the first half
-        // of the triangles, so the halves are cut from one growth and
-        // several are flattened at once; the largest that passes is kept.
+        // The size to grow a chart again at when its map failed: when only
+        // the area bound failed, the most triangles, of 7/8, 3/4 or 5/8 of
+        // them in the order they joined, whose share of the failed map
+        // keeps the bound (the parts grown last are cut off where they
+        // shrink or grow); otherwise, or when none does, half of them.
+        index_t smaller_limit(const TriangulatedSurface<3>& surface,
+                              const std::vector<index_t>& triangles,
+                              const ChartMap& map, const ChartBounds& bounds)
+        {
+            const auto half = static_cast<index_t>(triangles.size() / 2);
+            if (map.corners.size() != triangles.size() ||
+                !(map.conformal_p95 <= bounds.max_conformal) ||
+                !(map.area_p95 > bounds.max_area))
+            {
+                return half;
+            }
+            std::vector<double> areas_3d;
+            for (const auto t : triangles)
+            {
+                areas_3d.push_back(surface.triangle(t).area());
+            }
+            const auto areas_2d = image_areas(map.corners);
+            for (const auto eighths :
+                 {std::size_t{7}, std::size_t{6}, std::size_t{5}})
+            {
+                const auto size = triangles.size() * eighths / 8;
+                const std::vector<double> head_3d(
+                    areas_3d.begin(),
+                    areas_3d.begin() + static_cast<long>(size));
+                const std::vector<double> head_2d(
+                    areas_2d.begin(),
+                    areas_2d.begin() + static_cast<long>(size));
+                if (size > half && density_p95(density_ratios(
+                                       head_3d, head_2d)) <= bounds.max_area)
+                {
+                    return static_cast<index_t>(size);
+                }
+            }
+            return half;
+        }
+
+        // Grows a chart from `seed`; when its map fails only the area
+        // bound, again at the size smaller_limit finds, and otherwise at
+        // the largest of its halves that passes. A growth stopped early
+        // gives the first triangles of a longer one, so the smaller charts
+        // are cut from one growth and the halves flattened several at
+        // once. A single triangle is laid flat directly when its map fails.
         Chart cut_chart(const TriangulatedSurface<3>& surface,
                         ChartGrowth& growth, index_t seed,
                         const std::vector<bool>& taken,
@@ -87,18 +131,29 @@ namespace nodara
         {
             auto triangles = growth.grow(seed, surface.nb_polygons(), taken);
             auto map = flatten_chart(surface, triangles, bounds);
-            if (map.valid)
+            while (!map.valid && triangles.size() > 1)
             {
-                return {std::move(triangles), std::move(map), false};
+                const auto limit =
+                    smaller_limit(surface, triangles, map, bounds);
+                if (limit <= triangles.size() / 2)
+                {
+                    auto [size, half] =
+                        largest_passing_half(surface, triangles, bounds);
+                    if (size == 0)
+                    {
+                        break;
+                    }
+                    triangles.resize(size);
+                    return {std::move(triangles), std::move(half), false};
+                }
+                triangles.resize(limit);
+                map = flatten_chart(surface, triangles, bounds);
             }
-            auto [size, half] =
-                largest_passing_half(surface, triangles, bounds);
-            if (size == 0)
+            if (!map.valid)
             {
                 return {{seed}, lay_flat(surface, seed), false};
             }
-            triangles.resize(size);
-            return {std::move(triangles), std::move(half), false};
+            return {std::move(triangles), std::move(map), false};
         }
 
         // A triangle of zero area laid on a segment, its corners at their
@@ -166,11 +221,14 @@ namespace nodara
                                   const SurfaceFacts& facts,
                                   const ChartBounds& bounds)
     {
-        ChartGrowth growth{surface, facts.adjacencies, facts.normals,
-                           facts.areas, max_normal_angle};
+        const auto order = seed_order(surface);
+        const auto ranks = ranks_in_order(order);
+        ChartGrowth growth{surface,       facts.adjacencies,
+                           facts.normals, facts.areas,
+                           ranks,         max_normal_angle};
         std::vector<bool> taken(surface.nb_polygons(), false);
         std::vector<Chart> charts;
-        for (index_t seed = 0; seed < surface.nb_polygons(); ++seed)
+        for (const auto seed : order)
         {
             if (taken[seed])
             {

@@ -10,6 +10,7 @@
 #include <velmora/geometry/triangle.h>
 
 #include "chart_validity.h"
+#include "texel_density.h"
 
 namespace nodara
 {
@@ -43,6 +44,18 @@ namespace nodara
             }
             return corners;
         }
+
+        std::vector<double> triangle_areas(
+            const TriangulatedSurface<3>& surface)
+        {
+            std::vector<double> areas;
+            areas.reserve(surface.nb_polygons());
+            for (index_t t = 0; t < surface.nb_polygons(); ++t)
+            {
+                areas.push_back(surface.triangle(t).area());
+            }
+            return areas;
+        }
     }  // namespace
 
     ChartMap flatten_chart(const TriangulatedSurface<3>& surface,
@@ -67,8 +80,9 @@ namespace nodara
         const auto summary = summarize_distortions(
             compute_triangle_distortions(*flat_source, uv));
         map.conformal_p95 = summary.conformal.p95;
-        map.area_p95 = summary.area.p95;
         map.corners = scaled_corners(*flat_source, uv);
+        map.area_p95 = density_p95(density_ratios(triangle_areas(*flat_source),
+                                                  image_areas(map.corners)));
         bool finite =
             std::isfinite(map.conformal_p95) && std::isfinite(map.area_p95);
         for (const auto& triangle : map.corners)

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <functional>
 #include <queue>
-#include <utility>
+#include <tuple>
 
 namespace nodara
 {
@@ -24,11 +24,14 @@ namespace nodara
     ChartGrowth::ChartGrowth(const TriangulatedSurface<3>& surface,
                              const PolygonAdjacencies& adjacencies,
                              const std::vector<Vector<3>>& normals,
-                             const std::vector<double>& areas, double max_angle)
+                             const std::vector<double>& areas,
+                             const std::vector<index_t>& ranks,
+                             double max_angle)
         : surface_(surface),
           adjacencies_(adjacencies),
           normals_(normals),
           areas_(areas),
+          ranks_(ranks),
           min_cosine_(std::cos(max_angle)),
           triangle_stamp_(surface.nb_polygons(), 0),
           vertex_stamp_(surface.nb_vertices(), 0)
@@ -42,9 +45,9 @@ namespace nodara
         normal_sum_ = Vector<3>{};
         std::vector<index_t> chart;
         // Candidates by how far their normal turns from the chart's mean
-        // normal when they were queued; a candidate turned away now may
-        // come back when a later neighbour queues it again.
-        using Candidate = std::pair<double, index_t>;
+        // normal when they were queued, then by rank; a candidate turned
+        // away now may come back when a later neighbour queues it again.
+        using Candidate = std::tuple<double, index_t, index_t>;
         std::priority_queue<Candidate, std::vector<Candidate>,
                             std::greater<Candidate>>
             queue;
@@ -56,7 +59,7 @@ namespace nodara
                 if (q != NO_ID && !taken[q] && triangle_stamp_[q] != current_ &&
                     !(normals_[q] == Vector<3>{}))
                 {
-                    queue.emplace(1.0 - normals_[q].dot(mean), q);
+                    queue.emplace(1.0 - normals_[q].dot(mean), ranks_[q], q);
                 }
             }
         };
@@ -64,7 +67,7 @@ namespace nodara
         queue_neighbours(seed);
         while (!queue.empty() && chart.size() < max_triangles)
         {
-            const auto t = queue.top().second;
+            const auto t = std::get<2>(queue.top());
             queue.pop();
             if (triangle_stamp_[t] == current_)
             {

@@ -21,13 +21,16 @@ namespace nodara
     public:
         /// `normals` holds each triangle's unit normal, oriented
         /// consistently within its piece, and the zero vector for triangles
-        /// that no chart may take (zero area); `areas` their 3D areas.
-        /// Normals within `max_angle` radians of a chart's mean normal may
-        /// join it. The references must outlive this object.
+        /// that no chart may take (zero area); `areas` their 3D areas;
+        /// `ranks` a distinct number per triangle that breaks ties between
+        /// candidates turned alike (lowest first). Normals within
+        /// `max_angle` radians of a chart's mean normal may join it. The
+        /// references must outlive this object.
         ChartGrowth(const TriangulatedSurface<3>& surface,
                     const PolygonAdjacencies& adjacencies,
                     const std::vector<Vector<3>>& normals,
-                    const std::vector<double>& areas, double max_angle);
+                    const std::vector<double>& areas,
+                    const std::vector<index_t>& ranks, double max_angle);
 
         /// The triangles of a chart grown from `seed` over the triangles
         /// whose entry of `taken` is false, at most `max_triangles` of them,
@@ -45,6 +48,7 @@ namespace nodara
         const PolygonAdjacencies& adjacencies_;
         const std::vector<Vector<3>>& normals_;
         const std::vector<double>& areas_;
+        const std::vector<index_t>& ranks_;
         double min_cosine_;
         // Stamps of the current chart on triangles and vertices.
         std::vector<unsigned> triangle_stamp_;

@@ -198,3 +198,20 @@ def test_chart_bounds_and_pages_at_a_fixed_density():
         check = tessaplan.check_atlas(points, triangles[on_page],
                                       paged.corner_uv[on_page])
         assert check["valid"], (page, check)
+
+
+def test_the_area_figure_counts_shrinking_and_growing_alike():
+    points, triangles = octahedron_sphere(3)
+    result = tessaplan.atlas(points, triangles)
+    corners = numpy.asarray(points, dtype=float)[triangles]
+    area_3d = numpy.linalg.norm(numpy.cross(corners[:, 1] - corners[:, 0],
+                                            corners[:, 2] - corners[:, 0]),
+                                axis=1)
+    edges = result.corner_uv[:, 1:] - result.corner_uv[:, :1]
+    area_2d = numpy.abs(numpy.cross(edges[:, 0], edges[:, 1]))
+    a = (area_2d / area_2d.sum()) / (area_3d / area_3d.sum())
+    ratios = numpy.sort(numpy.maximum(a, 1 / a))
+    p95 = ratios[(95 * len(ratios) + 99) // 100 - 1]
+    assert result.area_p95 == pytest.approx(p95, rel=1e-9)
+    assert 1 <= result.area_p95 <= 2
+    assert (result.chart_area_p95 <= 2).all()

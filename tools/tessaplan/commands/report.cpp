@@ -158,6 +158,7 @@ namespace tessaplan
                 {"efficiency", number_or_null(a.efficiency)},
                 {"conformal_distortion", statistics_json(d.conformal)},
                 {"area_distortion", statistics_json(d.area)},
+                {"area_p95", number_or_null(a.area_p95)},
                 {"flipped_triangles", a.check.nb_flipped_triangles},
                 {"overlapping_pairs", a.check.nb_overlapping_pairs},
                 {"degenerate_triangles", a.nb_degenerate_triangles},
@@ -188,6 +189,7 @@ namespace tessaplan
                 << d.conformal.p95 << ", max " << d.conformal.max << '\n'
                 << "area distortion       mean " << d.area.mean << ", p95 "
                 << d.area.p95 << ", max " << d.area.max << '\n'
+                << "area both ways        p95 " << a.area_p95 << '\n'
                 << "flipped triangles     " << a.check.nb_flipped_triangles
                 << '\n'
                 << "overlapping pairs     " << a.check.nb_overlapping_pairs
