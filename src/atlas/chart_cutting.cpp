@@ -1,15 +1,12 @@
 #include "chart_cutting.h"
 
-#include <algorithm>
 #include <cmath>
 #include <utility>
 
-#include <omp.h>
 
 #include "chart_flattening.h"
 #include "chart_growth.h"
 #include "chart_seeds.h"
-#include "parallel_tasks.h"
 #include "texel_density.h"
 
 namespace nodara
@@ -38,43 +35,6 @@ namespace nodara
             map.area_p95 = 1.0;
             map.valid = true;
             return map;
-        }
-
-        // The first halves of `grown`, then their first halves, down to its
-        // first triangle: flattened as many at once as there are threads,
-        // largest first, until one passes. Returns its size and map, or
-        // size 0 when none passes.
-        std::pair<std::size_t, ChartMap> largest_passing_half(
-            const TriangulatedSurface<3>& surface,
-            const std::vector<index_t>& grown, const ChartBounds& bounds)
-        {
-            std::vector<std::size_t> sizes;
-            for (auto size = grown.size() / 2; size >= 1; size /= 2)
-            {
-                sizes.push_back(size);
-            }
-            const auto batch = static_cast<std::size_t>(omp_get_max_threads());
-            for (std::size_t first = 0; first < sizes.size(); first += batch)
-            {
-                const auto count = std::min(batch, sizes.size() - first);
-                std::vector<ChartMap> maps(count);
-                run_in_parallel(count,
-                                [&](std::size_t i)
-                                {
-                                    const auto end =
-                                        grown.begin() + sizes[first + i];
-                                    maps[i] = flatten_chart(
-                                        surface, {grown.begin(), end}, bounds);
-                                });
-                for (std::size_t i = 0; i < count; ++i)
-                {
-                    if (maps[i].valid)
-                    {
-                        return {sizes[first + i], std::move(maps[i])};
-                    }
-                }
-            }
-            return {0, ChartMap{}};
         }
 
         // The size to grow a chart again at when its map failed: when only
@@ -118,12 +78,11 @@ namespace nodara
             return half;
         }
 
-        // Grows a chart from `seed`; when its map fails only the area
-        // bound, again at the size smaller_limit finds, and otherwise at
-        // the largest of its halves that passes. A growth stopped early
-        // gives the first triangles of a longer one, so the smaller charts
-        // are cut from one growth and the halves flattened several at
-        // once. A single triangle is laid flat directly when its map fails.
+        // Grows a chart from `seed`, and smaller each time its map fails a
+        // check (smaller_limit); a single triangle is laid flat directly
+        // when its map fails. A growth stopped early gives the first
+        // triangles of a longer one, so the smaller charts are cut from the
+        // one growth.
         Chart cut_chart(const TriangulatedSurface<3>& surface,
                         ChartGrowth& growth, index_t seed,
                         const std::vector<bool>& taken,
@@ -131,27 +90,16 @@ namespace nodara
         {
             auto triangles = growth.grow(seed, surface.nb_polygons(), taken);
             auto map = flatten_chart(surface, triangles, bounds);
-            while (!map.valid && triangles.size() > 1)
+            while (!map.valid)
             {
-                const auto limit =
-                    smaller_limit(surface, triangles, map, bounds);
-                if (limit <= triangles.size() / 2)
+                if (triangles.size() == 1)
                 {
-                    auto [size, half] =
-                        largest_passing_half(surface, triangles, bounds);
-                    if (size == 0)
-                    {
-                        break;
-                    }
-                    triangles.resize(size);
-                    return {std::move(triangles), std::move(half), false};
+                    return {std::move(triangles), lay_flat(surface, seed),
+                            false};
                 }
-                triangles.resize(limit);
+                triangles.resize(
+                    smaller_limit(surface, triangles, map, bounds));
                 map = flatten_chart(surface, triangles, bounds);
-            }
-            if (!map.valid)
-            {
-                return {{seed}, lay_flat(surface, seed), false};
             }
             return {std::move(triangles), std::move(map), false};
         }

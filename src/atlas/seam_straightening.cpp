@@ -4,6 +4,7 @@
 #include <map>
 #include <utility>
 
+#include "chart_seeds.h"
 #include "chart_topology.h"
 #include "parallel_tasks.h"
 
@@ -56,15 +57,18 @@ namespace nodara
         // A pass's moves, by the charts they leave and join.
         using Moves = std::map<ChartPair, std::vector<index_t>>;
 
+        // Triangles are proposed in `order`, set by geometry, so that which
+        // of two neighbours moves does not follow the file's order.
         Moves propose_moves(const PolygonAdjacencies& adjacencies,
                             const std::vector<index_t>& chart_of,
-                            const std::vector<Chart>& charts)
+                            const std::vector<Chart>& charts,
+                            const std::vector<index_t>& order)
         {
             // No two neighbours move in one pass: each move is judged on
             // the charts as they are.
             Moves moves;
             std::vector<bool> blocked(chart_of.size(), false);
-            for (index_t t = 0; t < chart_of.size(); ++t)
+            for (const auto t : order)
             {
                 const auto other =
                     blocked[t] ? NO_ID
@@ -100,14 +104,16 @@ namespace nodara
         // earlier ones leave: the paths of the triangles that move.
         std::vector<Path> plan_paths(const PolygonAdjacencies& adjacencies,
                                      const std::vector<index_t>& chart_of,
-                                     const std::vector<Chart>& charts)
+                                     const std::vector<Chart>& charts,
+                                     const std::vector<index_t>& order)
         {
             auto planned = chart_of;
             std::vector<index_t> path_of(chart_of.size(), NO_ID);
             std::vector<Path> paths;
             for (int pass = 0; pass < passes; ++pass)
             {
-                const auto moves = propose_moves(adjacencies, planned, charts);
+                const auto moves =
+                    propose_moves(adjacencies, planned, charts, order);
                 for (const auto& [pair, triangles] : moves)
                 {
                     for (const auto t : triangles)
@@ -297,7 +303,8 @@ namespace nodara
         // The passes are planned on the triangles alone and the charts are
         // flattened once for all their moves, not after every pass.
         const auto chart_of = chart_of_triangles(surface.nb_polygons(), charts);
-        auto paths = plan_paths(adjacencies, chart_of, charts);
+        auto paths =
+            plan_paths(adjacencies, chart_of, charts, seed_order(surface));
         if (!paths.empty())
         {
             make_moves(surface, adjacencies, bounds, std::move(paths), chart_of,
