@@ -3,7 +3,6 @@
 #include <cmath>
 #include <utility>
 
-
 #include "chart_flattening.h"
 #include "chart_growth.h"
 #include "chart_seeds.h"
