@@ -14,6 +14,7 @@
 #include <tessaplan/seam_cut.h>
 
 #include "gil.h"
+#include "seam_edges.h"
 #include "velmora_py_types.h"
 
 namespace py = pybind11;
@@ -192,7 +193,7 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         [](const nodara::TriangulatedSurface<3>& surface, double max_distortion,
            double padding, nodara::index_t resolution, bool rotate,
            double max_chart_area, double max_boundary_length,
-           double texels_per_unit)
+           double texels_per_unit, const py::object& seams)
         {
             nodara::AtlasOptions options;
             options.max_distortion = max_distortion;
@@ -202,11 +203,17 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
             options.max_chart_area = max_chart_area;
             options.max_boundary_length = max_boundary_length;
             options.texels_per_unit = texels_per_unit;
+            const auto edges =
+                seams.is_none() ? std::vector<std::array<nodara::index_t, 2>>{}
+                                : tessaplan_python::seam_edges(seams);
             nodara::SeamCut cut;
             const auto atlas = tessaplan_python::without_gil(
                 [&]
                 {
-                    auto result = nodara::compute_atlas(surface, options);
+                    auto result =
+                        edges.empty() && seams.is_none()
+                            ? nodara::compute_atlas(surface, options)
+                            : nodara::compute_atlas(surface, edges, options);
                     cut = nodara::cut_along_seams(surface, result.corners);
                     return result;
                 });
@@ -222,6 +229,7 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         py::arg("max_chart_area") = defaults.max_chart_area,
         py::arg("max_boundary_length") = defaults.max_boundary_length,
         py::arg("texels_per_unit") = defaults.texels_per_unit,
+        py::arg("seams") = py::none(),
         "Cuts `surface` into charts and packs them into the unit square (or, "
         "at a `texels_per_unit` above 0, into as many squares, pages, as "
         "they need). Returns a dict: 'chart' (uint32 array (m,), the chart "
@@ -244,7 +252,9 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         "lie `padding` texels apart at "
         "`resolution` texels along the side, turned for a tight box when "
         "`rotate`; a chart beyond `max_chart_area` or "
-        "`max_boundary_length` (0: unbounded) is cut further. Raises "
+        "`max_boundary_length` (0: unbounded) is cut further; with `seams` "
+        "((k, 2) vertex pairs, edges of the surface) no chart crosses them. "
+        "Raises "
         "RuntimeError with the "
         "library's message for a surface without triangle or with a "
         "coordinate that is not finite, and for options out of range.");

@@ -21,6 +21,7 @@
 #include <velmora/geometry/point.h>
 
 #include "gil.h"
+#include "seam_edges.h"
 #include "velmora_py_types.h"
 
 namespace py = pybind11;
@@ -264,36 +265,6 @@ namespace
         return pins;
     }
 
-    // The seams as (k, 2) vertex pairs, which the package has checked for
-    // shape and type.
-    std::vector<std::array<nodara::index_t, 2>> seam_edges(
-        const py::array_t<std::int64_t,
-                          py::array::c_style | py::array::forcecast>& seams)
-    {
-        if (seams.ndim() != 2 || seams.shape(1) != 2)
-        {
-            throw py::value_error("seams need (k, 2) vertex indices");
-        }
-        const auto pairs = seams.unchecked<2>();
-        std::vector<std::array<nodara::index_t, 2>> edges;
-        for (py::ssize_t k = 0; k < pairs.shape(0); ++k)
-        {
-            for (int end = 0; end < 2; ++end)
-            {
-                if (pairs(k, end) < 0 ||
-                    pairs(k, end) > std::numeric_limits<nodara::index_t>::max())
-                {
-                    throw py::value_error(
-                        "seam " + std::to_string(k) + " names vertex " +
-                        std::to_string(pairs(k, end)) + ", not a vertex index");
-                }
-            }
-            edges.push_back({static_cast<nodara::index_t>(pairs(k, 0)),
-                             static_cast<nodara::index_t>(pairs(k, 1))});
-        }
-        return edges;
-    }
-
     py::array_t<double> corners_array(const nodara::CornerMap& corners)
     {
         py::array_t<double> array({static_cast<py::ssize_t>(corners.size()),
@@ -344,9 +315,7 @@ namespace
             return flattening_dict(tessaplan_python::without_gil(
                 [&] { return nodara::flatten_surface(surface, options); }));
         }
-        const auto edges = seam_edges(
-            seams.cast<py::array_t<std::int64_t, py::array::c_style |
-                                                     py::array::forcecast>>());
+        const auto edges = tessaplan_python::seam_edges(seams);
         const auto cut = tessaplan_python::without_gil(
             [&]
             { return nodara::flatten_cut_surface(surface, edges, options); });

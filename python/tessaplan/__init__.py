@@ -619,8 +619,8 @@ def atlas(points: ArrayLike, triangles: ArrayLike,
           rotate: bool = _ATLAS_DEFAULTS["rotate"],
           max_chart_area: float = _ATLAS_DEFAULTS["max_chart_area"],
           max_boundary_length: float = _ATLAS_DEFAULTS["max_boundary_length"],
-          texels_per_unit: float = _ATLAS_DEFAULTS["texels_per_unit"]
-          ) -> AtlasResult:
+          texels_per_unit: float = _ATLAS_DEFAULTS["texels_per_unit"],
+          seams: Optional[ArrayLike] = None) -> AtlasResult:
     """Cut a surface into charts, flatten each and pack them into [0, 1]^2.
 
     Every chart is a topological disc flattened by LSCM without a flipped
@@ -653,6 +653,9 @@ def atlas(points: ArrayLike, triangles: ArrayLike,
             above 0, the charts are packed at that many texels per unit of
             3D length into as many squares (pages) of ``resolution`` texels
             as they need.
+        seams: None (the default) or (k, 2) vertex pairs, edges of the
+            surface that no chart may cross (as in ``flatten``): charts end
+            at them, and other seams are added where needed.
 
     Returns:
         AtlasResult: the chart and page of each triangle and the image of
@@ -666,16 +669,20 @@ def atlas(points: ArrayLike, triangles: ArrayLike,
         ValueError: an array of another shape, a coordinate that is not
             finite, or a bad vertex index (the message names the row), and
             options out of range (InvalidInputError), a chart larger than a
-            page at ``texels_per_unit`` among them.
+            page at ``texels_per_unit`` among them, and ``seams`` of another
+            shape or naming a pair of vertices that no triangle joins by an
+            edge.
         TessaplanError: the atlas could not be made (a RuntimeError); the
             message comes from the library.
     """
     options = _atlas_options(max_distortion, padding, resolution, rotate,
                              max_chart_area, max_boundary_length,
                              texels_per_unit)
+    seam_edges = _seam_array(seams)
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
-    result = tessaplan_py_atlas.compute_atlas(surface, *options)
+    result = tessaplan_py_atlas.compute_atlas(surface,
+                                              *(options + (seam_edges,)))
     return AtlasResult(
         chart=result["chart"], corner_uv=result["corner_uv"],
         page=result["page"], pages=result["pages"],

@@ -215,3 +215,30 @@ def test_the_area_figure_counts_shrinking_and_growing_alike():
     assert result.area_p95 == pytest.approx(p95, rel=1e-9)
     assert 1 <= result.area_p95 <= 2
     assert (result.chart_area_p95 <= 2).all()
+
+
+def test_no_chart_crosses_a_given_seam():
+    # A cube cut round its middle: the faces' upper and lower halves never
+    # share a chart, so their edge has two images at each end.
+    points = numpy.array([[x, y, z] for z in (0, 0.5, 1)
+                          for y in (0, 1) for x in (0, 1)], dtype=float)
+    # Vertex (x, y, z) is 4 * layer + 2 * y + x; the ring at layer 1.
+    quads = [[0, 2, 3, 1], [8, 9, 11, 10]]
+    for layer in (0, 1):
+        b = 4 * layer
+        for a, c in ((0, 1), (1, 3), (3, 2), (2, 0)):
+            quads.append([b + a, b + c, b + c + 4, b + a + 4])
+    triangles = numpy.array([[q[0], q[1], q[2]] for q in quads] +
+                            [[q[0], q[2], q[3]] for q in quads])
+    ring = [[4, 5], [5, 7], [7, 6], [6, 4]]
+    result = tessaplan.atlas(points, triangles, seams=ring)
+    assert result.check["valid"]
+    for a, b in ring:
+        sides = [t for t, tri in enumerate(triangles)
+                 if a in tri and b in tri]
+        assert len(sides) == 2
+        images = [tuple(result.corner_uv[t][list(triangles[t]).index(v)])
+                  for t in sides for v in (a, b)]
+        assert images[:2] != images[2:]
+    with pytest.raises(ValueError, match="is not an edge"):
+        tessaplan.atlas(points, triangles, seams=[[0, 11]])
