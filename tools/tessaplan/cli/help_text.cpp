@@ -189,7 +189,8 @@ Errors are reported as one line on standard error.
                        [--max-distortion X] [--padding P] [--resolution R]
                        [--no-rotate] [--max-chart-area A]
                        [--max-boundary-length L] [--texels-per-unit T]
-                       [--svg FILE] [--png FILE] [--uv-set N] [--json]
+                       [--seams FILE] [--svg FILE] [--png FILE] [--uv-set N]
+                       [--json]
 
 Cuts a triangulated surface, closed ones and ones with handles included,
 into charts that are topological discs, flattens each by LSCM without a
@@ -228,6 +229,12 @@ Options:
                         need; a chart larger than a page is an error. 0:
                         the largest density that fits one square. Default:
                         %TPU%.
+  --seams FILE          Edges no chart may cross: one 'a b' per line (vertex
+                        numbers from 0, in the order of the input's
+                        vertices, joined ones once). Charts end at them;
+                        other seams are added where needed. A seam that is
+                        not an edge fails the run (status 4), naming its
+                        line.
   --svg FILE            Also draw the packed atlas as an SVG picture,
                         coloured by conformal distortion, with the charts'
                         outlines.

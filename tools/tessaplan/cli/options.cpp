@@ -201,20 +201,26 @@ namespace tessaplan
                                             : nodara::FlatteningScale::pins;
         }
 
-        // --pins FILE and --seams FILE, which only the flatten command
-        // takes.
-        void read_flatten_file(const std::vector<std::string>& arguments,
-                               std::size_t& index, Options& options)
+        // --pins FILE, which only the flatten command takes, and --seams
+        // FILE, which both take.
+        void read_constraint_file(const std::vector<std::string>& arguments,
+                                  std::size_t& index, Options& options)
         {
             const bool pins = is_option(arguments[index], "--pins");
-            const auto name = pins ? "--pins" : "--seams";
-            (pins ? options.pins : options.seams) =
-                option_value(arguments, index, name, options);
-            if (options.command != Command::flatten)
+            if (pins)
             {
-                throw usage_error(std::string{"option "} + name +
-                                      " belongs to the flatten command",
-                                  options);
+                options.pins =
+                    option_value(arguments, index, "--pins", options);
+            }
+            else
+            {
+                options.seams =
+                    option_value(arguments, index, "--seams", options);
+            }
+            if (pins && options.command != Command::flatten)
+            {
+                throw usage_error(
+                    "option --pins belongs to the flatten command", options);
             }
         }
 
@@ -363,7 +369,7 @@ namespace tessaplan
             else if (is_option(argument, "--pins") ||
                      is_option(argument, "--seams"))
             {
-                read_flatten_file(arguments, i, options);
+                read_constraint_file(arguments, i, options);
             }
             else if (argument == "--json")
             {

@@ -50,8 +50,8 @@ namespace tessaplan
         bool pack{false};
         /// --pins FILE: vertices pinned at given positions; empty for none.
         std::string pins;
-        /// --seams FILE: edges to cut the surface open along; empty for
-        /// none.
+        /// --seams FILE: edges to cut the surface open along (flatten) or
+        /// that no chart crosses (atlas); empty for none.
         std::string seams;
         /// --method: what the flattening minimises.
         nodara::FlatteningMethod method{nodara::FlatteningMethod::lscm};

@@ -3,6 +3,7 @@
 #include <tessaplan/atlas.h>
 #include <tessaplan/conversion.h>
 #include <tessaplan/distortion.h>
+#include <tessaplan/edge_cut.h>
 #include <tessaplan/seam_cut.h>
 #include <velmora/basic/velmora_exception.h>
 
@@ -14,6 +15,7 @@
 #include "commands/command_input.h"
 #include "commands/corner_map_output.h"
 #include "commands/report.h"
+#include "reading/seams_file.h"
 
 namespace tessaplan
 {
@@ -28,11 +30,25 @@ namespace tessaplan
         }
 
         nodara::Atlas make_atlas(const nodara::TriangulatedSurface<3>& surface,
-                                 const Options& options)
+                                 const Options& options, const SeamsFile& seams)
         {
             try
             {
-                return nodara::compute_atlas(surface, options.atlas);
+                return options.seams.empty()
+                           ? nodara::compute_atlas(surface, options.atlas)
+                           : nodara::compute_atlas(surface, seams.seams,
+                                                   options.atlas);
+            }
+            catch (const nodara::SeamError& error)
+            {
+                const auto line =
+                    error.seam() < seams.lines.size()
+                        ? ", line " + std::to_string(seams.lines[error.seam()])
+                        : std::string{};
+                throw CliError{ExitCode::invalid_input,
+                               "cannot make an atlas of '" + options.input +
+                                   "' along the seams" + line + ": " +
+                                   error.what()};
             }
             catch (const nodara::VelmoraException& error)
             {
@@ -82,7 +98,10 @@ namespace tessaplan
             progress.stage("making the atlas of " +
                            std::to_string(report.triangles) + " triangles");
             Stopwatch stopwatch;
-            report.atlas = make_atlas(surface, options);
+            const auto seams = options.seams.empty()
+                                   ? SeamsFile{}
+                                   : read_seams_file(options.seams);
+            report.atlas = make_atlas(surface, options, seams);
             report.atlas_seconds = stopwatch.lap();
 
             progress.stage("writing " + printable(options.output));

@@ -277,3 +277,27 @@ def test_bad_seams_files_name_the_line(tmp_path, tessaplan, text, status,
     assert message in result.stderr
     assert tessaplan("flatten", source, "--seams", seams,
                      "--flat").returncode == 2
+
+
+def test_atlas_charts_end_at_the_seams_given(tmp_path, tessaplan):
+    points, faces, _ = tube_mesh(16, 4)
+    source = tmp_path / "tube.obj"
+    mesh_files.write_obj(source, points, faces)
+    # The ring half way up: its edges get two texture coordinates.
+    ring = [(2 * 16 + i, 2 * 16 + (i + 1) % 16) for i in range(16)]
+    seams = tmp_path / "ring.txt"
+    seams.write_text("".join("%d %d\n" % edge for edge in ring))
+    result = tessaplan("atlas", source, "-o", tmp_path / "atlas.obj",
+                       "--seams", seams, "--json")
+    assert result.returncode == 0, result.stderr
+    _, _, out_faces = read_obj(tmp_path / "atlas.obj")
+    for a, b in ring:
+        sides = [face for face in out_faces
+                 if {a, b} <= {v for v, _ in face}]
+        assert len(sides) == 2
+        texture = [{v: t for v, t in face} for face in sides]
+        assert (texture[0][a], texture[0][b]) != (texture[1][a], texture[1][b])
+    seams.write_text("0 16\n0 40\n")
+    bad = tessaplan("atlas", source, "--seams", seams)
+    assert bad.returncode == 4
+    assert "line 2: [cut_along_edges] Seam 1 (0, 40)" in bad.stderr
