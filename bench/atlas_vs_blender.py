@@ -40,11 +40,14 @@ share of the unit square (the summed area of the UV triangles), the 95th
 percentiles of the conformal distortion (sigma1 / sigma2 of each
 triangle's map) and of the texel density both ways (per triangle of
 non-zero 3D area, a = its share of the UV area over its share of the 3D
-area, and the figure max(a, 1 / a)), the flipped triangles and overlapping
+area, and the figure max(a, 1 / a)), the triangles whose image has zero
+area (xatlas leaves the faces it drops from every chart at (0, 0); the
+exact check counts them as flipped), the flipped triangles and overlapping
 pairs found by tessaplan.check_atlas (the build's Python package; "-" when
 it cannot be imported), and the seconds. A tool that fails gets a line
 with its error. --json writes every figure to a file as well.
 """
+
 import argparse
 import json
 import os
@@ -215,35 +218,48 @@ def measure(obj_path):
             "edges": edges, "efficiency": float(area2.sum()),
             "conformal_p95": conformal_p95(points, triangles, corners),
             "texel_density_p95": texel_density_p95(area3, area2),
+            "zero_area_images": int((area2 == 0).sum()),
             "flipped": flipped, "overlaps": overlaps,
             "in_square": bool(corners.min() >= 0 and corners.max() <= 1)}
 
 
 def run_tessaplan(build, source, target, workdir, options):
+    """Runs `tessaplan atlas`; returns the seconds of its atlas step and
+    some figures of its own report."""
     result = subprocess.run(
         [str(build / "tools" / "tessaplan" / "tessaplan"), "atlas",
          str(source), "-o", str(target), "--json", "--resolution",
          str(options.resolution)],
         capture_output=True, text=True, check=True)
-    return json.loads(result.stdout)["seconds"]["atlas"]
+    report = json.loads(result.stdout)
+    own = ("charts", "efficiency", "texels_per_unit", "area_distortion",
+           "conformal_distortion")
+    return report["seconds"]["atlas"], {"tessaplan": {
+        key: report[key] for key in own}}
 
 
 def run_xatlas(build, source, target, workdir, options):
+    """Runs xatlas through node; returns the seconds of xatlas::Generate and
+    the atlas's size, count and parts."""
     report = workdir / "xatlas.json"
     subprocess.run(["node", str(HERE / "xatlas_atlas.mjs"),
                     str(options.xatlas_modules), str(source), str(target),
                     str(report), str(options.resolution)],
                    capture_output=True, text=True, check=True)
-    return json.loads(report.read_text())["seconds"]
+    figures = json.loads(report.read_text())
+    return figures.pop("seconds"), {"xatlas": figures}
 
 
 def run_blender(build, source, target, workdir, options):
+    """Runs Smart UV Project in Blender; returns the operator's seconds and
+    its settings."""
     report = workdir / "blender.json"
     subprocess.run(["blender", "-b", "--factory-startup", "--python",
                     str(HERE / "blender_smart_uv.py"), "--", str(source),
                     str(target), str(report)],
                    capture_output=True, text=True, check=True)
-    return json.loads(report.read_text())["seconds"]
+    figures = json.loads(report.read_text())
+    return figures.pop("seconds"), {"blender": figures}
 
 
 RUNNERS = {"tessaplan": run_tessaplan, "xatlas": run_xatlas,
@@ -251,7 +267,8 @@ RUNNERS = {"tessaplan": run_tessaplan, "xatlas": run_xatlas,
 
 HEADER = (f"{'mesh':<22} {'tool':<10} {'tris':>8} {'charts':>7} "
           f"{'seams':>7} {'share':>7} {'square':>7} {'conf95':>7} "
-          f"{'texel95':>8} {'flips':>6} {'overlaps':>8} {'seconds':>8}")
+          f"{'texel95':>8} {'zeroUV':>6} {'flips':>6} {'overlaps':>8} "
+          f"{'seconds':>8}")
 
 
 def row(name, tool, figures, seconds):
@@ -263,6 +280,7 @@ def row(name, tool, figures, seconds):
             f"{100.0 * figures['efficiency']:>6.1f}% "
             f"{figures['conformal_p95']:>7.3f} "
             f"{figures['texel_density_p95']:>8.3f} "
+            f"{figures['zero_area_images']:>6} "
             f"{count(figures['flipped']):>6} {count(figures['overlaps']):>8} "
             f"{seconds:>8.2f}"
             + ("" if figures["in_square"] else "  (outside the square)"))
@@ -306,8 +324,8 @@ def compare(mesh, tools, build, options):
         for tool in tools:
             target = workdir / f"{tool}.obj"
             try:
-                seconds = RUNNERS[tool](build, source, target, workdir,
-                                        options)
+                seconds, details = RUNNERS[tool](build, source, target,
+                                                 workdir, options)
             except subprocess.CalledProcessError as error:
                 message = (error.stderr or "").strip().splitlines()
                 print(f"{mesh.stem:<22} {tool:<10} failed (status "
@@ -317,9 +335,11 @@ def compare(mesh, tools, build, options):
                                 "error": message[-1] if message else ""})
                 continue
             figures = measure(target)
-            print(row(mesh.stem, tool, figures, seconds), flush=True)
+            parts = details.get("xatlas", {}).get("parts", 1)
+            print(row(mesh.stem, tool, figures, seconds)
+                  + (f"  ({parts} parts)" if parts > 1 else ""), flush=True)
             results.append({"mesh": mesh.stem, "tool": tool,
-                            "seconds": seconds, **figures})
+                            "seconds": seconds, **figures, **details})
     return results
 
 
