@@ -188,7 +188,7 @@ def texel_density_p95(area3, area2):
     1 / a), a being the triangle's share of the UV area over its share of
     the 3D area (1 everywhere when the texels are spread evenly)."""
     keep = area3 > 0
-    total3, total2 = area3[keep].sum(), area2[keep].sum()
+    total3, total2 = area3.sum(), area2.sum()
     if total2 <= 0:
         return np.inf
     a = (area2[keep] / total2) / (area3[keep] / total3)
@@ -300,9 +300,16 @@ def available_tools(options):
                 print("note: no node on the PATH, xatlas skipped")
                 continue
             if modules is None or not (modules / "xatlasjs").is_dir():
-                print(f"note: no xatlasjs in {modules} (--xatlas-modules or "
+                where = ("no folder given" if modules is None
+                         else f"none in {modules}")
+                print(f"note: xatlasjs: {where} (--xatlas-modules or "
                       "XATLASJS_MODULES), xatlas skipped")
                 continue
+        if tool == "tessaplan" and not (options.build / "tools" / "tessaplan"
+                                        / "tessaplan").is_file():
+            print(f"note: no tools/tessaplan/tessaplan in {options.build}, "
+                  "tessaplan skipped")
+            continue
         if tool == "blender" and shutil.which("blender") is None:
             print("note: no blender on the PATH, blender skipped")
             continue
@@ -358,7 +365,7 @@ def main():
     options = parser.parse_args()
     if options.xatlas_modules is not None:
         options.xatlas_modules = pathlib.Path(options.xatlas_modules).resolve()
-    build = options.build.resolve()
+    build = options.build = options.build.resolve()
     sys.path[:0] = [str(build / "python"), str(HERE.parent / "python")]
     tools = available_tools(options)
     print(HEADER)
