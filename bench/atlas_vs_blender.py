@@ -28,7 +28,8 @@ The tools:
   `xatlasjs`) comes from --xatlas-modules or the environment variable
   XATLASJS_MODULES; without it, or without `node`, the column is skipped
   with a note. Both texture coordinates are divided by the atlas's larger
-  side.
+  side (xatlas's texel coordinates come out in single precision, already
+  divided by the width and the height by the binding).
 - blender: Debian's `blender` (3.4), headless, through
   bench/blender_smart_uv.py: Smart UV Project with angle limit 66 degrees
   and island margin 0.003; its seconds are the operator alone. Skipped with
@@ -46,6 +47,9 @@ exact check counts them as flipped), the flipped triangles and overlapping
 pairs found by tessaplan.check_atlas (the build's Python package; "-" when
 it cannot be imported), and the seconds. A tool that fails gets a line
 with its error. --json writes every figure to a file as well.
+
+The time of `tessaplan atlas` against the size of generated surfaces is
+bench/atlas_scale_series.py.
 """
 
 import argparse
