@@ -39,7 +39,9 @@
 namespace
 {
     using Surface = nodara::TriangulatedSurface<3>;
-    using Fields = std::map<std::string, double>;
+    using nodara::bench::Fields;
+    using nodara::bench::format;
+    using nodara::bench::parse_fields;
     using Clock = std::chrono::steady_clock;
 
     const char* const default_scan =
@@ -326,36 +328,6 @@ namespace
                               { return height_field(n, terrain); }});
         }
         return result;
-    }
-
-    std::string format(const Fields& fields)
-    {
-        std::string text;
-        for (const auto& field : fields)
-        {
-            char item[96];
-            std::snprintf(item, sizeof item, "%s=%.17g ", field.first.c_str(),
-                          field.second);
-            text += item;
-        }
-        return text;
-    }
-
-    Fields parse_fields(const std::string& text)
-    {
-        Fields fields;
-        std::stringstream stream{text};
-        std::string item;
-        while (stream >> item)
-        {
-            const auto equals = item.find('=');
-            if (equals != std::string::npos)
-            {
-                fields[item.substr(0, equals)] =
-                    std::atof(item.c_str() + equals + 1);
-            }
-        }
-        return fields;
     }
 
     double seconds_since(Clock::time_point start)

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <sstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -104,6 +105,36 @@ namespace nodara
             return (result.timed_out ? std::string{"timed out"}
                                      : result.output) +
                    peak;
+        }
+
+        std::string format(const Fields& fields)
+        {
+            std::string text;
+            for (const auto& field : fields)
+            {
+                char item[96];
+                std::snprintf(item, sizeof item, "%s=%.17g ",
+                              field.first.c_str(), field.second);
+                text += item;
+            }
+            return text;
+        }
+
+        Fields parse_fields(const std::string& text)
+        {
+            Fields fields;
+            std::stringstream stream{text};
+            std::string item;
+            while (stream >> item)
+            {
+                const auto equals = item.find('=');
+                if (equals != std::string::npos)
+                {
+                    fields[item.substr(0, equals)] =
+                        std::atof(item.c_str() + equals + 1);
+                }
+            }
+            return fields;
         }
     }  // namespace bench
 }  // namespace nodara

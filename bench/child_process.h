@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 
 namespace nodara
@@ -20,6 +21,16 @@ namespace nodara
         /// the given file descriptor; kills it after `seconds`.
         ChildResult run_in_child(const std::function<std::string()>& work,
                                  double seconds);
+
+        /// Named figures a child reports.
+        using Fields = std::map<std::string, double>;
+
+        /// The figures as "name=value " items, in full precision: what a
+        /// child writes to its pipe.
+        std::string format(const Fields& fields);
+
+        /// The figures of a child's text (format's).
+        Fields parse_fields(const std::string& text);
 
         /// Why a child did not finish, and its peak memory: "timed out (peak
         /// 812 MB)", or its message in place of "timed out".

@@ -30,8 +30,10 @@
 
 namespace
 {
+    using nodara::bench::Fields;
+    using nodara::bench::format;
+    using nodara::bench::parse_fields;
     using nodara::bench::SurfaceKind;
-    using Fields = std::map<std::string, double>;
 
     struct Options
     {
@@ -112,36 +114,6 @@ namespace
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         return usage.ru_maxrss / 1024.0;
-    }
-
-    std::string format(const Fields& fields)
-    {
-        std::string text;
-        for (const auto& field : fields)
-        {
-            char item[96];
-            std::snprintf(item, sizeof item, "%s=%.17g ", field.first.c_str(),
-                          field.second);
-            text += item;
-        }
-        return text;
-    }
-
-    Fields parse_fields(const std::string& text)
-    {
-        Fields fields;
-        std::stringstream stream{text};
-        std::string item;
-        while (stream >> item)
-        {
-            const auto equals = item.find('=');
-            if (equals != std::string::npos)
-            {
-                fields[item.substr(0, equals)] =
-                    std::atof(item.c_str() + equals + 1);
-            }
-        }
-        return fields;
     }
 
     // Child: this library's parameterization.
