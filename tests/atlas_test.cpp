@@ -17,50 +17,18 @@ namespace nodara
     {
         const double pi = std::acos(-1.0);
 
-        // A closed surface from an (n x m) grid on a torus-like domain: the
-        // grid wraps in both directions; `place` gives the point of (u, v)
-        // in [0, 1)^2.
-        template <typename Place>
-        std::unique_ptr<TriangulatedSurface<3>> wrapped_grid(index_t n,
-                                                             index_t m,
-                                                             Place place)
-        {
-            testing::Points points;
-            testing::Triangles triangles;
-            for (index_t j = 0; j < m; ++j)
-            {
-                for (index_t i = 0; i < n; ++i)
-                {
-                    points.push_back(place(1.0 * i / n, 1.0 * j / m));
-                }
-            }
-            const auto id = [&](index_t i, index_t j)
-            { return (j % m) * n + (i % n); };
-            for (index_t j = 0; j < m; ++j)
-            {
-                for (index_t i = 0; i < n; ++i)
-                {
-                    triangles.push_back(
-                        {id(i, j), id(i + 1, j), id(i + 1, j + 1)});
-                    triangles.push_back(
-                        {id(i, j), id(i + 1, j + 1), id(i, j + 1)});
-                }
-            }
-            return testing::make_surface(points, triangles);
-        }
-
         std::unique_ptr<TriangulatedSurface<3>> torus()
         {
-            return wrapped_grid(40, 20,
-                                [](double u, double v) -> std::array<double, 3>
-                                {
-                                    const double a = 2 * pi * u;
-                                    const double b = 2 * pi * v;
-                                    return {
-                                        (2 + 0.7 * std::cos(b)) * std::cos(a),
-                                        (2 + 0.7 * std::cos(b)) * std::sin(a),
-                                        0.7 * std::sin(b)};
-                                });
+            return testing::wrapped_grid(
+                40, 20,
+                [](double u, double v) -> std::array<double, 3>
+                {
+                    const double a = 2 * pi * u;
+                    const double b = 2 * pi * v;
+                    return {(2 + 0.7 * std::cos(b)) * std::cos(a),
+                            (2 + 0.7 * std::cos(b)) * std::sin(a),
+                            0.7 * std::sin(b)};
+                });
         }
 
         std::unique_ptr<TriangulatedSurface<3>> sphere(int levels)
@@ -155,18 +123,18 @@ namespace nodara
         expect_valid_atlas(*sphere(3), "sphere");
         expect_valid_atlas(*torus(), "torus");
         // A cube: six flat faces of 2 x 2 cells, sharing their edges.
-        expect_valid_atlas(
-            *wrapped_grid(4, 3,
-                          [](double u, double v) -> std::array<double, 3>
-                          {
-                              // A square tube closed by
-                              // nothing: the wrap makes a
-                              // torus of four flat sides.
-                              const double a = 2 * pi * u;
-                              return {std::cos(a) * 2, std::sin(a) * 2,
-                                      std::sin(2 * pi * v)};
-                          }),
-            "four-sided torus");
+        expect_valid_atlas(*testing::wrapped_grid(
+                               4, 3,
+                               [](double u, double v) -> std::array<double, 3>
+                               {
+                                   // A square tube closed by
+                                   // nothing: the wrap makes a
+                                   // torus of four flat sides.
+                                   const double a = 2 * pi * u;
+                                   return {std::cos(a) * 2, std::sin(a) * 2,
+                                           std::sin(2 * pi * v)};
+                               }),
+                           "four-sided torus");
     }
 
     TEST(ComputeAtlas, PiecesTouchingAtAVertexAndDegenerateTriangles)

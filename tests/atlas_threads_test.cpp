@@ -16,34 +16,18 @@ namespace nodara
         std::unique_ptr<TriangulatedSurface<3>> bumpy_torus(index_t n)
         {
             const double pi = std::acos(-1.0);
-            testing::Points points;
-            testing::Triangles triangles;
-            for (index_t j = 0; j < n; ++j)
-            {
-                for (index_t i = 0; i < n; ++i)
+            return testing::wrapped_grid(
+                n, n,
+                [pi](double s, double t)
                 {
-                    const double u = 2 * pi * i / n;
-                    const double v = 2 * pi * j / n;
+                    const double u = 2 * pi * s;
+                    const double v = 2 * pi * t;
                     const double r =
                         0.4 + 0.08 * std::sin(9 * u) * std::cos(7 * v);
-                    points.push_back({(1 + r * std::cos(v)) * std::cos(u),
-                                      (1 + r * std::cos(v)) * std::sin(u),
-                                      r * std::sin(v)});
-                }
-            }
-            const auto id = [n](index_t i, index_t j)
-            { return (j % n) * n + (i % n); };
-            for (index_t j = 0; j < n; ++j)
-            {
-                for (index_t i = 0; i < n; ++i)
-                {
-                    triangles.push_back(
-                        {id(i, j), id(i + 1, j), id(i + 1, j + 1)});
-                    triangles.push_back(
-                        {id(i, j), id(i + 1, j + 1), id(i, j + 1)});
-                }
-            }
-            return testing::make_surface(points, triangles);
+                    return std::array<double, 3>{
+                        (1 + r * std::cos(v)) * std::cos(u),
+                        (1 + r * std::cos(v)) * std::sin(u), r * std::sin(v)};
+                });
         }
 
         Atlas atlas_on_threads(const TriangulatedSurface<3>& surface,

@@ -138,6 +138,38 @@ namespace nodara
             return surface;
         }
 
+        // A closed surface from an (n x m) grid on a torus-like domain: the
+        // grid wraps in both directions; `place` gives the point of (u, v)
+        // in [0, 1)^2.
+        template <typename Place>
+        std::unique_ptr<TriangulatedSurface<3>> wrapped_grid(index_t n,
+                                                             index_t m,
+                                                             Place place)
+        {
+            Points points;
+            Triangles triangles;
+            for (index_t j = 0; j < m; ++j)
+            {
+                for (index_t i = 0; i < n; ++i)
+                {
+                    points.push_back(place(1.0 * i / n, 1.0 * j / m));
+                }
+            }
+            const auto id = [&](index_t i, index_t j)
+            { return (j % m) * n + (i % n); };
+            for (index_t j = 0; j < m; ++j)
+            {
+                for (index_t i = 0; i < n; ++i)
+                {
+                    triangles.push_back(
+                        {id(i, j), id(i + 1, j), id(i + 1, j + 1)});
+                    triangles.push_back(
+                        {id(i, j), id(i + 1, j + 1), id(i, j + 1)});
+                }
+            }
+            return make_surface(points, triangles);
+        }
+
         // A sphere as an octahedron subdivided `levels` times, each new
         // point pushed onto the unit sphere, then every point p moved to
         // radius(p) times p.
