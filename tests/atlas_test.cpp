@@ -374,4 +374,33 @@ namespace nodara
             last_texels_per_unit = atlas.texels_per_unit;
         }
     }
+
+    TEST(ComputeAtlas, LaysALongChartAlongTheDiagonal)
+    {
+        // A flat strip 20 x 1, one chart: lying in the square it covers at
+        // most 20 / 20^2 = 5% of it; turned to its squarest box, whose
+        // sides are 21 / sqrt(2), about 9%.
+        testing::Points points;
+        testing::Triangles triangles;
+        for (index_t i = 0; i <= 20; ++i)
+        {
+            points.push_back({double(i), 0.0, 0.0});
+            points.push_back({double(i), 1.0, 0.0});
+        }
+        for (index_t i = 0; i < 20; ++i)
+        {
+            triangles.push_back({2 * i, 2 * i + 2, 2 * i + 3});
+            triangles.push_back({2 * i, 2 * i + 3, 2 * i + 1});
+        }
+        const auto strip = testing::make_surface(points, triangles);
+        for (index_t resolution = 256; resolution <= 4096; resolution *= 4)
+        {
+            AtlasOptions options;
+            options.resolution = resolution;
+            const auto atlas = compute_atlas(*strip, options);
+            EXPECT_TRUE(atlas.check.valid()) << resolution;
+            ASSERT_EQ(atlas.charts.size(), 1u) << resolution;
+            EXPECT_GT(atlas.efficiency, 0.07) << resolution;
+        }
+    }
 }  // namespace nodara

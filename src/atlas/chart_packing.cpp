@@ -21,13 +21,10 @@ namespace nodara
     {
         using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
 
-        // Turns a chart's map so that its smallest enclosing rectangle is
-        // axis-aligned and lying (no taller than wide), with its lower
-        // corner at the origin. Returns the rectangle's size.
-        std::array<double, 2> turn_tight(Chart& chart)
+        std::vector<Kernel::Point_2> hull_of(const CornerMap& corners)
         {
             std::vector<Kernel::Point_2> points;
-            for (const auto& triangle : chart.map.corners)
+            for (const auto& triangle : corners)
             {
                 for (const auto& corner : triangle)
                 {
@@ -37,6 +34,15 @@ namespace nodara
             std::vector<Kernel::Point_2> hull;
             CGAL::convex_hull_2(points.begin(), points.end(),
                                 std::back_inserter(hull));
+            return hull;
+        }
+
+        // Turns a chart's map so that its smallest enclosing rectangle is
+        // axis-aligned and lying (no taller than wide), with its lower
+        // corner at the origin. Returns the rectangle's size.
+        std::array<double, 2> turn_tight(Chart& chart)
+        {
+            const auto hull = hull_of(chart.map.corners);
             double c = 1.0;
             double s = 0.0;
             if (hull.size() >= 3)
@@ -87,11 +93,11 @@ namespace nodara
 
         // Moves a chart's map, unturned, so that its box's lower corner is
         // at the origin. Returns the box's size.
-        std::array<double, 2> move_to_origin(Chart& chart)
+        std::array<double, 2> move_to_origin(CornerMap& corners)
         {
             std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
             std::array<double, 2> high{{-HUGE_VAL, -HUGE_VAL}};
-            for (const auto& triangle : chart.map.corners)
+            for (const auto& triangle : corners)
             {
                 for (const auto& corner : triangle)
                 {
@@ -102,7 +108,7 @@ namespace nodara
                     }
                 }
             }
-            for (auto& triangle : chart.map.corners)
+            for (auto& triangle : corners)
             {
                 for (auto& corner : triangle)
                 {
@@ -110,6 +116,77 @@ namespace nodara
                 }
             }
             return {{high[0] - low[0], high[1] - low[1]}};
+        }
+
+        // The longer side of the box of `hull` turned by `angle`.
+        double longer_side(const std::vector<Kernel::Point_2>& hull,
+                           double angle)
+        {
+            const double c = std::cos(angle);
+            const double s = std::sin(angle);
+            std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
+            std::array<double, 2> high{{-HUGE_VAL, -HUGE_VAL}};
+            for (const auto& p : hull)
+            {
+                const std::array<double, 2> q{
+                    {c * p.x() - s * p.y(), s * p.x() + c * p.y()}};
+                for (int i = 0; i < 2; ++i)
+                {
+                    low[i] = std::min(low[i], q[i]);
+                    high[i] = std::max(high[i], q[i]);
+                }
+            }
+            return std::max(high[0] - low[0], high[1] - low[1]);
+        }
+
+        // A long chart fits a square best along its diagonal: the chart's
+        // map turned, by whole degrees, so that its box's longer side is
+        // the shortest, with its box's lower corner at the origin.
+        CornerMap turn_squarest(const CornerMap& corners)
+        {
+            const auto hull = hull_of(corners);
+            const double degree = std::acos(-1.0) / 180;
+            int best = 0;
+            for (int k = 1; k < 90; ++k)
+            {
+                if (longer_side(hull, k * degree) <
+                    longer_side(hull, best * degree))
+                {
+                    best = k;
+                }
+            }
+            const double c = std::cos(best * degree);
+            const double s = std::sin(best * degree);
+            auto turned = corners;
+            for (auto& triangle : turned)
+            {
+                for (auto& corner : triangle)
+                {
+                    corner = Point<2>{{c * corner[0] - s * corner[1],
+                                       s * corner[0] + c * corner[1]}};
+                }
+            }
+            move_to_origin(turned);
+            return turned;
+        }
+
+        // The longer side of a map's box.
+        double longer_side(const CornerMap& corners)
+        {
+            std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
+            std::array<double, 2> high{{-HUGE_VAL, -HUGE_VAL}};
+            for (const auto& triangle : corners)
+            {
+                for (const auto& corner : triangle)
+                {
+                    for (int i = 0; i < 2; ++i)
+                    {
+                        low[i] = std::min(low[i], corner[i]);
+                        high[i] = std::max(high[i], corner[i]);
+                    }
+                }
+            }
+            return std::max(high[0] - low[0], high[1] - low[1]);
         }
 
         std::vector<ProfilePlacement> box_placements(
@@ -192,42 +269,69 @@ namespace nodara
             return best;
         }
 
-        // Charts dropped onto a skyline by their outlines nest into each
-        // other's dents, where their boxes could not: the largest scale at
-        // which they fit so, by bisection above the boxes' scale, when it
-        // beats that.
-        ChartPacking pack_outlines(
-            const std::vector<Chart>& charts,
-            const std::vector<std::array<double, 2>>& sizes,
+        // Per chart, its map turned tight and, for a long chart, turned
+        // to the squarest box: the latter is dropped at the scales at which
+        // the former does not fit the square.
+        struct ChartTurns
+        {
+            std::vector<const CornerMap*> tight;
+            std::vector<CornerMap> squarest;
+            std::vector<double> tight_side;
+            std::vector<double> squarest_side;
+        };
+
+        // The maps to drop at `scale`, and per chart whether it is turned
+        // to its squarest box.
+        std::vector<const CornerMap*> maps_at(const ChartTurns& turns,
+                                              double scale, double fit,
+                                              std::vector<bool>& squarest)
+        {
+            std::vector<const CornerMap*> maps;
+            squarest.assign(turns.tight.size(), false);
+            for (std::size_t c = 0; c < turns.tight.size(); ++c)
+            {
+                squarest[c] = !(turns.tight_side[c] * scale < fit) &&
+                              turns.squarest_side[c] < turns.tight_side[c];
+                maps.push_back(squarest[c] ? &turns.squarest[c]
+                                           : turns.tight[c]);
+            }
+            return maps;
+        }
+
+        struct OutlinePacking
+        {
+            ChartPacking packing;
+            std::vector<bool> squarest;
+        };
+
+        // Charts dropped by their outlines nest into each other's dents,
+        // where their boxes could not: the largest scale at which they fit
+        // so, by bisection above the boxes' scale, when it beats that.
+        OutlinePacking pack_outlines(
+            const ChartTurns& turns,
+            const std::vector<std::array<double, 2>>& sizes, double area,
             const AtlasOptions& options)
         {
-            auto best = pack_boxes(sizes, options);
-            double area = 0;
-            std::vector<const CornerMap*> corners;
-            for (const auto& chart : charts)
-            {
-                corners.push_back(&chart.map.corners);
-                for (const auto& triangle : chart.map.corners)
-                {
-                    area += Triangle<2>{triangle[0], triangle[1], triangle[2]}
-                                .area();
-                }
-            }
+            OutlinePacking best{pack_boxes(sizes, options),
+                                std::vector<bool>(sizes.size(), false)};
             const double resolution = options.resolution;
             const auto side = static_cast<int>(options.resolution);
             const auto padding = static_cast<int>(std::ceil(options.padding));
-            double low = best.texels_per_unit;
+            const double fit = side - 2 * padding;
+            double low = best.packing.texels_per_unit;
             double high = area > 0 ? resolution / std::sqrt(area) : low;
+            std::vector<bool> squarest;
             for (int step = 0; step < 8 && high > low; ++step)
             {
                 const auto scale = (low + high) / 2;
+                const auto maps = maps_at(turns, scale, fit, squarest);
                 auto placements =
-                    drop_charts(corners, scale, padding, side,
+                    drop_charts(maps, scale, padding, side,
                                 {DropRule::least_waste, options.rotate});
                 if (placements.empty())
                 {
                     placements =
-                        drop_charts(corners, scale, padding, side,
+                        drop_charts(maps, scale, padding, side,
                                     {DropRule::lowest, options.rotate});
                 }
                 if (placements.empty())
@@ -236,9 +340,40 @@ namespace nodara
                     continue;
                 }
                 low = scale;
-                best = {scale, std::move(placements), {}, 1};
+                best = {{scale, std::move(placements), {}, 1}, squarest};
             }
             return best;
+        }
+
+        // The charts' turns for pack_outlines; with `rotate` off, each
+        // chart's own only.
+        ChartTurns chart_turns(const std::vector<Chart>& charts, bool rotate)
+        {
+            ChartTurns turns;
+            for (const auto& chart : charts)
+            {
+                turns.tight.push_back(&chart.map.corners);
+                turns.tight_side.push_back(longer_side(chart.map.corners));
+                turns.squarest.push_back(
+                    rotate ? turn_squarest(chart.map.corners) : CornerMap{});
+                turns.squarest_side.push_back(
+                    rotate ? longer_side(turns.squarest.back()) : HUGE_VAL);
+            }
+            return turns;
+        }
+
+        double map_area(const std::vector<Chart>& charts)
+        {
+            double area = 0;
+            for (const auto& chart : charts)
+            {
+                for (const auto& triangle : chart.map.corners)
+                {
+                    area += Triangle<2>{triangle[0], triangle[1], triangle[2]}
+                                .area();
+                }
+            }
+            return area;
         }
 
         std::string texel_text(double texels)
@@ -331,15 +466,23 @@ namespace nodara
         for (auto& chart : charts)
         {
             sizes.push_back(options.rotate ? turn_tight(chart)
-                                           : move_to_origin(chart));
+                                           : move_to_origin(chart.map.corners));
         }
         if (options.texels_per_unit > 0)
         {
             return pack_pages(charts, sizes, options);
         }
-        auto packing = pack_outlines(charts, sizes, options);
-        packing.pages.assign(charts.size(), 0);
-        return packing;
+        auto turns = chart_turns(charts, options.rotate);
+        auto outlines = pack_outlines(turns, sizes, map_area(charts), options);
+        for (std::size_t c = 0; c < charts.size(); ++c)
+        {
+            if (outlines.squarest[c])
+            {
+                charts[c].map.corners = std::move(turns.squarest[c]);
+            }
+        }
+        outlines.packing.pages.assign(charts.size(), 0);
+        return std::move(outlines.packing);
     }
 
     CornerMap packed_corners(const Chart& chart,
