@@ -91,9 +91,8 @@ namespace nodara
             return stand ? std::array<double, 2>{{size[1], size[0]}} : size;
         }
 
-        // Moves a chart's map, unturned, so that its box's lower corner is
-        // at the origin. Returns the box's size.
-        std::array<double, 2> move_to_origin(CornerMap& corners)
+        // The lower and upper corners of the box of a map's corners.
+        std::array<std::array<double, 2>, 2> box_of(const CornerMap& corners)
         {
             std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
             std::array<double, 2> high{{-HUGE_VAL, -HUGE_VAL}};
@@ -108,6 +107,14 @@ namespace nodara
                     }
                 }
             }
+            return {{low, high}};
+        }
+
+        // Moves a chart's map, unturned, so that its box's lower corner is
+        // at the origin. Returns the box's size.
+        std::array<double, 2> move_to_origin(CornerMap& corners)
+        {
+            const auto [low, high] = box_of(corners);
             for (auto& triangle : corners)
             {
                 for (auto& corner : triangle)
@@ -173,19 +180,7 @@ namespace nodara
         // The longer side of a map's box.
         double longer_side(const CornerMap& corners)
         {
-            std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
-            std::array<double, 2> high{{-HUGE_VAL, -HUGE_VAL}};
-            for (const auto& triangle : corners)
-            {
-                for (const auto& corner : triangle)
-                {
-                    for (int i = 0; i < 2; ++i)
-                    {
-                        low[i] = std::min(low[i], corner[i]);
-                        high[i] = std::max(high[i], corner[i]);
-                    }
-                }
-            }
+            const auto [low, high] = box_of(corners);
             return std::max(high[0] - low[0], high[1] - low[1]);
         }
 
