@@ -16,9 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <map>
 #include <memory>
-#include <numeric>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -30,7 +28,9 @@
 #include <tessaplan/arap.h>
 #include <tessaplan/distortion.h>
 #include <tessaplan/lscm.h>
+#include <tessaplan/solve_selection.h>
 #include <tessaplan/true_size.h>
+#include <velmora/mesh/polygon_components.h>
 
 #include "cgal_lscm.h"
 #include "child_process.h"
@@ -164,103 +164,52 @@ namespace
         return nodara::bench::make_surface(points, triangles);
     }
 
-    // The representative of `t` in a union-find forest, halving paths.
-    nodara::index_t root(std::vector<nodara::index_t>& parent,
-                         nodara::index_t t)
-    {
-        while (parent[t] != t)
-        {
-            parent[t] = parent[parent[t]];
-            t = parent[t];
-        }
-        return t;
-    }
-
     // The triangles of `surface` whose centroid lies below `value` on
     // `axis`.
-    nodara::bench::Triangles triangles_below(const Surface& surface, int axis,
-                                             double value)
+    std::vector<nodara::index_t> triangles_below(const Surface& surface,
+                                                 int axis, double value)
     {
-        nodara::bench::Triangles kept;
+        std::vector<nodara::index_t> kept;
         for (nodara::index_t t = 0; t < surface.nb_polygons(); ++t)
         {
-            const auto& c = surface.polygon_vertices(t);
             double sum = 0;
-            for (const auto v : c)
+            for (const auto v : surface.polygon_vertices(t))
             {
                 sum += surface.point(v)[axis];
             }
             if (sum < 3 * value)
             {
-                kept.push_back({c[0], c[1], c[2]});
+                kept.push_back(t);
             }
         }
         return kept;
     }
 
-    // The largest piece of `triangles` joined through shared edges.
-    nodara::bench::Triangles largest_piece(
-        const nodara::bench::Triangles& triangles)
-    {
-        const auto count = static_cast<nodara::index_t>(triangles.size());
-        std::vector<nodara::index_t> parent(count);
-        std::iota(parent.begin(), parent.end(), nodara::index_t{0});
-        std::map<std::pair<nodara::index_t, nodara::index_t>, nodara::index_t>
-            edges;
-        for (nodara::index_t t = 0; t < count; ++t)
-        {
-            for (int k = 0; k < 3; ++k)
-            {
-                const auto a = triangles[t][k];
-                const auto b = triangles[t][(k + 1) % 3];
-                const auto found = edges.emplace(
-                    std::make_pair(std::min(a, b), std::max(a, b)), t);
-                parent[root(parent, found.first->second)] = root(parent, t);
-            }
-        }
-        std::map<nodara::index_t, std::size_t> sizes;
-        for (nodara::index_t t = 0; t < count; ++t)
-        {
-            ++sizes[root(parent, t)];
-        }
-        const auto largest = std::max_element(sizes.begin(), sizes.end(),
-                                              [](const auto& a, const auto& b)
-                                              { return a.second < b.second; })
-                                 ->first;
-        nodara::bench::Triangles piece;
-        for (nodara::index_t t = 0; t < count; ++t)
-        {
-            if (root(parent, t) == largest)
-            {
-                piece.push_back(triangles[t]);
-            }
-        }
-        return piece;
-    }
-
-    // `surface` cut to the largest piece of its triangles below `value` on
-    // `axis`, with the points of those triangles only.
+    // `surface` cut to the largest piece (triangles joined through edges
+    // of two triangles) of its triangles below `value` on `axis`, with the
+    // points of those triangles only.
     std::unique_ptr<Surface> cut_below(const Surface& surface, int axis,
                                        double value)
     {
-        auto triangles = largest_piece(triangles_below(surface, axis, value));
-        std::vector<nodara::index_t> renumbered(surface.nb_vertices(),
-                                                nodara::NO_ID);
-        nodara::bench::Points points;
-        for (auto& triangle : triangles)
+        const auto below = nodara::compact_surface_of_triangles(
+            surface, triangles_below(surface, axis, value));
+        const auto pieces = nodara::compute_polygon_components(*below);
+        std::vector<std::size_t> sizes(pieces.nb_components, 0);
+        for (const auto piece : pieces.component)
         {
-            for (auto& v : triangle)
+            ++sizes[piece];
+        }
+        const auto largest = static_cast<nodara::index_t>(
+            std::max_element(sizes.begin(), sizes.end()) - sizes.begin());
+        std::vector<nodara::index_t> piece;
+        for (nodara::index_t t = 0; t < below->nb_polygons(); ++t)
+        {
+            if (pieces.component[t] == largest)
             {
-                if (renumbered[v] == nodara::NO_ID)
-                {
-                    renumbered[v] = static_cast<nodara::index_t>(points.size());
-                    const auto& p = surface.point(v);
-                    points.push_back({p[0], p[1], p[2]});
-                }
-                v = renumbered[v];
+                piece.push_back(t);
             }
         }
-        return nodara::bench::make_surface(points, triangles);
+        return nodara::compact_surface_of_triangles(*below, piece);
     }
 
     double hill(double x, double y, double cx, double cy, double width)
