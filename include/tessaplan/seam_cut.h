@@ -32,4 +32,14 @@ namespace nodara
     /// hold one entry per triangle.
     SeamCut cut_along_seams(const TriangulatedSurface<3>& surface,
                             absl::Span<const std::array<Point<2>, 3>> corners);
+
+    /// The seams of `corners`: the edges shared by exactly two triangles of
+    /// `surface` across which the map is not continuous (an end of the edge
+    /// has different images, exactly, in the two triangles), each once, as
+    /// its two vertices in the first triangle's order, in triangle order.
+    /// Throws VelmoraException ("[seam_edges] ...") when `corners` does not
+    /// hold one entry per triangle.
+    std::vector<std::array<index_t, 2>> seam_edges(
+        const TriangulatedSurface<3>& surface,
+        absl::Span<const std::array<Point<2>, 3>> corners);
 }  // namespace nodara

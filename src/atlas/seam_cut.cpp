@@ -5,10 +5,24 @@
 #include <absl/container/flat_hash_map.h>
 
 #include <velmora/basic/velmora_exception.h>
+#include <velmora/mesh/manifold_adjacency.h>
 #include <velmora/mesh/triangulated_surface_builder.h>
 
 namespace nodara
 {
+    namespace
+    {
+        // The image of `vertex` in triangle t.
+        const Point<2>& image_of(
+            const TriangulatedSurface<3>& surface,
+            absl::Span<const std::array<Point<2>, 3>> corners, index_t vertex,
+            index_t t)
+        {
+            const auto v = surface.polygon_vertices(t);
+            return corners[t][v[0] == vertex ? 0 : v[1] == vertex ? 1 : 2];
+        }
+    }  // namespace
+
     SeamCut cut_along_seams(const TriangulatedSurface<3>& surface,
                             absl::Span<const std::array<Point<2>, 3>> corners)
     {
@@ -45,5 +59,39 @@ namespace nodara
         }
         builder.compute_polygon_adjacencies();
         return cut;
+    }
+
+    std::vector<std::array<index_t, 2>> seam_edges(
+        const TriangulatedSurface<3>& surface,
+        absl::Span<const std::array<Point<2>, 3>> corners)
+    {
+        if (corners.size() != surface.nb_polygons())
+        {
+            throw InvalidInputException{
+                "[seam_edges] The map must hold one entry per triangle"};
+        }
+        const auto adjacencies = compute_manifold_adjacencies(surface);
+        std::vector<std::array<index_t, 2>> seams;
+        for (index_t t = 0; t < adjacencies.size(); ++t)
+        {
+            const auto v = surface.polygon_vertices(t);
+            for (local_index_t e = 0; e < 3; ++e)
+            {
+                const auto q = adjacencies[t][e];
+                if (q == NO_ID || q < t)
+                {
+                    continue;
+                }
+                const std::array<index_t, 2> edge{v[e], v[(e + 1) % 3]};
+                if (image_of(surface, corners, edge[0], t) !=
+                        image_of(surface, corners, edge[0], q) ||
+                    image_of(surface, corners, edge[1], t) !=
+                        image_of(surface, corners, edge[1], q))
+                {
+                    seams.push_back(edge);
+                }
+            }
+        }
+        return seams;
     }
 }  // namespace nodara

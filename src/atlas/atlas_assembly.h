@@ -1,0 +1,30 @@
+#pragma once
+
+#include <vector>
+
+#include <tessaplan/atlas.h>
+
+#include "atlas_frame.h"
+#include "chart.h"
+#include "surface_facts.h"
+
+namespace nodara
+{
+    /// Packs `charts` of `surface` (flattened, each valid on its own) and
+    /// checks the atlas exactly, page by page. Placing a chart in the square
+    /// rounds its coordinates: a chart that fails the check once placed is
+    /// split into its triangles and the charts are packed again, twice at
+    /// most. Throws ComputationException ("[compute_atlas] ...") when the
+    /// atlas still fails the check, and as pack_charts does.
+    Atlas pack_and_check(const TriangulatedSurface<3>& surface,
+                         const SurfaceFacts& facts, std::vector<Chart>& charts,
+                         const AtlasOptions& options);
+
+    /// pack_and_check of the charts of `working`, the surface in `frame`,
+    /// with texels per unit given and reported in the input's own units.
+    /// Throws as pack_and_check does.
+    Atlas pack_in_frame(const AtlasFrame& frame,
+                        const TriangulatedSurface<3>& working,
+                        const SurfaceFacts& facts, std::vector<Chart>& charts,
+                        const AtlasOptions& options);
+}  // namespace nodara
