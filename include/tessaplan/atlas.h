@@ -46,6 +46,20 @@ namespace nodara
         double texels_per_unit{0};
     };
 
+    /// How a chart's map was made.
+    enum class AtlasChartSource
+    {
+        /// Cut and flattened by the atlas: every chart of compute_atlas,
+        /// and the pieces of a given chart that could not be laid flat
+        /// whole.
+        cut,
+        /// A given chart (or island) flattened again by LSCM.
+        given,
+        /// An island that keeps its own map, scaled to its 3D area, where
+        /// LSCM folds it.
+        kept
+    };
+
     /// Figures of one chart.
     struct AtlasChart
     {
@@ -61,6 +75,7 @@ namespace nodara
         /// surface's bounding-box diagonal, which the square's coordinates
         /// cannot hold), laid as a needle 1/1024 of its length high.
         bool degenerate{false};
+        AtlasChartSource source{AtlasChartSource::cut};
     };
 
     /// A texture atlas: the surface cut into charts, each flattened without
@@ -136,4 +151,36 @@ namespace nodara
                         absl::Span<const std::array<index_t, 2>> seams,
                         const AtlasOptions& options = {});
 
+    /// An atlas of the charts given: triangle_chart[t] numbers the chart of
+    /// triangle t of `surface`, any number. Each chart (the triangles of one
+    /// number joined through edges of two triangles; one number on parts
+    /// that are not joined gives a chart per part) is flattened by LSCM and
+    /// scaled to its 3D area, whatever its distortion, which its figures
+    /// report. A chart whose map folds, collapses a triangle or overlaps
+    /// itself (a closed one, say) is cut into charts as compute_atlas cuts
+    /// (source `cut`), and a chart of only zero-area triangles and slivers
+    /// gives each its own chart. The charts are packed and checked as
+    /// compute_atlas packs and checks its own; they are numbered in the
+    /// order of their lowest triangle. Throws VelmoraException
+    /// ("[compute_atlas] ...") as compute_atlas does, and when
+    /// `triangle_chart` does not hold one number per triangle.
+    Atlas compute_atlas_of_charts(const TriangulatedSurface<3>& surface,
+                                  absl::Span<const index_t> triangle_chart,
+                                  const AtlasOptions& options = {});
+
+    /// An atlas whose charts are the islands of `corners`, a map of the
+    /// triangles' corners such as a file's texture coordinates: the pieces
+    /// of `surface` cut along the map's seams (cut_along_seams), so that an
+    /// island stays open along a slit inside it. Each island is flattened
+    /// again by LSCM (source `given`); where that map folds and the
+    /// island's own map passes the exact check, the island keeps its own
+    /// map, scaled to its 3D area (source `kept`); where both fail, it is
+    /// cut as compute_atlas_of_charts cuts. The atlas's seam edges are
+    /// counted on `surface`. Throws VelmoraException ("[compute_atlas]
+    /// ...") as compute_atlas does, and when `corners` does not hold one
+    /// entry of finite coordinates per triangle.
+    Atlas compute_atlas_of_islands(
+        const TriangulatedSurface<3>& surface,
+        absl::Span<const std::array<Point<2>, 3>> corners,
+        const AtlasOptions& options = {});
 }  // namespace nodara

@@ -53,6 +53,7 @@ namespace nodara
         ChartMap map;
         /// Whether it holds only triangles of zero 3D area (on a segment).
         bool degenerate{false};
+        AtlasChartSource source{AtlasChartSource::cut};
     };
 
     /// Per triangle of a surface of `nb_triangles`, the index of its chart

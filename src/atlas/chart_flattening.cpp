@@ -77,11 +77,19 @@ namespace nodara
         {
             return map;
         }
+        return measure_chart_map(*flat_source, uv, bounds);
+    }
+
+    ChartMap measure_chart_map(const TriangulatedSurface<3>& flat_source,
+                               const std::vector<Point<2>>& uv,
+                               const ChartBounds& bounds)
+    {
+        ChartMap map;
         const auto summary = summarize_distortions(
-            compute_triangle_distortions(*flat_source, uv));
+            compute_triangle_distortions(flat_source, uv));
         map.conformal_p95 = summary.conformal.p95;
-        map.corners = scaled_corners(*flat_source, uv);
-        map.area_p95 = density_p95(density_ratios(triangle_areas(*flat_source),
+        map.corners = scaled_corners(flat_source, uv);
+        map.area_p95 = density_p95(density_ratios(triangle_areas(flat_source),
                                                   image_areas(map.corners)));
         bool finite =
             std::isfinite(map.conformal_p95) && std::isfinite(map.area_p95);
@@ -95,7 +103,7 @@ namespace nodara
         }
         map.valid = finite && map.conformal_p95 <= bounds.max_conformal &&
                     map.area_p95 <= bounds.max_area &&
-                    passes_atlas_check(*flat_source, map.corners);
+                    passes_atlas_check(flat_source, map.corners);
         return map;
     }
 }  // namespace nodara
