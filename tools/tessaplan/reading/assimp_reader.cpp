@@ -115,6 +115,14 @@ namespace tessaplan
                                           ? placed(transform, p)
                                           : nodara::Point<3>{{p.x, p.y, p.z}});
             }
+            const auto uv_offset = soup.uvs.size();
+            const auto* uvs = mesh.mTextureCoords[0];
+            for (unsigned int v = 0; uvs != nullptr && v < mesh.mNumVertices;
+                 ++v)
+            {
+                soup.uvs.emplace_back(
+                    std::array<double, 2>{uvs[v].x, uvs[v].y});
+            }
             for (unsigned int f = 0; f < mesh.mNumFaces; ++f)
             {
                 const auto& face = mesh.mFaces[f];
@@ -132,6 +140,14 @@ namespace tessaplan
                                            " vertices"};
                     }
                     polygon.push_back(offset + face.mIndices[k]);
+                }
+                // The texture coordinates are per vertex, numbered as the
+                // mesh's vertices are.
+                soup.uv_polygons.emplace_back();
+                for (const auto corner : uvs != nullptr ? polygon : Polygon{})
+                {
+                    soup.uv_polygons.back().push_back(uv_offset + corner -
+                                                      offset);
                 }
                 soup.polygons.push_back(std::move(polygon));
             }

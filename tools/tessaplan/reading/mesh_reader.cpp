@@ -1,6 +1,7 @@
 #include "reading/mesh_reader.h"
 
 #include <array>
+#include <cmath>
 #include <sstream>
 
 #include <velmora/mesh/triangulated_surface_builder.h>
@@ -10,6 +11,7 @@
 #include "reading/exact_reader.h"
 #include "reading/gltf_reader.h"
 #include "reading/input_file.h"
+#include "reading/texture_coordinates.h"
 #include "reading/vertex_welding.h"
 
 namespace tessaplan
@@ -117,6 +119,86 @@ namespace tessaplan
             return read_exact(path, format, size);
         }
 
+        // The soup's texture coordinates, which must exist and be finite,
+        // for every face.
+        void read_texture_coordinates(const std::string& path,
+                                      const MeshReadResult& result,
+                                      PolygonSoup& soup)
+        {
+            if (result.format == MeshFormat::obj)
+            {
+                read_obj_texture_coordinates(path, soup);
+            }
+            else if (result.gltf)
+            {
+                read_gltf_texture_coordinates(*result.gltf, soup, path);
+            }
+            if (soup.uvs.empty())
+            {
+                throw input_error(path,
+                                  "has no texture coordinates (read from "
+                                  "OBJ's vt, glTF's TEXCOORD_0 and the "
+                                  "first set of the other formats assimp "
+                                  "reads)");
+            }
+            if (soup.uv_polygons.size() != soup.polygons.size())
+            {
+                throw input_error(path,
+                                  "has texture coordinates that do not "
+                                  "match its faces");
+            }
+            for (std::size_t f = 0; f < soup.polygons.size(); ++f)
+            {
+                for (const auto uv : soup.uv_polygons[f])
+                {
+                    if (uv >= soup.uvs.size())
+                    {
+                        throw input_error(path,
+                                          "has a face whose texture "
+                                          "coordinate does not exist");
+                    }
+                }
+                if (soup.polygons[f].size() >= 3 &&
+                    soup.uv_polygons[f].size() != soup.polygons[f].size())
+                {
+                    throw input_error(path,
+                                      "gives no texture coordinates "
+                                      "for face " +
+                                          std::to_string(f) + " of " +
+                                          std::to_string(soup.polygons.size()));
+                }
+            }
+            for (const auto& uv : soup.uvs)
+            {
+                if (!std::isfinite(uv[0]) || !std::isfinite(uv[1]))
+                {
+                    throw input_error(path,
+                                      "has a texture coordinate that "
+                                      "is not a finite number");
+                }
+            }
+        }
+
+        // The texture coordinates of the triangles of `faces` as
+        // read_mesh makes them, from those of their corners.
+        std::vector<std::array<nodara::Point<2>, 3>>
+        triangle_texture_coordinates(const std::vector<Polygon>& faces,
+                                     const std::vector<Polygon>& uv_faces,
+                                     const std::vector<nodara::Point<2>>& uvs)
+        {
+            std::vector<std::array<nodara::Point<2>, 3>> triangles;
+            for (std::size_t f = 0; f < faces.size(); ++f)
+            {
+                const auto& uv = uv_faces[f];
+                for (const auto k : fan_corners(faces[f]))
+                {
+                    triangles.push_back(
+                        {uvs[uv[0]], uvs[uv[k]], uvs[uv[k + 1]]});
+                }
+            }
+            return triangles;
+        }
+
         bool joins_vertices(MeshFormat format, Weld weld)
         {
             return weld == Weld::on ||
@@ -138,30 +220,48 @@ namespace tessaplan
         }
     }  // namespace
 
-    std::vector<std::array<index_t, 3>> fan_triangles(const Polygon& face)
+    std::vector<std::size_t> fan_corners(const Polygon& face)
     {
-        std::vector<std::array<index_t, 3>> fan;
+        std::vector<std::size_t> fan;
         for (std::size_t k = 1; k + 1 < face.size(); ++k)
         {
-            const std::array<index_t, 3> triangle{
-                static_cast<index_t>(face[0]), static_cast<index_t>(face[k]),
-                static_cast<index_t>(face[k + 1])};
-            if (triangle[0] != triangle[1] && triangle[1] != triangle[2] &&
-                triangle[2] != triangle[0])
+            if (face[0] != face[k] && face[k] != face[k + 1] &&
+                face[k + 1] != face[0])
             {
-                fan.push_back(triangle);
+                fan.push_back(k);
             }
         }
         return fan;
     }
 
-    MeshReadResult read_mesh(const std::string& path, Weld weld)
+    std::vector<std::array<index_t, 3>> fan_triangles(const Polygon& face)
+    {
+        std::vector<std::array<index_t, 3>> fan;
+        for (const auto k : fan_corners(face))
+        {
+            fan.push_back({static_cast<index_t>(face[0]),
+                           static_cast<index_t>(face[k]),
+                           static_cast<index_t>(face[k + 1])});
+        }
+        return fan;
+    }
+
+    MeshReadResult read_mesh(const std::string& path, Weld weld, bool uvs)
     {
         const auto size = check_input_file(path);
         MeshReadResult result;
         result.format = detect_format(path, size);
         auto soup = read_soup(path, result.format, size, result);
         check_soup(soup, path);
+        if (uvs)
+        {
+            read_texture_coordinates(path, result, soup);
+        }
+        else
+        {
+            soup.uvs.clear();
+            soup.uv_polygons.clear();
+        }
         result.single_precision = soup.single_precision;
         result.transforms_applied = soup.transforms_applied;
         if (result.format == MeshFormat::stl)
@@ -178,14 +278,19 @@ namespace tessaplan
                 result.gltf->surface_vertex = std::move(joined);
             }
         }
-        for (auto& polygon : soup.polygons)
+        std::vector<Polygon> uv_faces;
+        for (std::size_t f = 0; f < soup.polygons.size(); ++f)
         {
-            if (polygon.size() < 3)
+            if (soup.polygons[f].size() < 3)
             {
                 ++result.nb_points_and_lines;
                 continue;
             }
-            result.faces.push_back(std::move(polygon));
+            result.faces.push_back(std::move(soup.polygons[f]));
+            if (uvs)
+            {
+                uv_faces.push_back(std::move(soup.uv_polygons[f]));
+            }
         }
         if (soup.points.size() < 2)
         {
@@ -201,6 +306,11 @@ namespace tessaplan
             throw input_error(path, "has too many triangles");
         }
         result.surface = build_surface(soup.points, triangles);
+        if (uvs)
+        {
+            result.triangle_uvs =
+                triangle_texture_coordinates(result.faces, uv_faces, soup.uvs);
+        }
         return result;
     }
 }  // namespace tessaplan

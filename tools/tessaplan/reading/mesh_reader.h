@@ -43,7 +43,15 @@ namespace tessaplan
         /// For glTF input, the whole document and where each vertex of the
         /// surface comes from; null for other formats.
         std::shared_ptr<GltfScene> gltf;
+        /// Per triangle of `surface`, the file's texture coordinates of its
+        /// corners, with v upwards, when read_mesh was asked for them; empty
+        /// otherwise.
+        std::vector<std::array<nodara::Point<2>, 3>> triangle_uvs;
     };
+
+    /// The corners k of `face` whose triangle (0, k, k + 1) read_mesh
+    /// keeps: those without a repeated corner.
+    std::vector<std::size_t> fan_corners(const Polygon& face);
 
     /// The triangles of `face` as read_mesh makes them: a fan from its
     /// first corner, leaving out the triangles with a repeated corner.
@@ -56,12 +64,17 @@ namespace tessaplan
     /// are split into triangles as fans from their first corner. Vertices
     /// at the same position are joined with Weld::on, and with
     /// Weld::by_format for STL, glTF and the formats read through assimp
-    /// (which split vertices per face); STL's are joined even with Weld::off, as
-    /// it stores no shared vertices. Otherwise every vertex of the file is
+    /// (which split vertices per face); STL's are joined even with Weld::off,
+    /// as it stores no shared vertices. Otherwise every vertex of the file is
     /// a vertex of the surface, used or not. Throws CliError: cannot_open_input
     /// when the file cannot be opened or is not a regular file, invalid_input
     /// when it cannot be read, claims counts it cannot hold, has a face that
     /// refers to a vertex that does not exist, a coordinate that is not finite,
-    /// no triangle, or fewer than two vertices.
-    MeshReadResult read_mesh(const std::string& path, Weld weld);
+    /// no triangle, or fewer than two vertices. With `uvs`, also reads the
+    /// file's texture coordinates (OBJ's vt, glTF's TEXCOORD_0, the first
+    /// set of the formats read through assimp) into triangle_uvs, and
+    /// throws CliError (invalid_input) when the file gives none, or none
+    /// for a face, or one that is not finite.
+    MeshReadResult read_mesh(const std::string& path, Weld weld,
+                             bool uvs = false);
 }  // namespace tessaplan

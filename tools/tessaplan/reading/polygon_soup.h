@@ -21,5 +21,12 @@ namespace tessaplan
         bool single_precision{false};
         /// Whether node transforms other than the identity placed them.
         bool transforms_applied{false};
+        /// The file's texture coordinates (its first set), with v upwards:
+        /// OBJ's vt, glTF's TEXCOORD_0 as (u, 1 - v). Empty unless asked
+        /// for and given.
+        std::vector<nodara::Point<2>> uvs;
+        /// Per polygon, the index in `uvs` of each corner's coordinates; an
+        /// empty entry for a polygon without them. Empty when `uvs` is.
+        std::vector<Polygon> uv_polygons;
     };
 }  // namespace tessaplan

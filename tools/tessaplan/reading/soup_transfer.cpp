@@ -17,6 +17,20 @@ namespace tessaplan
             bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
         }
 
+        void append_polygons(std::string& bytes,
+                             const std::vector<Polygon>& polygons)
+        {
+            append<std::uint64_t>(bytes, polygons.size());
+            for (const auto& polygon : polygons)
+            {
+                append<std::uint64_t>(bytes, polygon.size());
+                for (const auto corner : polygon)
+                {
+                    append<std::uint64_t>(bytes, corner);
+                }
+            }
+        }
+
         // Reads values from the bytes, refusing to read past their end.
         class Cursor
         {
@@ -50,6 +64,20 @@ namespace tessaplan
                 return value;
             }
 
+            std::vector<Polygon> polygons()
+            {
+                std::vector<Polygon> polygons(count(sizeof(std::uint64_t)));
+                for (auto& polygon : polygons)
+                {
+                    polygon.resize(count(sizeof(std::uint64_t)));
+                    for (auto& corner : polygon)
+                    {
+                        corner = next<std::uint64_t>();
+                    }
+                }
+                return polygons;
+            }
+
             bool at_end() const { return offset_ == bytes_.size(); }
 
             [[noreturn]] void fail() const
@@ -79,15 +107,14 @@ namespace tessaplan
                 append<double>(bytes, point[k]);
             }
         }
-        append<std::uint64_t>(bytes, soup.polygons.size());
-        for (const auto& polygon : soup.polygons)
+        append_polygons(bytes, soup.polygons);
+        append<std::uint64_t>(bytes, soup.uvs.size());
+        for (const auto& uv : soup.uvs)
         {
-            append<std::uint64_t>(bytes, polygon.size());
-            for (const auto corner : polygon)
-            {
-                append<std::uint64_t>(bytes, corner);
-            }
+            append<double>(bytes, uv[0]);
+            append<double>(bytes, uv[1]);
         }
+        append_polygons(bytes, soup.uv_polygons);
         return bytes;
     }
 
@@ -113,15 +140,14 @@ namespace tessaplan
                 point[k] = cursor.next<double>();
             }
         }
-        soup.polygons.resize(cursor.count(sizeof(std::uint64_t)));
-        for (auto& polygon : soup.polygons)
+        soup.polygons = cursor.polygons();
+        soup.uvs.resize(cursor.count(2 * sizeof(double)));
+        for (auto& uv : soup.uvs)
         {
-            polygon.resize(cursor.count(sizeof(std::uint64_t)));
-            for (auto& corner : polygon)
-            {
-                corner = cursor.next<std::uint64_t>();
-            }
+            uv[0] = cursor.next<double>();
+            uv[1] = cursor.next<double>();
         }
+        soup.uv_polygons = cursor.polygons();
         if (!cursor.at_end())
         {
             cursor.fail();
