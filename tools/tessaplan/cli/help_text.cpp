@@ -43,8 +43,8 @@ lines are ignored. Counts the file cannot hold are refused before reading.
         const char* const flatten_help =
             R"(Usage: tessaplan flatten INPUT [-o OUTPUT] [--weld | --no-weld] [--flat]
                          [--normalize] [--pack] [--scale pins|area]
-                         [--pins FILE] [--seams FILE] [--method lscm|arap]
-                         [--fail-on-fold] [--svg FILE]
+                         [--pins FILE] [--seams FILE] [--seams-from-uv]
+                         [--method lscm|arap] [--fail-on-fold] [--svg FILE]
                          [--png FILE] [--uv-set N] [--json]
 
 Flattens a triangulated surface into the plane by least squares conformal
@@ -103,6 +103,13 @@ Options:
                      coordinate per corner of each piece); --flat and
                      --normalize are refused. A seam that is not an edge
                      fails the run (status 4), naming its line.
+  --seams-from-uv    Cut the surface open, as --seams does, where the
+                     input's own texture coordinates are discontinuous
+                     (OBJ's vt, glTF's TEXCOORD_0, the first set of the
+                     formats read through assimp): its UV islands become
+                     the pieces. With --seams, along both. An input
+                     without texture coordinates for every face fails the
+                     run (status 4).
   --method MODE      What the flattening keeps: 'lscm' (the default) keeps
                      angles as well as can be; 'arap' starts from that map
                      and makes it as rigid as possible (local/global
@@ -189,8 +196,8 @@ Errors are reported as one line on standard error.
                        [--max-distortion X] [--padding P] [--resolution R]
                        [--no-rotate] [--max-chart-area A]
                        [--max-boundary-length L] [--texels-per-unit T]
-                       [--seams FILE] [--svg FILE] [--png FILE] [--uv-set N]
-                       [--json]
+                       [--seams FILE] [--seams-from-uv] [--charts-from-uv]
+                       [--svg FILE] [--png FILE] [--uv-set N] [--json]
 
 Cuts a triangulated surface, closed ones and ones with handles included,
 into charts that are topological discs, flattens each by LSCM without a
@@ -235,6 +242,22 @@ Options:
                         other seams are added where needed. A seam that is
                         not an edge fails the run (status 4), naming its
                         line.
+  --seams-from-uv       End charts, as --seams does, where the input's own
+                        texture coordinates are discontinuous (OBJ's vt,
+                        glTF's TEXCOORD_0, the first set of the formats
+                        read through assimp). An input without texture
+                        coordinates for every face fails the run (status
+                        4).
+  --charts-from-uv      Keep the input's UV islands as the charts: each is
+                        flattened again by LSCM, whatever its distortion
+                        ('given' in the report); one that LSCM folds keeps
+                        its own texture coordinates, scaled to its 3D area,
+                        when they lay it flat ('kept'); one that neither
+                        lays flat (a closed island, or coordinates that
+                        overlap) is cut into charts as usual ('cut'). The
+                        charts are then checked and packed. --max-distortion
+                        and the chart size bounds apply to the cut ones
+                        only; --seams and --seams-from-uv are refused.
   --svg FILE            Also draw the packed atlas as an SVG picture,
                         coloured by conformal distortion, with the charts'
                         outlines.
@@ -267,7 +290,7 @@ nodes use gets a copy per node.
 
 Report (on standard output; --json: one JSON object, numbers that are not
 finite as null): triangles, charts, pages and the charts on each, seam
-edges, texels per unit, efficiency (the share of the pages the triangles
+edges, how many charts were cut, given and kept, texels per unit, efficiency (the share of the pages the triangles
 cover), conformal and area distortion (mean, p95, max),
 flipped triangles, overlapping pairs, zero-area triangles, faces split at
 seams and the seconds spent.

@@ -155,12 +155,20 @@ namespace tessaplan
         // --rotate and --no-rotate of the atlas command.
         bool read_atlas_switch(const std::string& argument, Options& options)
         {
-            if (argument != "--rotate" && argument != "--no-rotate")
+            if (argument != "--rotate" && argument != "--no-rotate" &&
+                argument != "--charts-from-uv")
             {
                 return false;
             }
             refuse_other_command(argument, options);
-            options.atlas.rotate = argument == "--rotate";
+            if (argument == "--charts-from-uv")
+            {
+                options.charts_from_uv = true;
+            }
+            else
+            {
+                options.atlas.rotate = argument == "--rotate";
+            }
             return true;
         }
 
@@ -374,6 +382,10 @@ namespace tessaplan
             else if (argument == "--json")
             {
                 options.json = true;
+            }
+            else if (argument == "--seams-from-uv")
+            {
+                options.seams_from_uv = true;
             }
             else if (argument == "--weld" || argument == "--no-weld")
             {

@@ -53,6 +53,11 @@ namespace tessaplan
         /// --seams FILE: edges to cut the surface open along (flatten) or
         /// that no chart crosses (atlas); empty for none.
         std::string seams;
+        /// --seams-from-uv: cut (flatten) or end charts (atlas) where the
+        /// input's own texture coordinates are discontinuous, too.
+        bool seams_from_uv{false};
+        /// --charts-from-uv (atlas): the input's UV islands are the charts.
+        bool charts_from_uv{false};
         /// --method: what the flattening minimises.
         nodara::FlatteningMethod method{nodara::FlatteningMethod::lscm};
         /// --scale: what sets each piece's size.

@@ -13,9 +13,9 @@
 #include "cli/progress.h"
 #include "cli/stopwatch.h"
 #include "commands/command_input.h"
+#include "commands/command_seams.h"
 #include "commands/corner_map_output.h"
 #include "commands/report.h"
-#include "reading/seams_file.h"
 
 namespace tessaplan
 {
@@ -29,15 +29,31 @@ namespace tessaplan
             return surface.nb_vertices() >= surface.nb_polygons();
         }
 
-        nodara::Atlas make_atlas(const nodara::TriangulatedSurface<3>& surface,
+        // The library's atlas the options ask for: of the input's UV
+        // islands, along seams, or cut freely.
+        nodara::Atlas library_atlas(const MeshReadResult& mesh,
+                                    const Options& options,
+                                    const SeamsFile& seams)
+        {
+            const auto& surface = *mesh.surface;
+            if (options.charts_from_uv)
+            {
+                return nodara::compute_atlas_of_islands(
+                    surface, mesh.triangle_uvs, options.atlas);
+            }
+            return options.seams.empty() && !options.seams_from_uv
+                       ? nodara::compute_atlas(surface, options.atlas)
+                       : nodara::compute_atlas(surface, seams.seams,
+                                               options.atlas);
+        }
+
+        nodara::Atlas make_atlas(const MeshReadResult& mesh,
                                  const Options& options, const SeamsFile& seams)
         {
+            const auto& surface = *mesh.surface;
             try
             {
-                return options.seams.empty()
-                           ? nodara::compute_atlas(surface, options.atlas)
-                           : nodara::compute_atlas(surface, seams.seams,
-                                                   options.atlas);
+                return library_atlas(mesh, options, seams);
             }
             catch (const nodara::SeamError& error)
             {
@@ -86,6 +102,14 @@ namespace tessaplan
 
     int run_atlas(const Options& options, std::ostream& out)
     {
+        if (options.charts_from_uv &&
+            (!options.seams.empty() || options.seams_from_uv))
+        {
+            throw CliError{ExitCode::usage,
+                           "--charts-from-uv keeps the input's UV islands as "
+                           "the charts: --seams and --seams-from-uv do not "
+                           "apply"};
+        }
         check_distinct_files(options.input, options.output, options.svg,
                              options.png);
         AtlasReport report;
@@ -98,10 +122,8 @@ namespace tessaplan
             progress.stage("making the atlas of " +
                            std::to_string(report.triangles) + " triangles");
             Stopwatch stopwatch;
-            const auto seams = options.seams.empty()
-                                   ? SeamsFile{}
-                                   : read_seams_file(options.seams);
-            report.atlas = make_atlas(surface, options, seams);
+            const auto seams = command_seams(options, mesh);
+            report.atlas = make_atlas(mesh, options, seams);
             report.atlas_seconds = stopwatch.lap();
 
             progress.stage("writing " + printable(options.output));

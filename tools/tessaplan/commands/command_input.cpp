@@ -11,7 +11,8 @@ namespace tessaplan
                                       InputReport& report)
     {
         Stopwatch stopwatch;
-        auto mesh = read_mesh(options.input, options.weld);
+        auto mesh = read_mesh(options.input, options.weld,
+                              options.seams_from_uv || options.charts_from_uv);
         check_uv_set(mesh, options.input, options.output, options.flat,
                      options.uv_set);
         const auto& surface = *mesh.surface;

@@ -15,13 +15,13 @@
 #include "cli/progress.h"
 #include "cli/stopwatch.h"
 #include "commands/command_input.h"
+#include "commands/command_seams.h"
 #include "commands/corner_map_output.h"
 #include "commands/flattening.h"
 #include "commands/flattening_output.h"
 #include "commands/piece_checks.h"
 #include "commands/report.h"
 #include "reading/pins_file.h"
-#include "reading/seams_file.h"
 
 namespace tessaplan
 {
@@ -135,6 +135,12 @@ namespace tessaplan
             report.write_seconds = stopwatch.lap();
         }
 
+        // Whether the surface is cut open before it is flattened.
+        bool cuts(const Options& options)
+        {
+            return !options.seams.empty() || options.seams_from_uv;
+        }
+
         void check_combinations(const Options& options)
         {
             if (!options.pins.empty() &&
@@ -145,12 +151,15 @@ namespace tessaplan
                                "as-rigid-as-possible flattening places each "
                                "piece itself"};
             }
-            if (!options.seams.empty() && (options.flat || options.normalize))
+            if (cuts(options) && (options.flat || options.normalize))
             {
-                throw CliError{ExitCode::usage,
-                               "--seams writes one texture coordinate per "
-                               "corner, which --flat and --normalize do not "
-                               "take"};
+                throw CliError{
+                    ExitCode::usage,
+                    std::string{options.seams.empty() ? "--seams-from-uv"
+                                                      : "--seams"} +
+                        " writes one texture coordinate per "
+                        "corner, which --flat and --normalize do "
+                        "not take"};
             }
         }
     }  // namespace
@@ -175,16 +184,16 @@ namespace tessaplan
             progress.stage("flattening " + std::to_string(report.triangles) +
                            " triangles" +
                            (options.pack ? " and packing the pieces" : ""));
-            if (options.seams.empty())
+            if (cuts(options))
             {
-                flatten_whole(mesh, flatten_options, pins, options, report,
-                              progress);
+                flatten_cut(mesh, flatten_options, pins,
+                            command_seams(options, mesh), options, report,
+                            progress);
             }
             else
             {
-                flatten_cut(mesh, flatten_options, pins,
-                            read_seams_file(options.seams), options, report,
-                            progress);
+                flatten_whole(mesh, flatten_options, pins, options, report,
+                              progress);
             }
         }
         print_outcome(report, options.json, out);

@@ -1,5 +1,6 @@
 #include "commands/report.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -133,6 +134,18 @@ namespace tessaplan
             return counts;
         }
 
+        // The charts made each way: cut by the atlas, given (flattened
+        // again) and kept (an island's own map).
+        std::array<std::size_t, 3> chart_sources(const nodara::Atlas& atlas)
+        {
+            std::array<std::size_t, 3> counts{};
+            for (const auto& chart : atlas.charts)
+            {
+                ++counts[static_cast<std::size_t>(chart.source)];
+            }
+            return counts;
+        }
+
         std::string counts_text(const std::vector<std::size_t>& counts)
         {
             std::string text;
@@ -155,6 +168,10 @@ namespace tessaplan
                 {"pages", a.nb_pages},
                 {"charts_per_page", charts_per_page(a)},
                 {"seam_edges", a.nb_seam_edges},
+                {"chart_sources",
+                 {{"cut", chart_sources(a)[0]},
+                  {"given", chart_sources(a)[1]},
+                  {"kept", chart_sources(a)[2]}}},
                 {"efficiency", number_or_null(a.efficiency)},
                 {"conformal_distortion", statistics_json(d.conformal)},
                 {"area_distortion", statistics_json(d.area)},
@@ -175,6 +192,7 @@ namespace tessaplan
         void print_atlas_text(const AtlasReport& report, std::ostream& out)
         {
             const auto& a = report.atlas;
+            const auto sources = chart_sources(a);
             const auto& d = report.distortion;
             out << "input                 " << printable(report.input) << '\n'
                 << "triangles             " << a.triangle_chart.size() << '\n'
@@ -182,6 +200,8 @@ namespace tessaplan
                 << "pages                 " << a.nb_pages
                 << " (charts: " << counts_text(charts_per_page(a)) << ")\n"
                 << "seam edges            " << a.nb_seam_edges << '\n'
+                << "charts made           " << sources[0] << " cut, "
+                << sources[1] << " given, " << sources[2] << " kept\n"
                 << "texels per unit       " << a.texels_per_unit << '\n'
                 << "efficiency            " << 100.0 * a.efficiency
                 << " % of the " << (a.nb_pages > 1 ? "pages" : "square") << '\n'
