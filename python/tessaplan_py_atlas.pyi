@@ -4,7 +4,8 @@ tessaplan.AtlasCheck."""
 
 from typing import Any, Dict, Optional
 
-from numpy.typing import ArrayLike
+import numpy
+from numpy.typing import ArrayLike, NDArray
 
 from velmora_py_mesh import TriangulatedSurface3D
 
@@ -15,6 +16,9 @@ def compute_atlas(surface: TriangulatedSurface3D, max_distortion: float = ...,
                   rotate: bool = ..., max_chart_area: float = ...,
                   max_boundary_length: float = ...,
                   texels_per_unit: float = ...,
-                  seams: Optional[ArrayLike] = ...) -> Dict[str, Any]: ...
+                  seams: Optional[ArrayLike] = ...,
+                  charts_from_uv: Optional[ArrayLike] = ...) -> Dict[str, Any]: ...
+def seam_edges(surface: TriangulatedSurface3D,
+               corner_uv: ArrayLike) -> NDArray[numpy.int64]: ...
 def check_atlas(surface: TriangulatedSurface3D,
                 corner_uv: ArrayLike) -> Dict[str, Any]: ...

@@ -5,6 +5,7 @@
 // such corner map.
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include <pybind11/numpy.h>
@@ -139,6 +140,15 @@ namespace
         result["chart_triangles"] = chart_triangles;
         result["chart_conformal_p95"] = conformal;
         result["chart_area_p95"] = area;
+        py::list sources;
+        for (const auto& figures : atlas.charts)
+        {
+            sources.append(
+                figures.source == nodara::AtlasChartSource::given  ? "given"
+                : figures.source == nodara::AtlasChartSource::kept ? "kept"
+                                                                   : "cut");
+        }
+        result["chart_source"] = sources;
         result["area_p95"] = atlas.area_p95;
         result["seam_edges"] = atlas.nb_seam_edges;
         result["degenerate_triangles"] = atlas.nb_degenerate_triangles;
@@ -193,7 +203,8 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         [](const nodara::TriangulatedSurface<3>& surface, double max_distortion,
            double padding, nodara::index_t resolution, bool rotate,
            double max_chart_area, double max_boundary_length,
-           double texels_per_unit, const py::object& seams)
+           double texels_per_unit, const py::object& seams,
+           const py::object& charts_from_uv)
         {
             nodara::AtlasOptions options;
             options.max_distortion = max_distortion;
@@ -206,12 +217,19 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
             const auto edges =
                 seams.is_none() ? std::vector<std::array<nodara::index_t, 2>>{}
                                 : tessaplan_python::seam_edges(seams);
+            const auto islands =
+                charts_from_uv.is_none()
+                    ? nodara::CornerMap{}
+                    : checked_corners(charts_from_uv, surface.nb_polygons());
             nodara::SeamCut cut;
             const auto atlas = tessaplan_python::without_gil(
                 [&]
                 {
                     auto result =
-                        edges.empty() && seams.is_none()
+                        !charts_from_uv.is_none()
+                            ? nodara::compute_atlas_of_islands(surface, islands,
+                                                               options)
+                        : edges.empty() && seams.is_none()
                             ? nodara::compute_atlas(surface, options)
                             : nodara::compute_atlas(surface, edges, options);
                     cut = nodara::cut_along_seams(surface, result.corners);
@@ -229,7 +247,7 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         py::arg("max_chart_area") = defaults.max_chart_area,
         py::arg("max_boundary_length") = defaults.max_boundary_length,
         py::arg("texels_per_unit") = defaults.texels_per_unit,
-        py::arg("seams") = py::none(),
+        py::arg("seams") = py::none(), py::arg("charts_from_uv") = py::none(),
         "Cuts `surface` into charts and packs them into the unit square (or, "
         "at a `texels_per_unit` above 0, into as many squares, pages, as "
         "they need). Returns a dict: 'chart' (uint32 array (m,), the chart "
@@ -253,11 +271,39 @@ PYBIND11_MODULE(tessaplan_py_atlas, m)
         "`resolution` texels along the side, turned for a tight box when "
         "`rotate`; a chart beyond `max_chart_area` or "
         "`max_boundary_length` (0: unbounded) is cut further; with `seams` "
-        "((k, 2) vertex pairs, edges of the surface) no chart crosses them. "
-        "Raises "
+        "((k, 2) vertex pairs, edges of the surface) no chart crosses them; "
+        "with `charts_from_uv` (an (m, 3, 2) map of the triangle corners) "
+        "the charts are its islands (compute_atlas_of_islands), and "
+        "'chart_source' says per chart 'given' (flattened again by LSCM), "
+        "'kept' (its own map, scaled) or 'cut' (by the atlas). Raises "
         "RuntimeError with the "
         "library's message for a surface without triangle or with a "
         "coordinate that is not finite, and for options out of range.");
+
+    m.def(
+        "seam_edges",
+        [](const nodara::TriangulatedSurface<3>& surface,
+           const py::object& corner_uv)
+        {
+            const auto corners =
+                checked_corners(corner_uv, surface.nb_polygons());
+            const auto edges = nodara::seam_edges(surface, corners);
+            py::array_t<std::int64_t> result(
+                {static_cast<py::ssize_t>(edges.size()), py::ssize_t{2}});
+            auto view = result.mutable_unchecked<2>();
+            for (py::ssize_t e = 0; e < view.shape(0); ++e)
+            {
+                view(e, 0) = edges[static_cast<std::size_t>(e)][0];
+                view(e, 1) = edges[static_cast<std::size_t>(e)][1];
+            }
+            return result;
+        },
+        py::arg("surface"), py::arg("corner_uv"),
+        "The seams of a map of the triangle corners of `surface` (an (m, 3, "
+        "2) array-like of real numbers): the edges shared by two triangles "
+        "across which it is not continuous, as an int64 (k, 2) array of "
+        "vertex pairs. Raises TypeError when `corner_uv` does not hold real "
+        "numbers and ValueError for another shape.");
 
     m.def(
         "check_atlas",

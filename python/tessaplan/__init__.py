@@ -59,7 +59,8 @@ import tessaplan_py_atlas
 __version__ = tessaplan_py_surface.__version__
 
 __all__ = ["flatten", "flatten_with_report", "FlattenResult",
-           "measure_distortion", "atlas", "check_atlas", "AtlasResult",
+           "measure_distortion", "atlas", "check_atlas", "uv_seams",
+           "AtlasResult",
            "TessaplanError", "InvalidInputError", "FlatteningError",
            "TessaplanWarning", "Distortions", "DistortionSummary",
            "DistortionStatistics", "PieceFigures", "AtlasCheck"]
@@ -550,6 +551,10 @@ class AtlasResult:
             atlas's mean).
         check: the exact check of ``corner_uv``, as ``check_atlas`` returns
             it; always valid.
+        chart_source: per chart, how its map was made: "cut" (cut and
+            flattened by the atlas), "given" (an island of
+            ``charts_from_uv`` flattened again by LSCM) or "kept" (an
+            island that keeps its own map, scaled to its 3D area).
 
     Iterating gives ``chart`` and ``corner_uv``, so that
     ``chart, corner_uv = atlas(...)`` keeps working.
@@ -571,6 +576,7 @@ class AtlasResult:
     chart_area_p95: NDArray[numpy.float64]
     area_p95: float
     check: AtlasCheck
+    chart_source: List[str]
 
     def __iter__(self) -> Iterator[NDArray[Any]]:
         """``chart``, then ``corner_uv``."""
@@ -620,7 +626,8 @@ def atlas(points: ArrayLike, triangles: ArrayLike,
           max_chart_area: float = _ATLAS_DEFAULTS["max_chart_area"],
           max_boundary_length: float = _ATLAS_DEFAULTS["max_boundary_length"],
           texels_per_unit: float = _ATLAS_DEFAULTS["texels_per_unit"],
-          seams: Optional[ArrayLike] = None) -> AtlasResult:
+          seams: Optional[ArrayLike] = None,
+          charts_from_uv: Optional[ArrayLike] = None) -> AtlasResult:
     """Cut a surface into charts, flatten each and pack them into [0, 1]^2.
 
     Every chart is a topological disc flattened by LSCM without a flipped
@@ -656,6 +663,15 @@ def atlas(points: ArrayLike, triangles: ArrayLike,
         seams: None (the default) or (k, 2) vertex pairs, edges of the
             surface that no chart may cross (as in ``flatten``): charts end
             at them, and other seams are added where needed.
+        charts_from_uv: None (the default) or an (m, 3, 2) array-like of
+            real numbers, a map of the triangle corners such as a file's
+            texture coordinates: its islands (the pieces of the surface cut
+            where the map is not continuous) become the charts. Each is
+            flattened again by LSCM, whatever its distortion; one that LSCM
+            folds keeps its own map, scaled to its 3D area, when that lays
+            it flat; one that neither lays flat (closed, or overlapping
+            itself) is cut as usual (see ``AtlasResult.chart_source``).
+            Not with ``seams``.
 
     Returns:
         AtlasResult: the chart and page of each triangle and the image of
@@ -671,7 +687,8 @@ def atlas(points: ArrayLike, triangles: ArrayLike,
             options out of range (InvalidInputError), a chart larger than a
             page at ``texels_per_unit`` among them, and ``seams`` of another
             shape or naming a pair of vertices that no triangle joins by an
-            edge.
+            edge, ``charts_from_uv`` of another shape or with a value that
+            is not finite, or given with ``seams``.
         TessaplanError: the atlas could not be made (a RuntimeError); the
             message comes from the library.
     """
@@ -679,10 +696,13 @@ def atlas(points: ArrayLike, triangles: ArrayLike,
                              max_chart_area, max_boundary_length,
                              texels_per_unit)
     seam_edges = _seam_array(seams)
+    if seam_edges is not None and charts_from_uv is not None:
+        raise ValueError("charts_from_uv keeps the map's islands as the "
+                         "charts: seams do not apply")
     surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
         points, triangles)
-    result = tessaplan_py_atlas.compute_atlas(surface,
-                                              *(options + (seam_edges,)))
+    result = tessaplan_py_atlas.compute_atlas(
+        surface, *(options + (seam_edges, charts_from_uv)))
     return AtlasResult(
         chart=result["chart"], corner_uv=result["corner_uv"],
         page=result["page"], pages=result["pages"],
@@ -694,7 +714,38 @@ def atlas(points: ArrayLike, triangles: ArrayLike,
         chart_conformal_p95=result["chart_conformal_p95"],
         chart_area_p95=result["chart_area_p95"],
         area_p95=result["area_p95"],
-        check=cast(AtlasCheck, result["check"]))
+        check=cast(AtlasCheck, result["check"]),
+        chart_source=list(result["chart_source"]))
+
+
+def uv_seams(points: ArrayLike, triangles: ArrayLike,
+             corner_uv: ArrayLike) -> NDArray[numpy.int64]:
+    """The seams of a map of the triangle corners, such as a file's UVs.
+
+    Passed as ``seams`` to ``flatten`` or ``atlas``, they cut the surface
+    where the map is not continuous, so that its islands become the pieces
+    (or no chart crosses them).
+
+    Args:
+        points: (n, 3) array-like of real numbers, the vertex coordinates.
+        triangles: (m, 3) array-like of integers, the vertex indices of each
+            triangle, counting from 0.
+        corner_uv: (m, 3, 2) array-like of real numbers, the image of
+            corner k of triangle t.
+
+    Returns:
+        int64 (k, 2): the edges shared by two triangles across which the
+        map is not continuous (an end has different images on the two
+        sides), as vertex pairs.
+
+    Raises:
+        TypeError: an array does not hold numbers of the right kind.
+        ValueError: an array of another shape, a coordinate that is not
+            finite, or a bad vertex index.
+    """
+    surface = velmora_py_mesh.TriangulatedSurface3D.from_arrays(
+        points, triangles)
+    return tessaplan_py_atlas.seam_edges(surface, corner_uv)
 
 
 def check_atlas(points: ArrayLike, triangles: ArrayLike,

@@ -242,3 +242,37 @@ def test_no_chart_crosses_a_given_seam():
         assert images[:2] != images[2:]
     with pytest.raises(ValueError, match="is not an edge"):
         tessaplan.atlas(points, triangles, seams=[[0, 11]])
+
+
+def test_the_islands_of_a_map_become_the_charts():
+    # The cube's six faces, each laid on its own square of the map: six
+    # islands, so six charts, each flattened again (a square).
+    points, triangles = cube()
+    corner_uv = numpy.zeros((12, 3, 2))
+    for t, triangle in enumerate(triangles):
+        face = t // 2
+        square = {v: k for k, v in enumerate(
+            [triangles[2 * face][0], triangles[2 * face][1],
+             triangles[2 * face][2], triangles[2 * face + 1][2]])}
+        offsets = [(0, 0), (1, 0), (1, 1), (0, 1)]
+        for k, v in enumerate(triangle):
+            u, w = offsets[square[v]]
+            corner_uv[t, k] = (2 * face + u, w)
+    seams = tessaplan.uv_seams(points, triangles, corner_uv)
+    assert seams.dtype == numpy.int64 and seams.shape == (12, 2)
+    result = tessaplan.atlas(points, triangles, charts_from_uv=corner_uv)
+    assert result.check["valid"]
+    assert result.chart_source == ["given"] * 6
+    assert list(result.chart) == [t // 2 for t in range(12)]
+    assert result.seam_edges == 12
+    # The same seams given as edges: charts end there too.
+    cut = tessaplan.atlas(points, triangles, seams=seams)
+    assert len(set(zip(cut.chart[0::2], cut.chart[1::2]))) >= 6
+    with pytest.raises(ValueError, match="seams do not apply"):
+        tessaplan.atlas(points, triangles, seams=seams,
+                        charts_from_uv=corner_uv)
+    with pytest.raises(ValueError, match="shape"):
+        tessaplan.atlas(points, triangles, charts_from_uv=corner_uv[:5])
+    corner_uv[3, 1, 0] = numpy.nan
+    with pytest.raises(ValueError, match="not finite"):
+        tessaplan.atlas(points, triangles, charts_from_uv=corner_uv)
