@@ -11,6 +11,7 @@
 #include "reading/exact_reader.h"
 #include "reading/gltf_reader.h"
 #include "reading/input_file.h"
+#include "reading/ply_texture_coordinates.h"
 #include "reading/texture_coordinates.h"
 #include "reading/vertex_welding.h"
 
@@ -129,6 +130,10 @@ namespace tessaplan
             {
                 read_obj_texture_coordinates(path, soup);
             }
+            else if (result.format == MeshFormat::ply)
+            {
+                read_ply_texture_coordinates(path, soup);
+            }
             else if (result.gltf)
             {
                 read_gltf_texture_coordinates(*result.gltf, soup, path);
@@ -137,9 +142,9 @@ namespace tessaplan
             {
                 throw input_error(path,
                                   "has no texture coordinates (read from "
-                                  "OBJ's vt, glTF's TEXCOORD_0 and the "
-                                  "first set of the other formats assimp "
-                                  "reads)");
+                                  "OBJ's vt, PLY's vertex s and t, glTF's "
+                                  "TEXCOORD_0 and the first set of the "
+                                  "formats assimp reads)");
             }
             if (soup.uv_polygons.size() != soup.polygons.size())
             {

@@ -71,10 +71,10 @@ namespace tessaplan
     /// when it cannot be read, claims counts it cannot hold, has a face that
     /// refers to a vertex that does not exist, a coordinate that is not finite,
     /// no triangle, or fewer than two vertices. With `uvs`, also reads the
-    /// file's texture coordinates (OBJ's vt, glTF's TEXCOORD_0, the first
-    /// set of the formats read through assimp) into triangle_uvs, and
-    /// throws CliError (invalid_input) when the file gives none, or none
-    /// for a face, or one that is not finite.
+    /// file's texture coordinates (OBJ's vt, PLY's vertex s and t, glTF's
+    /// TEXCOORD_0, the first set of the formats read through assimp) into
+    /// triangle_uvs, and throws CliError (invalid_input) when the file
+    /// gives none, or none for a face, or one that is not finite.
     MeshReadResult read_mesh(const std::string& path, Weld weld,
                              bool uvs = false);
 }  // namespace tessaplan

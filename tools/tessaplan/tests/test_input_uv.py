@@ -116,6 +116,19 @@ def test_charts_from_uv_keep_exactly_the_input_islands(tmp_path, tessaplan):
     width, height = np.ptp(np.array(side)[:, :2], axis=0)
     assert max(width, height) / min(width, height) == \
         pytest.approx(12 * math.sin(math.pi / 12), rel=1e-6)
+    # Written as PLY (split along the seams, with s and t per vertex) and
+    # read back joined, the atlas gives the same islands.
+    run_json(tessaplan, "atlas", source, "-o", tmp_path / "atlas.ply",
+             "--charts-from-uv")
+    again = run_json(tessaplan, "atlas", tmp_path / "atlas.ply", "--weld",
+                     "-o", tmp_path / "again.obj", "--charts-from-uv")
+    assert again["charts"] == 3 and again["seam_edges"] == 4 + 2 * 12
+    _, _, again_faces = read_obj(tmp_path / "again.obj")
+    # PLY holds triangles: the side's 48 quads are 96 of them.
+    triangles_per_island = np.bincount(
+        islands(faces), weights=[len(face) - 2 for face in faces])
+    assert sorted(np.bincount(islands(again_faces))) == \
+        sorted(triangles_per_island)
 
 
 def test_seams_from_uv_open_a_closed_surface(tmp_path, tessaplan):
