@@ -105,9 +105,9 @@ Options:
                      fails the run (status 4), naming its line.
   --seams-from-uv    Cut the surface open, as --seams does, where the
                      input's own texture coordinates are discontinuous
-                     (OBJ's vt, glTF's TEXCOORD_0, the first set of the
-                     formats read through assimp): its UV islands become
-                     the pieces. With --seams, along both. An input
+                     (OBJ's vt, PLY's vertex s and t, glTF's TEXCOORD_0,
+                     the first set of the formats read through assimp):
+                     its UV islands become the pieces. With --seams, along both. An input
                      without texture coordinates for every face fails the
                      run (status 4).
   --method MODE      What the flattening keeps: 'lscm' (the default) keeps
@@ -244,8 +244,8 @@ Options:
                         line.
   --seams-from-uv       End charts, as --seams does, where the input's own
                         texture coordinates are discontinuous (OBJ's vt,
-                        glTF's TEXCOORD_0, the first set of the formats
-                        read through assimp). An input without texture
+                        PLY's vertex s and t, glTF's TEXCOORD_0, the first
+                        set of the formats read through assimp). An input without texture
                         coordinates for every face fails the run (status
                         4).
   --charts-from-uv      Keep the input's UV islands as the charts: each is
