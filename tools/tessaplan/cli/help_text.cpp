@@ -245,9 +245,9 @@ Options:
   --seams-from-uv       End charts, as --seams does, where the input's own
                         texture coordinates are discontinuous (OBJ's vt,
                         PLY's vertex s and t, glTF's TEXCOORD_0, the first
-                        set of the formats read through assimp). An input without texture
-                        coordinates for every face fails the run (status
-                        4).
+                        set of the formats read through assimp). An input
+                        without texture coordinates for every face fails
+                        the run (status 4).
   --charts-from-uv      Keep the input's UV islands as the charts: each is
                         flattened again by LSCM, whatever its distortion
                         ('given' in the report); one that LSCM folds keeps
