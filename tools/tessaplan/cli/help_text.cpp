@@ -107,9 +107,9 @@ Options:
                      input's own texture coordinates are discontinuous
                      (OBJ's vt, PLY's vertex s and t, glTF's TEXCOORD_0,
                      the first set of the formats read through assimp):
-                     its UV islands become the pieces. With --seams, along both. An input
-                     without texture coordinates for every face fails the
-                     run (status 4).
+                     its UV islands become the pieces. With --seams,
+                     along both. An input without texture coordinates for
+                     every face fails the run (status 4).
   --method MODE      What the flattening keeps: 'lscm' (the default) keeps
                      angles as well as can be; 'arap' starts from that map
                      and makes it as rigid as possible (local/global
