@@ -10,6 +10,8 @@
 #include <velmora/mesh/manifold_adjacency.h>
 #include <velmora/mesh/polygon_orientation.h>
 
+#include "atlas_input.h"
+
 namespace nodara
 {
     namespace
@@ -22,28 +24,6 @@ namespace nodara
         Point2 to_cgal(const Point<2>& p)
         {
             return {p[0], p[1]};
-        }
-
-        void check_input(const TriangulatedSurface<3>& surface,
-                         absl::Span<const std::array<Point<2>, 3>> corners)
-        {
-            if (corners.size() != surface.nb_polygons())
-            {
-                throw InvalidInputException{
-                    "[check_atlas] The map must hold one entry per triangle"};
-            }
-            for (const auto& triangle : corners)
-            {
-                for (const auto& p : triangle)
-                {
-                    if (!std::isfinite(p[0]) || !std::isfinite(p[1]))
-                    {
-                        throw InvalidInputException{
-                            "[check_atlas] The map holds a coordinate that "
-                            "is not finite"};
-                    }
-                }
-            }
         }
 
         // The adjacencies a surface holds (the cut computes them).
@@ -181,7 +161,7 @@ namespace nodara
     AtlasCheck check_atlas(const TriangulatedSurface<3>& surface,
                            absl::Span<const std::array<Point<2>, 3>> corners)
     {
-        check_input(surface, corners);
+        check_corner_map(surface, corners, "check_atlas");
         AtlasCheck check;
         auto left_out = find_flipped(surface, corners, check);
         for (index_t t = 0; t < surface.nb_polygons(); ++t)

@@ -78,4 +78,27 @@ namespace nodara
         }
         check_size_options(options);
     }
+
+    void check_corner_map(const TriangulatedSurface<3>& surface,
+                          absl::Span<const std::array<Point<2>, 3>> corners,
+                          const std::string& operation)
+    {
+        if (corners.size() != surface.nb_polygons())
+        {
+            throw InvalidInputException{
+                "[" + operation + "] The map must hold one entry per triangle"};
+        }
+        for (const auto& triangle : corners)
+        {
+            for (const auto& p : triangle)
+            {
+                if (!std::isfinite(p[0]) || !std::isfinite(p[1]))
+                {
+                    throw InvalidInputException{
+                        "[" + operation +
+                        "] The map holds a coordinate that is not finite"};
+                }
+            }
+        }
+    }
 }  // namespace nodara

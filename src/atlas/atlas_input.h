@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include <tessaplan/atlas.h>
 
 namespace nodara
@@ -9,4 +11,11 @@ namespace nodara
     /// ("[compute_atlas] ...") naming what is wrong.
     void check_atlas_input(const TriangulatedSurface<3>& surface,
                            const AtlasOptions& options);
+
+    /// Checks that `corners` holds one entry per triangle of `surface`, of
+    /// finite coordinates. Throws InvalidInputException ("[operation]
+    /// ...") otherwise.
+    void check_corner_map(const TriangulatedSurface<3>& surface,
+                          absl::Span<const std::array<Point<2>, 3>> corners,
+                          const std::string& operation);
 }  // namespace nodara

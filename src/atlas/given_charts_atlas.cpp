@@ -220,23 +220,7 @@ namespace nodara
         const AtlasOptions& options)
     {
         check_atlas_input(surface, options);
-        if (corners.size() != surface.nb_polygons())
-        {
-            throw InvalidInputException{
-                "[compute_atlas] The map must hold one entry per triangle"};
-        }
-        for (const auto& triangle : corners)
-        {
-            for (const auto& corner : triangle)
-            {
-                if (!std::isfinite(corner[0]) || !std::isfinite(corner[1]))
-                {
-                    throw InvalidInputException{
-                        "[compute_atlas] The map has a coordinate that is "
-                        "not finite"};
-                }
-            }
-        }
+        check_corner_map(surface, corners, "compute_atlas");
         // The islands are the pieces of the surface cut along the map's
         // seams; its triangles are the surface's, in its order.
         const auto cut = cut_along_seams(surface, corners);
