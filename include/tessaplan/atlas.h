@@ -136,10 +136,11 @@ namespace nodara
     /// a resolution below 16 or too small for the padding of every chart,
     /// a negative or NaN chart area or border length bound, a negative or
     /// non-finite texels_per_unit, or one at which a chart is larger than a
-    /// page), and when the packed atlas fails the exact check (too many
-    /// charts for the resolution, so that they shrink to nothing, or
-    /// triangles whose sizes differ by more than the square's coordinates
-    /// resolve).
+    /// page), and when the packed atlas fails the exact check, naming the
+    /// cause: the first two charts that overlap once placed, or, when
+    /// triangles collapse (so many charts, or triangle sizes so far apart,
+    /// that the square's coordinates cannot hold them), the smallest image
+    /// in square texels.
     Atlas compute_atlas(const TriangulatedSurface<3>& surface,
                         const AtlasOptions& options = {});
 

@@ -1,6 +1,8 @@
 #include "atlas_assembly.h"
 
 #include <cmath>
+#include <limits>
+#include <sstream>
 #include <string>
 
 #include <tessaplan/solve_selection.h>
@@ -175,19 +177,61 @@ namespace nodara
             return total;
         }
 
-        [[noreturn]] void refuse_packed(const AtlasCheck& check)
+        [[noreturn]] void refuse_packed(const Atlas& atlas,
+                                        const AtlasOptions& options)
         {
             throw ComputationException{
-                "[compute_atlas] The packed charts fail the exact check (" +
-                std::to_string(check.nb_flipped_triangles) +
-                " flipped or collapsed triangles, " +
-                std::to_string(check.nb_overlapping_pairs) +
-                " overlapping pairs): too many charts for the resolution, or "
-                "triangles whose sizes differ beyond what the square's "
-                "coordinates resolve"};
+                "[compute_atlas] The packed charts fail the exact check: " +
+                packing_failure_cause(atlas, options)};
         }
-
     }  // namespace
+
+    std::string packing_failure_cause(const Atlas& atlas,
+                                      const AtlasOptions& options)
+    {
+        const auto& check = atlas.check;
+        const auto counts = " (" + std::to_string(check.nb_flipped_triangles) +
+                            " flipped or collapsed triangles, " +
+                            std::to_string(check.nb_overlapping_pairs) +
+                            " overlapping pairs)";
+        if (!check.overlapping_pairs.empty())
+        {
+            const auto [a, b] = check.overlapping_pairs.front();
+            const auto ca = atlas.triangle_chart[a];
+            const auto cb = atlas.triangle_chart[b];
+            return (ca == cb
+                        ? "chart " + std::to_string(ca) +
+                              " overlaps itself once placed"
+                        : "charts " + std::to_string(ca) + " and " +
+                              std::to_string(cb) + " overlap once placed") +
+                   " (triangles " + std::to_string(a) + " and " +
+                   std::to_string(b) + ")" + counts;
+        }
+        // The flipped triangles are not named: the smallest image says how
+        // far the scale left the square's coordinates behind.
+        index_t smallest = 0;
+        double smallest_area = std::numeric_limits<double>::infinity();
+        for (index_t t = 0; t < atlas.corners.size(); ++t)
+        {
+            const auto& c = atlas.corners[t];
+            const auto area = Triangle<2>{c[0], c[1], c[2]}.area();
+            if (area < smallest_area &&
+                !atlas.charts[atlas.triangle_chart[t]].degenerate)
+            {
+                smallest = t;
+                smallest_area = area;
+            }
+        }
+        const double texels = static_cast<double>(options.resolution);
+        std::ostringstream cause;
+        cause << "triangles collapse or turn once placed at "
+              << options.resolution << " texels" << counts
+              << "; the smallest image, of triangle " << smallest << ", covers "
+              << smallest_area * texels * texels
+              << " square texels, too little for the square's coordinates "
+                 "(a higher resolution, or fewer charts, gives it more)";
+        return cause.str();
+    }
 
     // Packs the charts and checks the atlas exactly. Every chart passed
     // the check on its own, but placing it in the square rounds its
@@ -209,7 +253,7 @@ namespace nodara
             if (attempt == 2 ||
                 !split_broken_charts(surface, facts, atlas, charts))
             {
-                refuse_packed(atlas.check);
+                refuse_packed(atlas, options);
             }
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include <tessaplan/atlas.h>
@@ -19,6 +20,13 @@ namespace nodara
     Atlas pack_and_check(const TriangulatedSurface<3>& surface,
                          const SurfaceFacts& facts, std::vector<Chart>& charts,
                          const AtlasOptions& options);
+
+    /// Why the packed `atlas` fails its exact check, in words: the first
+    /// overlapping pair and the charts it joins, or, when only triangles
+    /// collapse or turn, the smallest image of a chart that is not
+    /// degenerate, in square texels at the resolution of `options`.
+    std::string packing_failure_cause(const Atlas& atlas,
+                                      const AtlasOptions& options);
 
     /// pack_and_check of the charts of `working`, the surface in `frame`,
     /// with texels per unit given and reported in the input's own units.
