@@ -33,6 +33,22 @@ namespace nodara
             return chart;
         }
 
+        // Unit squares at the given cells, two triangles each.
+        CornerMap cells(const std::vector<std::array<double, 2>>& at)
+        {
+            CornerMap chart;
+            for (const auto& cell : at)
+            {
+                const Point<2> a{{cell[0], cell[1]}};
+                const Point<2> b{{cell[0] + 1, cell[1]}};
+                const Point<2> c{{cell[0] + 1, cell[1] + 1}};
+                const Point<2> d{{cell[0], cell[1] + 1}};
+                chart.push_back({a, b, c});
+                chart.push_back({a, c, d});
+            }
+            return chart;
+        }
+
         // A fan of `n` triangles around the origin with random radii: a
         // star-shaped chart with dents.
         CornerMap random_star(std::mt19937& random, int n, double size)
@@ -202,6 +218,40 @@ namespace nodara
                     }
                 }
                 EXPECT_GE(nearest, padding);
+            }
+        }
+    }
+
+    TEST(DropCharts, NestsChartsUnderOverhangs)
+    {
+        // An arch of 5 by 5 cells whose legs are one cell wide, unturned:
+        // at 10 texels per unit it fills a square of 52 texels but for the
+        // room under its top, where the unit square fits.
+        std::vector<std::array<double, 2>> arch;
+        for (int k = 0; k < 4; ++k)
+        {
+            arch.push_back({0.0, double(k)});
+            arch.push_back({4.0, double(k)});
+        }
+        for (int k = 0; k < 5; ++k)
+        {
+            arch.push_back({double(k), 4.0});
+        }
+        const std::vector<CornerMap> charts{cells(arch), cells({{0, 0}})};
+        const double scale = 10;
+        for (const auto rule : {DropRule::lowest, DropRule::least_waste})
+        {
+            const auto placements = drop_charts({&charts[0], &charts[1]}, scale,
+                                                0, 52, {rule, false});
+            ASSERT_EQ(placements.size(), 2u);
+            const auto texels = placed(charts, placements, scale, 0);
+            EXPECT_TRUE(check_packing(texels).valid());
+            for (const auto& triangle : texels[1])
+            {
+                for (const auto& p : triangle)
+                {
+                    EXPECT_LE(std::max(p[0], p[1]), 52);
+                }
             }
         }
     }

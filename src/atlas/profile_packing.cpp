@@ -148,36 +148,109 @@ namespace nodara
             long score{LONG_MAX};
         };
 
-        // The best resting place of a profile on the skyline, by `rule`.
-        void drop_profile(const Profile& profile, int quarter_turns,
-                          const std::vector<int>& skyline, DropRule rule,
-                          Drop& best)
+        // Rows [from, to) of a column, free or a candidate for a chart's y.
+        using Rows = std::array<int, 2>;
+
+        // Per column of the square, its free runs of rows, lowest first:
+        // the space below the charts' overhangs stays usable, not only that
+        // above the skyline.
+        using FreeRows = std::vector<std::vector<Rows>>;
+
+        // The values of y at which a column's footprint [bottom, top]
+        // lies in one of the free runs, kept where they meet `candidates`
+        // (both sorted), into `out`.
+        void meet(const std::vector<Rows>& candidates,
+                  const std::vector<Rows>& free, int bottom, int top,
+                  std::vector<Rows>& out)
         {
-            const int side = static_cast<int>(skyline.size());
-            for (int x = 0; x + profile.width() <= side; ++x)
+            out.clear();
+            std::size_t i = 0;
+            for (const auto& run : free)
             {
-                int y = 0;
-                for (int c = 0; c < profile.width(); ++c)
-                {
-                    if (profile.bottom[c] != no_row)
-                    {
-                        y = std::max(y, skyline[x + c] - profile.bottom[c]);
-                    }
-                }
-                const int rest = y + profile.height;
-                if (rest > side)
+                const int from = run[0] - bottom;
+                const int to = run[1] - top;  // y + top < run[1]
+                if (from >= to)
                 {
                     continue;
                 }
-                long score = rest;
+                while (i < candidates.size() && candidates[i][1] <= from)
+                {
+                    ++i;
+                }
+                for (std::size_t j = i;
+                     j < candidates.size() && candidates[j][0] < to; ++j)
+                {
+                    const int low = std::max(from, candidates[j][0]);
+                    const int high = std::min(to, candidates[j][1]);
+                    if (low < high)
+                    {
+                        out.push_back({low, high});
+                    }
+                }
+            }
+        }
+
+        // The lowest y at which the profile at column x lies in free rows
+        // in every column, or -1 when there is none.
+        int lowest_fit(const Profile& profile, int x, const FreeRows& free,
+                       std::vector<Rows>& candidates, std::vector<Rows>& next)
+        {
+            const int side = static_cast<int>(free.size());
+            if (profile.height > side)
+            {
+                return -1;
+            }
+            candidates.assign(1, Rows{{0, side - profile.height + 1}});
+            for (int c = 0; c < profile.width() && !candidates.empty(); ++c)
+            {
+                if (profile.bottom[c] != no_row)
+                {
+                    meet(candidates, free[x + c], profile.bottom[c],
+                         profile.top[c], next);
+                    candidates.swap(next);
+                }
+            }
+            return candidates.empty() ? -1 : candidates.front()[0];
+        }
+
+        // The index of the free run of a column that holds row `row`.
+        std::size_t run_of(const std::vector<Rows>& runs, int row)
+        {
+            std::size_t i = 0;
+            while (runs[i][1] <= row)
+            {
+                ++i;
+            }
+            return i;
+        }
+
+        // The best resting place of a profile among the free rows, by
+        // `rule`: at each column its lowest fit, scored by its top, or by
+        // its top times its width plus the free rows it leaves below it.
+        void drop_profile(const Profile& profile, int quarter_turns,
+                          const FreeRows& free, DropRule rule, Drop& best)
+        {
+            const int side = static_cast<int>(free.size());
+            std::vector<Rows> candidates;
+            std::vector<Rows> next;
+            for (int x = 0; x + profile.width() <= side; ++x)
+            {
+                const int y = lowest_fit(profile, x, free, candidates, next);
+                if (y < 0)
+                {
+                    continue;
+                }
+                long score = y + profile.height;
                 if (rule == DropRule::least_waste)
                 {
-                    score = static_cast<long>(rest) * profile.width();
+                    score *= profile.width();
                     for (int c = 0; c < profile.width(); ++c)
                     {
                         if (profile.bottom[c] != no_row)
                         {
-                            score += y + profile.bottom[c] - skyline[x + c];
+                            const int row = y + profile.bottom[c];
+                            const auto& runs = free[x + c];
+                            score += row - runs[run_of(runs, row)][0];
                         }
                     }
                 }
@@ -188,6 +261,31 @@ namespace nodara
                 }
             }
         }
+
+        // Takes the rows of a placed profile out of the free runs.
+        void occupy(const Profile& profile, const ProfilePlacement& placement,
+                    FreeRows& free)
+        {
+            for (int c = 0; c < profile.width(); ++c)
+            {
+                if (profile.bottom[c] == no_row)
+                {
+                    continue;
+                }
+                auto& runs = free[placement.x + c];
+                const int low = placement.y + profile.bottom[c];
+                const int high = placement.y + profile.top[c] + 1;
+                auto run = runs.begin() + run_of(runs, low);
+                const Rows above{{high, (*run)[1]}};
+                (*run)[1] = low;
+                run = (*run)[0] < low ? std::next(run) : runs.erase(run);
+                if (above[0] < above[1])
+                {
+                    runs.insert(run, above);
+                }
+            }
+        }
+
         // Whether the chart's box at `scale`, with `padding` on each side,
         // fits a square of `side` texels (in either turn alike).
         bool fits_square(const CornerMap& chart, double scale, int padding,
@@ -294,15 +392,15 @@ namespace nodara
                         chart_texels(*charts[i], k, scale, padding), padding);
                 }
             }
-            std::vector<int> skyline(static_cast<std::size_t>(side), 0);
+            FreeRows free(static_cast<std::size_t>(side),
+                          std::vector<Rows>{Rows{{0, side}}});
             Placements placements(charts.size());
             for (const auto i : largest_first(profiles))
             {
                 Drop best;
                 for (int k = 0; k < nb_turns && fits[i]; ++k)
                 {
-                    drop_profile(profiles[i][k], k, skyline, settings.rule,
-                                 best);
+                    drop_profile(profiles[i][k], k, free, settings.rule, best);
                 }
                 if (best.score == LONG_MAX)
                 {
@@ -312,15 +410,8 @@ namespace nodara
                     }
                     continue;
                 }
-                const auto& profile = profiles[i][best.placement.quarter_turns];
-                for (int c = 0; c < profile.width(); ++c)
-                {
-                    if (profile.bottom[c] != no_row)
-                    {
-                        skyline[best.placement.x + c] =
-                            best.placement.y + profile.top[c] + 1;
-                    }
-                }
+                occupy(profiles[i][best.placement.quarter_turns],
+                       best.placement, free);
                 placements[i] = best.placement;
             }
             return placements;

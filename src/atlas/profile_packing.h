@@ -47,8 +47,9 @@ namespace nodara
     /// Packs charts into a square of `side` texels at `scale` texels per
     /// unit: largest first, each is dropped, in the quarter turn (when
     /// `settings.turn`, else unturned) and column that `settings.rule`
-    /// prefers, onto the skyline that the charts before it
-    /// leave. A chart's footprint is, per column of texels, the
+    /// prefers, at the lowest rows left free by the charts before it in
+    /// every column it covers (under their overhangs too, not only above
+    /// them). A chart's footprint is, per column of texels, the
     /// rows its triangles touch, grown by `padding` texels in every
     /// direction, so charts nest into the dents of those below them while
     /// their triangles stay `padding` texels apart and from the sides.
