@@ -154,63 +154,105 @@ namespace nodara
         // Per column of the square, its free runs of rows, lowest first:
         // the space below the charts' overhangs stays usable, not only that
         // above the skyline.
-        using FreeRows = std::vector<std::vector<Rows>>;
-
-        // The values of y at which a column's footprint [bottom, top]
-        // lies in one of the free runs, kept where they meet `candidates`
-        // (both sorted), into `out`.
-        void meet(const std::vector<Rows>& candidates,
-                  const std::vector<Rows>& free, int bottom, int top,
-                  std::vector<Rows>& out)
+        struct FreeRows
         {
-            out.clear();
-            std::size_t i = 0;
-            for (const auto& run : free)
+            explicit FreeRows(int side)
+                : runs(side, std::vector<Rows>{Rows{{0, side}}}),
+                  skyline(side, 0),
+                  deepest(side, 0)
             {
-                const int from = run[0] - bottom;
-                const int to = run[1] - top;  // y + top < run[1]
-                if (from >= to)
+            }
+
+            int side() const { return static_cast<int>(runs.size()); }
+
+            // Sums up column `c`'s runs after a change.
+            void update(int c)
+            {
+                const auto& column = runs[c];
+                const bool open = !column.empty() && column.back()[1] == side();
+                skyline[c] = open ? column.back()[0] : side();
+                deepest[c] = 0;
+                for (std::size_t i = 0; i + (open ? 1 : 0) < column.size(); ++i)
                 {
-                    continue;
-                }
-                while (i < candidates.size() && candidates[i][1] <= from)
-                {
-                    ++i;
-                }
-                for (std::size_t j = i;
-                     j < candidates.size() && candidates[j][0] < to; ++j)
-                {
-                    const int low = std::max(from, candidates[j][0]);
-                    const int high = std::min(to, candidates[j][1]);
-                    if (low < high)
-                    {
-                        out.push_back({low, high});
-                    }
+                    deepest[c] =
+                        std::max(deepest[c], column[i][1] - column[i][0]);
                 }
             }
+
+            std::vector<std::vector<Rows>> runs;
+            // Per column, the first row of the run that reaches the top of
+            // the square (the side when none does), and the height of the
+            // tallest run below it.
+            std::vector<int> skyline;
+            std::vector<int> deepest;
+        };
+
+        // The lowest y from `y` up at which a column's footprint [bottom,
+        // top] lies in one of its free runs, or INT_MAX.
+        int fit_from(const std::vector<Rows>& runs, int bottom, int top, int y)
+        {
+            for (const auto& run : runs)
+            {
+                const int at = std::max(y, run[0] - bottom);
+                if (at + top < run[1])
+                {
+                    return at;
+                }
+            }
+            return INT_MAX;
         }
 
         // The lowest y at which the profile at column x lies in free rows
         // in every column, or -1 when there is none.
-        int lowest_fit(const Profile& profile, int x, const FreeRows& free,
-                       std::vector<Rows>& candidates, std::vector<Rows>& next)
+        int lowest_fit(const Profile& profile, int x, const FreeRows& free)
         {
-            const int side = static_cast<int>(free.size());
+            const int side = free.side();
             if (profile.height > side)
             {
                 return -1;
             }
-            candidates.assign(1, Rows{{0, side - profile.height + 1}});
-            for (int c = 0; c < profile.width() && !candidates.empty(); ++c)
+            // The lowest fit above the skyline; a lower one puts the column
+            // that sets it into a run below its skyline, which must hold it.
+            int sky = 0;
+            int at = -1;
+            for (int c = 0; c < profile.width(); ++c)
             {
-                if (profile.bottom[c] != no_row)
+                if (profile.bottom[c] != no_row &&
+                    free.skyline[x + c] - profile.bottom[c] > sky)
                 {
-                    meet(candidates, free[x + c], profile.bottom[c],
-                         profile.top[c], next);
-                    candidates.swap(next);
+                    sky = free.skyline[x + c] - profile.bottom[c];
+                    at = c;
                 }
             }
-            return candidates.empty() ? -1 : candidates.front()[0];
+            if (at < 0 ||
+                free.deepest[x + at] < profile.top[at] - profile.bottom[at] + 1)
+            {
+                return sky + profile.height <= side ? sky : -1;
+            }
+            // Raises y column by column, round the profile, until every
+            // column holds it.
+            int y = 0;
+            for (int c = 0, agreed = 0; agreed < profile.width();
+                 c = (c + 1) % profile.width())
+            {
+                ++agreed;
+                if (profile.bottom[c] == no_row)
+                {
+                    continue;
+                }
+                const int fit = fit_from(free.runs[x + c], profile.bottom[c],
+                                         profile.top[c], y);
+                if (fit > side - profile.height)
+                {
+                    return -1;
+                }
+                if (fit != y)
+                {
+                    y = fit;
+                    agreed = 1;
+                }
+            }
+            return y;
         }
 
         // The index of the free run of a column that holds row `row`.
@@ -230,12 +272,10 @@ namespace nodara
         void drop_profile(const Profile& profile, int quarter_turns,
                           const FreeRows& free, DropRule rule, Drop& best)
         {
-            const int side = static_cast<int>(free.size());
-            std::vector<Rows> candidates;
-            std::vector<Rows> next;
+            const int side = free.side();
             for (int x = 0; x + profile.width() <= side; ++x)
             {
-                const int y = lowest_fit(profile, x, free, candidates, next);
+                const int y = lowest_fit(profile, x, free);
                 if (y < 0)
                 {
                     continue;
@@ -249,8 +289,11 @@ namespace nodara
                         if (profile.bottom[c] != no_row)
                         {
                             const int row = y + profile.bottom[c];
-                            const auto& runs = free[x + c];
-                            score += row - runs[run_of(runs, row)][0];
+                            const int sky = free.skyline[x + c];
+                            const auto& runs = free.runs[x + c];
+                            score +=
+                                row -
+                                (row >= sky ? sky : runs[run_of(runs, row)][0]);
                         }
                     }
                 }
@@ -260,6 +303,15 @@ namespace nodara
                     best = {{quarter_turns, x, y}, score};
                 }
             }
+        }
+
+        // Whether a free run is worth keeping: the one reaching the top of
+        // the square, or one below a chart no lower than 1/64 of the
+        // square, as fewer runs make dropping faster.
+        bool kept(const Rows& run, int side)
+        {
+            return run[1] == side ? run[0] < run[1]
+                                  : run[1] - run[0] >= std::max(1, side / 64);
         }
 
         // Takes the rows of a placed profile out of the free runs.
@@ -272,17 +324,19 @@ namespace nodara
                 {
                     continue;
                 }
-                auto& runs = free[placement.x + c];
+                auto& runs = free.runs[placement.x + c];
                 const int low = placement.y + profile.bottom[c];
                 const int high = placement.y + profile.top[c] + 1;
                 auto run = runs.begin() + run_of(runs, low);
                 const Rows above{{high, (*run)[1]}};
                 (*run)[1] = low;
-                run = (*run)[0] < low ? std::next(run) : runs.erase(run);
-                if (above[0] < above[1])
+                run = kept((*run), free.side()) ? std::next(run)
+                                                : runs.erase(run);
+                if (kept(above, free.side()))
                 {
                     runs.insert(run, above);
                 }
+                free.update(placement.x + c);
             }
         }
 
@@ -392,8 +446,7 @@ namespace nodara
                         chart_texels(*charts[i], k, scale, padding), padding);
                 }
             }
-            FreeRows free(static_cast<std::size_t>(side),
-                          std::vector<Rows>{Rows{{0, side}}});
+            FreeRows free(side);
             Placements placements(charts.size());
             for (const auto i : largest_first(profiles))
             {
