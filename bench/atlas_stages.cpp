@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include <tessaplan/atlas_check.h>
 
@@ -85,6 +86,20 @@ namespace nodara
                 }
                 return corners;
             }
+
+            // The summed area of the packed triangles: the share of the unit
+            // square they cover.
+            double covered_share(const CornerMap& corners)
+            {
+                double area = 0;
+                for (const auto& t : corners)
+                {
+                    area += 0.5 *
+                            std::abs((t[1][0] - t[0][0]) * (t[2][1] - t[0][1]) -
+                                     (t[2][0] - t[0][0]) * (t[1][1] - t[0][1]));
+                }
+                return area;
+            }
         }  // namespace
 
         const char* const AtlasStages::names[nb_stages] = {
@@ -122,10 +137,11 @@ namespace nodara
             t[3] = lap();
             const auto packing = pack_charts(charts, options);
             t[4] = lap();
-            const auto check =
-                check_atlas(working, placed_corners(charts, packing, options,
-                                                    working.nb_polygons()));
+            const auto corners =
+                placed_corners(charts, packing, options, working.nb_polygons());
+            const auto check = check_atlas(working, corners);
             t[5] = lap();
+            stages.covered = covered_share(corners);
             stages.seams = seam_edges(facts.adjacencies, charts);
             stages.worst_conformal = worst_conformal(charts);
             stages.valid = check.valid();

@@ -11,7 +11,8 @@ namespace nodara
     {
         /// The stages of compute_atlas: seconds each, charts after cutting,
         /// merging and straightening, seam edges, the worst chart's 95th
-        /// percentile of conformal distortion and the exact check.
+        /// percentile of conformal distortion, the share of the square the
+        /// packed triangles cover and the exact check.
         struct AtlasStages
         {
             static constexpr int nb_stages = 6;
@@ -23,6 +24,7 @@ namespace nodara
             std::size_t straightened{0};
             std::size_t seams{0};
             double worst_conformal{0};
+            double covered{0};
             bool valid{false};
 
             double total() const;
