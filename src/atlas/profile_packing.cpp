@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <functional>
 #include <numeric>
+#include <tuple>
+
+#include "free_rows.h"
 
 namespace nodara
 {
@@ -29,15 +33,29 @@ namespace nodara
             }
         }
 
+        // How many columns one lower bound of a chart's rest covers: the
+        // bound is the most, over blocks of that many of its columns, of the
+        // lowest room in the block's columns less its highest bottom.
+        constexpr int block_width = 8;
+
         // The rows of the texel grid that a chart's footprint covers, per
-        // column: [bottom, top], or bottom == no_row for none.
+        // column: [bottom, top] on the columns [first, last], and none
+        // (bottom == no_row) on those before them.
         struct Profile
         {
             std::vector<int> bottom;
             std::vector<int> top;
             int height{0};  // above the highest row
+            int first{0};
+            int last{-1};
+            long bottoms{0};  // summed over [first, last]
+            int thinnest{0};  // the fewest rows a column covers
+            // Per block of block_width columns from `first`, the last one
+            // maybe narrower, its highest bottom.
+            std::vector<int> block_bottom;
 
             int width() const { return static_cast<int>(bottom.size()); }
+            int count() const { return last - first + 1; }
         };
 
         // The extent in y of a triangle within the strip lo <= x <= hi.
@@ -102,6 +120,45 @@ namespace nodara
             }
         }
 
+        // Fills the columns between `first` and `last` that cover no row,
+        // if any, with their left neighbour's rows (more than the chart
+        // needs, never less), and sums the profile up for the bounds.
+        void sum_up(Profile& profile)
+        {
+            const auto& bottom = profile.bottom;
+            const auto covered = [](int b) { return b != no_row; };
+            profile.first = static_cast<int>(
+                std::find_if(bottom.begin(), bottom.end(), covered) -
+                bottom.begin());
+            profile.last = static_cast<int>(
+                bottom.rend() -
+                std::find_if(bottom.rbegin(), bottom.rend(), covered) - 1);
+            if (profile.last < 0)
+            {
+                profile.first = 0;
+                return;
+            }
+            profile.thinnest = INT_MAX;
+            for (int c = profile.first; c <= profile.last; ++c)
+            {
+                if (profile.bottom[c] == no_row)
+                {
+                    profile.bottom[c] = profile.bottom[c - 1];
+                    profile.top[c] = profile.top[c - 1];
+                }
+                profile.bottoms += profile.bottom[c];
+                profile.thinnest = std::min(
+                    profile.thinnest, profile.top[c] - profile.bottom[c] + 1);
+                const auto block = (c - profile.first) / block_width;
+                if (block == static_cast<int>(profile.block_bottom.size()))
+                {
+                    profile.block_bottom.push_back(0);
+                }
+                profile.block_bottom[block] =
+                    std::max(profile.block_bottom[block], profile.bottom[c]);
+            }
+        }
+
         Profile profile_of(const CornerMap& texels, int padding)
         {
             double right = 0;
@@ -139,110 +196,131 @@ namespace nodara
             }
             profile.height =
                 *std::max_element(profile.top.begin(), profile.top.end()) + 1;
+            sum_up(profile);
             return profile;
         }
 
+        // A chart's place and its score by the drop rule: the lower
+        // (score, y, quarter turns, x), the better. Also a candidate place
+        // with bounds of its score and y from below.
         struct Drop
         {
-            ProfilePlacement placement;
             long score{LONG_MAX};
+            int y{0};
+            int quarter_turns{0};
+            int x{0};
+
+            bool operator<(const Drop& other) const
+            {
+                return std::tie(score, y, quarter_turns, x) <
+                       std::tie(other.score, other.y, other.quarter_turns,
+                                other.x);
+            }
+            bool operator>(const Drop& other) const { return other < *this; }
         };
 
-        // Rows [from, to) of a column, free or a candidate for a chart's y.
-        using Rows = std::array<int, 2>;
-
-        // Per column of the square, its free runs of rows, lowest first:
-        // the space below the charts' overhangs stays usable, not only that
-        // above the skyline.
-        struct FreeRows
+        // What the search for one chart's place reads off the square.
+        struct Square
         {
-            explicit FreeRows(int side)
-                : runs(side, std::vector<Rows>{Rows{{0, side}}}),
-                  skyline(side, 0),
-                  deepest(side, 0)
+            const FreeRows& free;
+            // Prefix sums of the skyline.
+            std::vector<long> sky_sums;
+            // Per quarter turn, per column, the lowest room that the
+            // thinnest column of the chart so turned fits.
+            std::array<std::vector<int>, 4> lowest;
+            DropRule rule;
+
+            long sky_sum(const Profile& profile, int x) const
             {
+                return sky_sums[x + profile.last + 1] -
+                       sky_sums[x + profile.first];
             }
-
-            int side() const { return static_cast<int>(runs.size()); }
-
-            // Sums up column `c`'s runs after a change.
-            void update(int c)
-            {
-                const auto& column = runs[c];
-                const bool open = !column.empty() && column.back()[1] == side();
-                skyline[c] = open ? column.back()[0] : side();
-                deepest[c] = 0;
-                for (std::size_t i = 0; i + (open ? 1 : 0) < column.size(); ++i)
-                {
-                    deepest[c] =
-                        std::max(deepest[c], column[i][1] - column[i][0]);
-                }
-            }
-
-            std::vector<std::vector<Rows>> runs;
-            // Per column, the first row of the run that reaches the top of
-            // the square (the side when none does), and the height of the
-            // tallest run below it.
-            std::vector<int> skyline;
-            std::vector<int> deepest;
         };
 
-        // The lowest y from `y` up at which a column's footprint [bottom,
-        // top] lies in one of its free runs, or INT_MAX.
-        int fit_from(const std::vector<Rows>& runs, int bottom, int top, int y)
+        // The score of a profile at (x, y) whose columns' bottoms all lie
+        // on or above the skyline, whose sum there is `sky_sum`; of any
+        // place at y or above, a bound from below.
+        long score_above(const Profile& profile, int y, long sky_sum,
+                         DropRule rule)
         {
-            for (const auto& run : runs)
+            const long rest = y + profile.height;
+            if (rule == DropRule::lowest)
             {
-                const int at = std::max(y, run[0] - bottom);
-                if (at + top < run[1])
-                {
-                    return at;
-                }
+                return rest;
             }
-            return INT_MAX;
+            // The empty rows below the columns, counted from the skyline,
+            // less what the columns below it leave out.
+            const long below =
+                profile.count() * long{y} + profile.bottoms - sky_sum;
+            return rest * profile.width() + std::max(0L, below);
         }
 
-        // The lowest y at which the profile at column x lies in free rows
-        // in every column, or -1 when there is none.
-        int lowest_fit(const Profile& profile, int x, const FreeRows& free)
+        // The score of a profile at (x, y): its top, or its top times its
+        // width plus the free rows it leaves below its columns.
+        long score_at(const Profile& profile, int x, int y,
+                      const Square& square)
         {
-            const int side = free.side();
-            if (profile.height > side)
+            const long rest = y + profile.height;
+            if (square.rule == DropRule::lowest)
             {
-                return -1;
+                return rest;
             }
-            // The lowest fit above the skyline; a lower one puts the column
-            // that sets it into a run below its skyline, which must hold it.
-            int sky = 0;
-            int at = -1;
-            for (int c = 0; c < profile.width(); ++c)
+            long score = rest * profile.width();
+            const auto& skyline = square.free.skyline();
+            for (int c = profile.first; c <= profile.last; ++c)
             {
-                if (profile.bottom[c] != no_row &&
-                    free.skyline[x + c] - profile.bottom[c] > sky)
-                {
-                    sky = free.skyline[x + c] - profile.bottom[c];
-                    at = c;
-                }
+                const int row = y + profile.bottom[c];
+                score += row - (row >= skyline[x + c]
+                                    ? skyline[x + c]
+                                    : square.free.run_start(x + c, row));
             }
-            if (at < 0 ||
-                free.deepest[x + at] < profile.top[at] - profile.bottom[at] + 1)
+            return score;
+        }
+
+        // The highest y at which a profile may still score no worse than
+        // `best`.
+        int highest_worth(const Profile& profile, DropRule rule,
+                          const Drop& best)
+        {
+            if (best.score == LONG_MAX)
             {
-                return sky + profile.height <= side ? sky : -1;
+                return INT_MAX;
             }
-            // Raises y column by column, round the profile, until every
-            // column holds it.
-            int y = 0;
-            for (int c = 0, agreed = 0; agreed < profile.width();
-                 c = (c + 1) % profile.width())
+            const long rest = rule == DropRule::lowest
+                                  ? best.score
+                                  : best.score / std::max(1, profile.width());
+            return static_cast<int>(
+                std::min<long>(INT_MAX, rest - profile.height));
+        }
+
+        // Per x from 0 up to the size less `width`, the most of `values`
+        // over [x, x + width).
+        std::vector<int> window_maxima(const std::vector<int>& values,
+                                       int width)
+        {
+            std::vector<int> maxima(values.size() - width + 1);
+            for (std::size_t x = 0; x < maxima.size(); ++x)
+            {
+                maxima[x] = *std::max_element(values.begin() + x,
+                                              values.begin() + x + width);
+            }
+            return maxima;
+        }
+
+        // The lowest y in [from, to] at which every column of the profile
+        // at x lies in free rows, raised column by column, round the
+        // profile, until every column holds it; or -1 when there is none.
+        int lowest_fit(const Profile& profile, int x, const FreeRows& free,
+                       int from, int to)
+        {
+            int y = from;
+            for (int c = profile.first, agreed = 0; agreed < profile.count();
+                 c = c == profile.last ? profile.first : c + 1)
             {
                 ++agreed;
-                if (profile.bottom[c] == no_row)
-                {
-                    continue;
-                }
-                const int fit = fit_from(free.runs[x + c], profile.bottom[c],
-                                         profile.top[c], y);
-                if (fit > side - profile.height)
+                const int fit = free.lowest_fit(x + c, profile.bottom[c],
+                                                profile.top[c], y);
+                if (fit > to)
                 {
                     return -1;
                 }
@@ -255,91 +333,128 @@ namespace nodara
             return y;
         }
 
-        // The index of the free run of a column that holds row `row`.
-        std::size_t run_of(const std::vector<Rows>& runs, int row)
+        // The profile's place at x: at its lowest fit in the free rows,
+        // below the skyline when that scores no worse than `best`, else on
+        // it. A score of LONG_MAX when it fits nowhere at x.
+        Drop drop_at(const Profile& profile, int quarter_turns, int x,
+                     const Square& square, const Drop& best)
         {
-            std::size_t i = 0;
-            while (runs[i][1] <= row)
+            const auto& skyline = square.free.skyline();
+            const auto& lowest = square.lowest[quarter_turns];
+            int sky = 0;
+            int low = 0;
+            for (int c = profile.first; c <= profile.last; ++c)
             {
-                ++i;
+                sky = std::max(sky, skyline[x + c] - profile.bottom[c]);
+                low = std::max(low, lowest[x + c] - profile.bottom[c]);
             }
-            return i;
+            const int below =
+                std::min(sky - 1, highest_worth(profile, square.rule, best));
+            if (low <= below)
+            {
+                const int y = lowest_fit(profile, x, square.free, low, below);
+                if (y >= 0)
+                {
+                    return {score_at(profile, x, y, square), y, quarter_turns,
+                            x};
+                }
+            }
+            if (sky + profile.height > square.free.side())
+            {
+                return {};
+            }
+            return {score_above(profile, sky, square.sky_sum(profile, x),
+                                square.rule),
+                    sky, quarter_turns, x};
         }
 
-        // The best resting place of a profile among the free rows, by
-        // `rule`: at each column its lowest fit, scored by its top, or by
-        // its top times its width plus the free rows it leaves below it.
-        void drop_profile(const Profile& profile, int quarter_turns,
-                          const FreeRows& free, DropRule rule, Drop& best)
+        // Per x at which the profile may fit, a candidate with bounds from
+        // below of its y and score, from the lowest room in blocks of its
+        // columns.
+        void add_candidates(const Profile& profile, int quarter_turns,
+                            const Square& square, std::vector<Drop>& candidates)
         {
-            const int side = free.side();
+            const int side = square.free.side();
+            if (profile.height > side || profile.width() > side)
+            {
+                return;
+            }
+            const auto& lowest = square.lowest[quarter_turns];
+            const auto nb_blocks =
+                static_cast<int>(profile.block_bottom.size());
+            const int last_width =
+                profile.count() - (nb_blocks - 1) * block_width;
+            const auto whole = nb_blocks > 1
+                                   ? window_maxima(lowest, block_width)
+                                   : std::vector<int>{};
+            const auto part = window_maxima(lowest, std::max(1, last_width));
             for (int x = 0; x + profile.width() <= side; ++x)
             {
-                const int y = lowest_fit(profile, x, free);
-                if (y < 0)
+                int y = 0;
+                for (int b = 0; b < nb_blocks && y < side; ++b)
                 {
-                    continue;
+                    const int at = x + profile.first + b * block_width;
+                    const int room = b + 1 < nb_blocks ? whole[at] : part[at];
+                    y = room < side
+                            ? std::max(y, room - profile.block_bottom[b])
+                            : side;
                 }
-                long score = y + profile.height;
-                if (rule == DropRule::least_waste)
+                if (y + profile.height <= side)
                 {
-                    score *= profile.width();
-                    for (int c = 0; c < profile.width(); ++c)
-                    {
-                        if (profile.bottom[c] != no_row)
-                        {
-                            const int row = y + profile.bottom[c];
-                            const int sky = free.skyline[x + c];
-                            const auto& runs = free.runs[x + c];
-                            score +=
-                                row -
-                                (row >= sky ? sky : runs[run_of(runs, row)][0]);
-                        }
-                    }
-                }
-                if (score < best.score ||
-                    (score == best.score && y < best.placement.y))
-                {
-                    best = {{quarter_turns, x, y}, score};
+                    candidates.push_back(
+                        {score_above(profile, y, square.sky_sum(profile, x),
+                                     square.rule),
+                         y, quarter_turns, x});
                 }
             }
         }
 
-        // Whether a free run is worth keeping: the one reaching the top of
-        // the square, or one below a chart no lower than 1/64 of the
-        // square, as fewer runs make dropping faster.
-        bool kept(const Rows& run, int side)
+        // The best place of a chart in its turns among the free rows: the
+        // candidates are tried from the lowest bound up, until the bound
+        // is no better than the best place found.
+        Drop drop_chart(const std::array<Profile, 4>& profiles, int nb_turns,
+                        const FreeRows& free, DropRule rule)
         {
-            return run[1] == side ? run[0] < run[1]
-                                  : run[1] - run[0] >= std::max(1, side / 64);
-        }
-
-        // Takes the rows of a placed profile out of the free runs.
-        void occupy(const Profile& profile, const ProfilePlacement& placement,
-                    FreeRows& free)
-        {
-            for (int c = 0; c < profile.width(); ++c)
+            Square square{
+                free, std::vector<long>(free.side() + 1, 0), {}, rule};
+            std::partial_sum(free.skyline().begin(), free.skyline().end(),
+                             square.sky_sums.begin() + 1);
+            std::vector<Drop> candidates;
+            for (int k = 0; k < nb_turns; ++k)
             {
-                if (profile.bottom[c] == no_row)
+                square.lowest[k].resize(free.side());
+                for (int c = 0; c < free.side(); ++c)
                 {
-                    continue;
+                    square.lowest[k][c] =
+                        free.lowest_room(c, profiles[k].thinnest);
                 }
-                auto& runs = free.runs[placement.x + c];
-                const int low = placement.y + profile.bottom[c];
-                const int high = placement.y + profile.top[c] + 1;
-                auto run = runs.begin() + run_of(runs, low);
-                const Rows above{{high, (*run)[1]}};
-                (*run)[1] = low;
-                run = kept((*run), free.side()) ? std::next(run)
-                                                : runs.erase(run);
-                if (kept(above, free.side()))
-                {
-                    runs.insert(run, above);
-                }
-                free.update(placement.x + c);
+                add_candidates(profiles[k], k, square, candidates);
             }
+            std::make_heap(candidates.begin(), candidates.end(),
+                           std::greater<Drop>{});
+            Drop best;
+            while (!candidates.empty() && candidates.front() < best)
+            {
+                const auto next = candidates.front();
+                std::pop_heap(candidates.begin(), candidates.end(),
+                              std::greater<Drop>{});
+                candidates.pop_back();
+                best = std::min(
+                    best, drop_at(profiles[next.quarter_turns],
+                                  next.quarter_turns, next.x, square, best));
+            }
+            return best;
         }
 
+        // Holds the rows of a placed profile.
+        void occupy(const Profile& profile, const Drop& drop, FreeRows& free)
+        {
+            for (int c = profile.first; c <= profile.last; ++c)
+            {
+                free.hold(drop.x + c, drop.y + profile.bottom[c],
+                          drop.y + profile.top[c] + 1);
+            }
+        }
         // Whether the chart's box at `scale`, with `padding` on each side,
         // fits a square of `side` texels (in either turn alike).
         bool fits_square(const CornerMap& chart, double scale, int padding,
@@ -446,15 +561,13 @@ namespace nodara
                         chart_texels(*charts[i], k, scale, padding), padding);
                 }
             }
-            FreeRows free(side);
+            FreeRows free(side, side / 64);
             Placements placements(charts.size());
             for (const auto i : largest_first(profiles))
             {
-                Drop best;
-                for (int k = 0; k < nb_turns && fits[i]; ++k)
-                {
-                    drop_profile(profiles[i][k], k, free, settings.rule, best);
-                }
+                const auto best = fits[i] ? drop_chart(profiles[i], nb_turns,
+                                                       free, settings.rule)
+                                          : Drop{};
                 if (best.score == LONG_MAX)
                 {
                     if (!partly)
@@ -463,9 +576,9 @@ namespace nodara
                     }
                     continue;
                 }
-                occupy(profiles[i][best.placement.quarter_turns],
-                       best.placement, free);
-                placements[i] = best.placement;
+                occupy(profiles[i][best.quarter_turns], best, free);
+                placements[i] =
+                    ProfilePlacement{best.quarter_turns, best.x, best.y};
             }
             return placements;
         }
