@@ -8,8 +8,23 @@ namespace nodara
     FreeRows::FreeRows(int side, int shortest)
         : runs_(side, std::vector<RowRun>{RowRun{{0, side}}}),
           skyline_(side, 0),
+          rooms_(room_class(side) + 1),
           shortest_(std::max(1, shortest))
     {
+        for (int k = 0; k < static_cast<int>(rooms_.size()); ++k)
+        {
+            rooms_[k].assign(side, (1 << k) <= side ? 0 : side);
+        }
+    }
+
+    int FreeRows::room_class(int height)
+    {
+        int k = 0;
+        while (k < 30 && (2 << k) <= height)
+        {
+            ++k;
+        }
+        return k;
     }
 
     std::size_t FreeRows::run_of(int column, int row) const
@@ -51,19 +66,10 @@ namespace nodara
         }
         skyline_[column] =
             !runs.empty() && runs.back()[1] == side() ? runs.back()[0] : side();
-    }
-
-    int FreeRows::lowest_fit(int column, int bottom, int top, int from) const
-    {
-        for (const auto& run : runs_[column])
+        for (int k = 0; k < static_cast<int>(rooms_.size()); ++k)
         {
-            const int y = std::max(from, run[0] - bottom);
-            if (y + top < run[1])
-            {
-                return y;
-            }
+            rooms_[k][column] = lowest_room(column, 1 << k);
         }
-        return INT_MAX;
     }
 
     int FreeRows::run_start(int column, int row) const

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <vector>
 
 namespace nodara
@@ -39,7 +41,18 @@ namespace nodara
 
         /// The lowest y, from `from` up, at which rows [y + bottom, y +
         /// top] of `column` are all free, or INT_MAX when there is none.
-        int lowest_fit(int column, int bottom, int top, int from) const;
+        int lowest_fit(int column, int bottom, int top, int from) const
+        {
+            for (const auto& run : runs_[column])
+            {
+                const int y = std::max(from, run[0] - bottom);
+                if (y + top < run[1])
+                {
+                    return y;
+                }
+            }
+            return INT_MAX;
+        }
 
         /// The first row of the free run of `column` that holds `row`,
         /// which must be free.
@@ -49,12 +62,21 @@ namespace nodara
         /// `height` rows tall, or the side when there is none.
         int lowest_room(int column, int height) const;
 
+        /// The class of rooms that a column of `height` rows needs: k for
+        /// heights from 2^k up to 2^(k + 1) - 1 (0 for none).
+        static int room_class(int height);
+
+        /// Per column, the first row of the lowest free run at least 2^k
+        /// rows tall (lowest_room), kept up to date.
+        const std::vector<int>& rooms(int k) const { return rooms_[k]; }
+
     private:
         // The index of the run of `column` that holds the free `row`.
         std::size_t run_of(int column, int row) const;
 
         std::vector<std::vector<RowRun>> runs_;
         std::vector<int> skyline_;
+        std::vector<std::vector<int>> rooms_;
         int shortest_;
     };
 }  // namespace nodara

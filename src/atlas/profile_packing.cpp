@@ -49,10 +49,11 @@ namespace nodara
             int first{0};
             int last{-1};
             long bottoms{0};  // summed over [first, last]
-            int thinnest{0};  // the fewest rows a column covers
             // Per block of block_width columns from `first`, the last one
-            // maybe narrower, its highest bottom.
+            // maybe narrower, its highest bottom and the class of the rooms
+            // its columns need (FreeRows::room_class of its thinnest).
             std::vector<int> block_bottom;
+            std::vector<int> block_class;
 
             int width() const { return static_cast<int>(bottom.size()); }
             int count() const { return last - first + 1; }
@@ -138,7 +139,6 @@ namespace nodara
                 profile.first = 0;
                 return;
             }
-            profile.thinnest = INT_MAX;
             for (int c = profile.first; c <= profile.last; ++c)
             {
                 if (profile.bottom[c] == no_row)
@@ -147,15 +147,18 @@ namespace nodara
                     profile.top[c] = profile.top[c - 1];
                 }
                 profile.bottoms += profile.bottom[c];
-                profile.thinnest = std::min(
-                    profile.thinnest, profile.top[c] - profile.bottom[c] + 1);
                 const auto block = (c - profile.first) / block_width;
                 if (block == static_cast<int>(profile.block_bottom.size()))
                 {
                     profile.block_bottom.push_back(0);
+                    profile.block_class.push_back(INT_MAX);
                 }
                 profile.block_bottom[block] =
                     std::max(profile.block_bottom[block], profile.bottom[c]);
+                profile.block_class[block] =
+                    std::min(profile.block_class[block],
+                             FreeRows::room_class(profile.top[c] -
+                                                  profile.bottom[c] + 1));
             }
         }
 
@@ -225,9 +228,9 @@ namespace nodara
             const FreeRows& free;
             // Prefix sums of the skyline.
             std::vector<long> sky_sums;
-            // Per quarter turn, per column, the lowest room that the
-            // thinnest column of the chart so turned fits.
-            std::array<std::vector<int>, 4> lowest;
+            // Per room class, the most of its rooms over block_width
+            // columns from each (window_maxima), once asked for.
+            std::vector<std::vector<int>> block_rooms;
             DropRule rule;
 
             long sky_sum(const Profile& profile, int x) const
@@ -308,16 +311,24 @@ namespace nodara
         }
 
         // The lowest y in [from, to] at which every column of the profile
-        // at x lies in free rows, raised column by column, round the
-        // profile, until every column holds it; or -1 when there is none.
+        // at x lies in free rows, or -1 when there is none: y is raised
+        // column by column, round the profile from column `start`, until
+        // every column holds it. A column whose bottom is on or above the
+        // skyline and whose top is below the square's holds it.
         int lowest_fit(const Profile& profile, int x, const FreeRows& free,
-                       int from, int to)
+                       int start, int from, int to)
         {
+            const auto& skyline = free.skyline();
             int y = from;
-            for (int c = profile.first, agreed = 0; agreed < profile.count();
+            for (int c = start, agreed = 0; agreed < profile.count();
                  c = c == profile.last ? profile.first : c + 1)
             {
                 ++agreed;
+                if (y + profile.bottom[c] >= skyline[x + c] &&
+                    y + profile.top[c] < free.side())
+                {
+                    continue;
+                }
                 const int fit = free.lowest_fit(x + c, profile.bottom[c],
                                                 profile.top[c], y);
                 if (fit > to)
@@ -333,6 +344,24 @@ namespace nodara
             return y;
         }
 
+        // A bound from below of the profile's y at x: per column, the
+        // lowest room of its block's class less its bottom.
+        int lowest_room_fit(const Profile& profile, int x, const FreeRows& free)
+        {
+            int low = 0;
+            for (std::size_t b = 0; b < profile.block_bottom.size(); ++b)
+            {
+                const auto& rooms = free.rooms(profile.block_class[b]);
+                const int from = profile.first + int(b) * block_width;
+                const int to = std::min(profile.last + 1, from + block_width);
+                for (int c = from; c < to; ++c)
+                {
+                    low = std::max(low, rooms[x + c] - profile.bottom[c]);
+                }
+            }
+            return low;
+        }
+
         // The profile's place at x: at its lowest fit in the free rows,
         // below the skyline when that scores no worse than `best`, else on
         // it. A score of LONG_MAX when it fits nowhere at x.
@@ -340,19 +369,25 @@ namespace nodara
                      const Square& square, const Drop& best)
         {
             const auto& skyline = square.free.skyline();
-            const auto& lowest = square.lowest[quarter_turns];
             int sky = 0;
-            int low = 0;
             for (int c = profile.first; c <= profile.last; ++c)
             {
                 sky = std::max(sky, skyline[x + c] - profile.bottom[c]);
-                low = std::max(low, lowest[x + c] - profile.bottom[c]);
             }
+            const int low = lowest_room_fit(profile, x, square.free);
             const int below =
                 std::min(sky - 1, highest_worth(profile, square.rule, best));
             if (low <= below)
             {
-                const int y = lowest_fit(profile, x, square.free, low, below);
+                // The column that sets the skyline's fit must go below it:
+                // it is tried first.
+                int start = profile.first;
+                while (skyline[x + start] - profile.bottom[start] != sky)
+                {
+                    ++start;
+                }
+                const int y =
+                    lowest_fit(profile, x, square.free, start, low, below);
                 if (y >= 0)
                 {
                     return {score_at(profile, x, y, square), y, quarter_turns,
@@ -372,29 +407,42 @@ namespace nodara
         // below of its y and score, from the lowest room in blocks of its
         // columns.
         void add_candidates(const Profile& profile, int quarter_turns,
-                            const Square& square, std::vector<Drop>& candidates)
+                            Square& square, std::vector<Drop>& candidates)
         {
             const int side = square.free.side();
             if (profile.height > side || profile.width() > side)
             {
                 return;
             }
-            const auto& lowest = square.lowest[quarter_turns];
             const auto nb_blocks =
                 static_cast<int>(profile.block_bottom.size());
             const int last_width =
                 profile.count() - (nb_blocks - 1) * block_width;
-            const auto whole = nb_blocks > 1
-                                   ? window_maxima(lowest, block_width)
-                                   : std::vector<int>{};
-            const auto part = window_maxima(lowest, std::max(1, last_width));
+            for (int b = 0; b + 1 < nb_blocks; ++b)
+            {
+                auto& rooms = square.block_rooms[profile.block_class[b]];
+                if (rooms.empty())
+                {
+                    rooms = window_maxima(
+                        square.free.rooms(profile.block_class[b]), block_width);
+                }
+            }
+            const auto part =
+                nb_blocks > 0
+                    ? window_maxima(
+                          square.free.rooms(profile.block_class.back()),
+                          last_width)
+                    : std::vector<int>{};
             for (int x = 0; x + profile.width() <= side; ++x)
             {
                 int y = 0;
                 for (int b = 0; b < nb_blocks && y < side; ++b)
                 {
                     const int at = x + profile.first + b * block_width;
-                    const int room = b + 1 < nb_blocks ? whole[at] : part[at];
+                    const int room =
+                        b + 1 < nb_blocks
+                            ? square.block_rooms[profile.block_class[b]][at]
+                            : part[at];
                     y = room < side
                             ? std::max(y, room - profile.block_bottom[b])
                             : side;
@@ -415,19 +463,15 @@ namespace nodara
         Drop drop_chart(const std::array<Profile, 4>& profiles, int nb_turns,
                         const FreeRows& free, DropRule rule)
         {
-            Square square{
-                free, std::vector<long>(free.side() + 1, 0), {}, rule};
+            Square square{free, std::vector<long>(free.side() + 1, 0),
+                          std::vector<std::vector<int>>(
+                              FreeRows::room_class(free.side()) + 1),
+                          rule};
             std::partial_sum(free.skyline().begin(), free.skyline().end(),
                              square.sky_sums.begin() + 1);
             std::vector<Drop> candidates;
             for (int k = 0; k < nb_turns; ++k)
             {
-                square.lowest[k].resize(free.side());
-                for (int c = 0; c < free.side(); ++c)
-                {
-                    square.lowest[k][c] =
-                        free.lowest_room(c, profiles[k].thinnest);
-                }
                 add_candidates(profiles[k], k, square, candidates);
             }
             std::make_heap(candidates.begin(), candidates.end(),
