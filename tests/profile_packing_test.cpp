@@ -149,6 +149,60 @@ namespace nodara
             return check_atlas(*testing::make_surface(points, triangles),
                                corners);
         }
+
+        // Expects the packed charts inside the square, `padding` texels from
+        // its sides and from each other.
+        void expect_apart(const std::vector<CornerMap>& texels, int side,
+                          int padding)
+        {
+            double nearest = HUGE_VAL;
+            for (std::size_t a = 0; a < texels.size(); ++a)
+            {
+                for (const auto& triangle : texels[a])
+                {
+                    for (const auto& p : triangle)
+                    {
+                        EXPECT_GE(std::min(p[0], p[1]), padding);
+                        EXPECT_LE(std::max(p[0], p[1]), side - padding);
+                    }
+                    for (std::size_t b = a + 1; b < texels.size(); ++b)
+                    {
+                        for (const auto& other : texels[b])
+                        {
+                            nearest =
+                                std::min(nearest, distance(triangle, other));
+                        }
+                    }
+                }
+            }
+            EXPECT_GE(nearest, padding);
+        }
+
+        // An arch or a comb: a bar of `width` cells with legs of `legs`
+        // cells hanging from every other cell, turned by `angle`.
+        CornerMap comb(int width, int legs, double angle)
+        {
+            std::vector<std::array<double, 2>> at;
+            for (int i = 0; i < width; ++i)
+            {
+                at.push_back({double(i), double(legs)});
+                for (int k = 0; k < legs && (i % 2 == 0 || i + 1 == width); ++k)
+                {
+                    at.push_back({double(i), double(k)});
+                }
+            }
+            auto chart = cells(at);
+            const double c = std::cos(angle);
+            const double s = std::sin(angle);
+            for (auto& triangle : chart)
+            {
+                for (auto& p : triangle)
+                {
+                    p = Point<2>{{c * p[0] - s * p[1], s * p[0] + c * p[1]}};
+                }
+            }
+            return chart;
+        }
     }  // namespace
 
     TEST(DropCharts, NestsChartsWhoseBoxesDoNotFit)
@@ -197,27 +251,7 @@ namespace nodara
                 ASSERT_EQ(placements.size(), charts.size());
                 const auto texels = placed(charts, placements, scale, padding);
                 EXPECT_TRUE(check_packing(texels).valid());
-                double nearest = HUGE_VAL;
-                for (std::size_t a = 0; a < texels.size(); ++a)
-                {
-                    for (const auto& triangle : texels[a])
-                    {
-                        for (const auto& p : triangle)
-                        {
-                            EXPECT_GE(std::min(p[0], p[1]), padding);
-                            EXPECT_LE(std::max(p[0], p[1]), side - padding);
-                        }
-                        for (std::size_t b = a + 1; b < texels.size(); ++b)
-                        {
-                            for (const auto& other : texels[b])
-                            {
-                                nearest = std::min(nearest,
-                                                   distance(triangle, other));
-                            }
-                        }
-                    }
-                }
-                EXPECT_GE(nearest, padding);
+                expect_apart(texels, side, padding);
             }
         }
     }
@@ -251,6 +285,60 @@ namespace nodara
                 for (const auto& p : triangle)
                 {
                     EXPECT_LE(std::max(p[0], p[1]), 52);
+                }
+            }
+        }
+    }
+}  // namespace nodara
+
+namespace nodara
+{
+    TEST(DropCharts, FillsASquareUnderOverhangsWithoutOverlaps)
+    {
+        // More charts with dents and overhangs than the square holds: the
+        // square fills up, under the overhangs too and up to its top, and
+        // those left out are refused, never squeezed in.
+        std::mt19937 random{3};
+        std::uniform_real_distribution<double> angle{0.0, 6.3};
+        std::vector<CornerMap> charts;
+        for (int i = 0; i < 60; ++i)
+        {
+            charts.push_back(
+                i % 3 == 0 ? random_star(random, 4 + i % 7, 0.5 + (i % 5) * 0.4)
+                           : comb(1 + i % 6, i % 4, angle(random)));
+        }
+        std::vector<const CornerMap*> pointers;
+        for (const auto& chart : charts)
+        {
+            pointers.push_back(&chart);
+        }
+        const int side = 96;
+        const double scale = 5.3;
+        for (const auto rule : {DropRule::lowest, DropRule::least_waste})
+        {
+            for (const bool turn : {false, true})
+            {
+                for (const int padding : {0, 2})
+                {
+                    SCOPED_TRACE(padding);
+                    const auto placements = drop_charts_partly(
+                        pointers, scale, padding, side, {rule, turn});
+                    ASSERT_EQ(placements.size(), charts.size());
+                    std::vector<CornerMap> kept;
+                    std::vector<ProfilePlacement> where;
+                    for (std::size_t i = 0; i < charts.size(); ++i)
+                    {
+                        if (placements[i])
+                        {
+                            kept.push_back(charts[i]);
+                            where.push_back(*placements[i]);
+                        }
+                    }
+                    ASSERT_LT(kept.size(), charts.size());
+                    ASSERT_GT(kept.size(), charts.size() / 4);
+                    const auto texels = placed(kept, where, scale, padding);
+                    EXPECT_TRUE(check_packing(texels).valid());
+                    expect_apart(texels, side, padding);
                 }
             }
         }
