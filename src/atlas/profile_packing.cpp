@@ -310,38 +310,47 @@ namespace nodara
             return maxima;
         }
 
+        // The lowest y, from `y` up, at which column c of the profile at x
+        // lies in free rows: y itself when its bottom is on or above the
+        // skyline and its top below the square's.
+        int column_fit(const Profile& profile, int x, const FreeRows& free,
+                       int c, int y)
+        {
+            return y + profile.bottom[c] >= free.skyline()[x + c] &&
+                           y + profile.top[c] < free.side()
+                       ? y
+                       : free.lowest_fit(x + c, profile.bottom[c],
+                                         profile.top[c], y);
+        }
+
+        // How far apart the columns are that are tried first, on their
+        // own, when looking below the skyline: most places there fail, and
+        // they fail at many columns.
+        constexpr int sample_stride = 16;
+
         // The lowest y in [from, to] at which every column of the profile
         // at x lies in free rows, or -1 when there is none: y is raised
-        // column by column, round the profile from column `start`, until
-        // every column holds it. A column whose bottom is on or above the
-        // skyline and whose top is below the square's holds it.
+        // at every sample_stride-th column from `start`, then column by
+        // column, round the profile from `start`, until every column holds
+        // it.
         int lowest_fit(const Profile& profile, int x, const FreeRows& free,
                        int start, int from, int to)
         {
-            const auto& skyline = free.skyline();
             int y = from;
-            for (int c = start, agreed = 0; agreed < profile.count();
+            for (int c =
+                     profile.first + (start - profile.first) % sample_stride;
+                 c <= profile.last && y <= to; c += sample_stride)
+            {
+                y = column_fit(profile, x, free, c, y);
+            }
+            for (int c = start, agreed = 0; agreed < profile.count() && y <= to;
                  c = c == profile.last ? profile.first : c + 1)
             {
-                ++agreed;
-                if (y + profile.bottom[c] >= skyline[x + c] &&
-                    y + profile.top[c] < free.side())
-                {
-                    continue;
-                }
-                const int fit = free.lowest_fit(x + c, profile.bottom[c],
-                                                profile.top[c], y);
-                if (fit > to)
-                {
-                    return -1;
-                }
-                if (fit != y)
-                {
-                    y = fit;
-                    agreed = 1;
-                }
+                const int fit = column_fit(profile, x, free, c, y);
+                agreed = fit == y ? agreed + 1 : 1;
+                y = fit;
             }
-            return y;
+            return y <= to ? y : -1;
         }
 
         // A bound from below of the profile's y at x: per column, the
