@@ -344,3 +344,104 @@ namespace nodara
         }
     }
 }  // namespace nodara
+
+namespace nodara
+{
+    TEST(DropCharts, DropsLargestFirstByBoxOrByArea)
+    {
+        // A thin frame of 6 by 6 cells has the larger box, a block of 4 by
+        // 4 cells the larger area: dropped first onto the empty square, each
+        // in its turn rests in its corner.
+        std::vector<std::array<double, 2>> frame;
+        std::vector<std::array<double, 2>> block;
+        for (int k = 0; k < 6; ++k)
+        {
+            frame.push_back({double(k), 0.0});
+            if (k > 0)
+            {
+                frame.push_back({0.0, double(k)});
+            }
+            if (k < 4)
+            {
+                for (int j = 0; j < 4; ++j)
+                {
+                    block.push_back({double(k), double(j)});
+                }
+            }
+        }
+        const std::vector<CornerMap> charts{cells(frame), cells(block)};
+        const std::vector<const CornerMap*> pointers{&charts[0], &charts[1]};
+        for (const auto order :
+             {DropOrder::largest_box, DropOrder::largest_area})
+        {
+            const auto placements = drop_charts(
+                pointers, 4.0, 1, 64, {DropRule::lowest, false, order});
+            ASSERT_EQ(placements.size(), 2u);
+            const auto& first =
+                placements[order == DropOrder::largest_box ? 0 : 1];
+            EXPECT_EQ(first.x, 0);
+            EXPECT_EQ(first.y, 0);
+            EXPECT_TRUE(
+                check_packing(placed(charts, placements, 4.0, 1)).valid());
+        }
+    }
+
+    TEST(DropCharts, TriesEachWayUntilOnePlacesEveryChart)
+    {
+        std::mt19937 random{5};
+        std::vector<CornerMap> charts;
+        for (int i = 0; i < 30; ++i)
+        {
+            charts.push_back(random_star(random, 5 + i % 5, 1.0 + i % 3));
+        }
+        std::vector<const CornerMap*> pointers;
+        for (const auto& chart : charts)
+        {
+            pointers.push_back(&chart);
+        }
+        // A scale at which some ways place every chart and some do not,
+        // from above.
+        std::vector<DropSettings> ways;
+        for (const auto order :
+             {DropOrder::largest_box, DropOrder::largest_area})
+        {
+            for (const auto rule : {DropRule::lowest, DropRule::least_waste})
+            {
+                ways.push_back({rule, true, order});
+            }
+        }
+        double found = 0;
+        std::vector<DropSettings> failing;
+        std::vector<DropSettings> placing;
+        bool all_placed = false;
+        for (double scale = 16.0; scale > 2.0 && found == 0 && !all_placed;
+             scale -= 0.02)
+        {
+            failing.clear();
+            placing.clear();
+            for (const auto& way : ways)
+            {
+                (drop_charts(pointers, scale, 1, 128, way).empty() ? failing
+                                                                   : placing)
+                    .push_back(way);
+            }
+            found = failing.empty() || placing.empty() ? 0 : scale;
+            all_placed = failing.empty();
+        }
+        ASSERT_GT(found, 0);
+        const auto expected = drop_charts(pointers, found, 1, 128, placing[0]);
+        auto tries = failing;
+        tries.insert(tries.end(), placing.begin(), placing.end());
+        const auto placements = drop_charts(pointers, found, 1, 128, tries);
+        ASSERT_EQ(placements.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i)
+        {
+            EXPECT_EQ(placements[i].x, expected[i].x);
+            EXPECT_EQ(placements[i].y, expected[i].y);
+            EXPECT_EQ(placements[i].quarter_turns, expected[i].quarter_turns);
+        }
+        EXPECT_TRUE(drop_charts(pointers, found, 1, 128, failing).empty());
+        // No way places them all in too small a square.
+        EXPECT_TRUE(drop_charts(pointers, found, 1, 24, ways).empty());
+    }
+}  // namespace nodara

@@ -299,6 +299,24 @@ namespace nodara
             std::vector<bool> squarest;
         };
 
+        // The ways of dropping the charts that pack_outlines tries at each
+        // scale, until one places them all: as the packer is greedy, one
+        // way fails where another does not.
+        std::vector<DropSettings> drop_tries(bool rotate)
+        {
+            std::vector<DropSettings> tries;
+            for (const auto order :
+                 {DropOrder::largest_box, DropOrder::largest_area})
+            {
+                for (const auto rule :
+                     {DropRule::least_waste, DropRule::lowest})
+                {
+                    tries.push_back({rule, rotate, order});
+                }
+            }
+            return tries;
+        }
+
         // Charts dropped by their outlines nest into each other's dents,
         // where their boxes could not: the largest scale at which they fit
         // so, by bisection above the boxes' scale, when it beats that.
@@ -320,15 +338,8 @@ namespace nodara
             {
                 const auto scale = (low + high) / 2;
                 const auto maps = maps_at(turns, scale, fit, squarest);
-                auto placements =
-                    drop_charts(maps, scale, padding, side,
-                                {DropRule::least_waste, options.rotate});
-                if (placements.empty())
-                {
-                    placements =
-                        drop_charts(maps, scale, padding, side,
-                                    {DropRule::lowest, options.rotate});
-                }
+                auto placements = drop_charts(maps, scale, padding, side,
+                                              drop_tries(options.rotate));
                 if (placements.empty())
                 {
                     high = scale;

@@ -568,59 +568,88 @@ namespace nodara
     {
         using Placements = std::vector<absl::optional<ProfilePlacement>>;
 
-        // The charts' order of dropping: largest box first.
+        // The charts' order of dropping: largest first, by their boxes or
+        // by the texels their footprints cover.
         std::vector<std::size_t> largest_first(
-            const std::vector<std::array<Profile, 4>>& profiles)
+            const std::vector<std::array<Profile, 4>>& profiles, DropOrder by)
         {
+            std::vector<long> size(profiles.size(), 0);
+            for (std::size_t i = 0; i < profiles.size(); ++i)
+            {
+                const auto& profile = profiles[i][0];
+                size[i] = static_cast<long>(profile.width()) * profile.height;
+                if (by == DropOrder::largest_area)
+                {
+                    size[i] = 0;
+                    for (int c = profile.first; c <= profile.last; ++c)
+                    {
+                        size[i] += profile.top[c] - profile.bottom[c] + 1;
+                    }
+                }
+            }
             std::vector<std::size_t> order(profiles.size());
             std::iota(order.begin(), order.end(), std::size_t{0});
-            const auto box = [&](std::size_t i) {
-                return static_cast<long>(profiles[i][0].width()) *
-                       profiles[i][0].height;
-            };
             std::stable_sort(order.begin(), order.end(),
                              [&](std::size_t a, std::size_t b)
-                             { return box(a) > box(b); });
+                             { return size[a] > size[b]; });
             return order;
         }
 
-        // drop_charts on a square of at most max_profile_side texels; with
-        // `partly`, a chart that does not fit is left out instead of
-        // failing the whole packing.
-        Placements drop_charts_on_texels(
-            const std::vector<const CornerMap*>& charts, double scale,
-            int padding, int side, const DropSettings& settings, bool partly)
+        // Every chart's profiles at one scale, in its four turns (or its
+        // own only), and whether it fits the square at all.
+        struct ChartProfiles
+        {
+            std::vector<bool> fits;
+            std::vector<std::array<Profile, 4>> turns;
+        };
+
+        // The charts' profiles; none when one does not fit the square and
+        // `partly` is off.
+        ChartProfiles profiles_of(const std::vector<const CornerMap*>& charts,
+                                  double scale, int padding, int side,
+                                  int nb_turns, bool partly)
         {
             // A chart wider or taller than the square cannot be placed: that
             // is found before its profile is allocated, which at a scale far
             // too large would take more memory than the machine has.
-            std::vector<bool> fits(charts.size());
+            ChartProfiles profiles{
+                std::vector<bool>(charts.size()),
+                std::vector<std::array<Profile, 4>>(charts.size())};
             for (std::size_t i = 0; i < charts.size(); ++i)
             {
-                fits[i] = fits_square(*charts[i], scale, padding, side);
-                if (!fits[i] && !partly)
+                profiles.fits[i] =
+                    fits_square(*charts[i], scale, padding, side);
+                if (!profiles.fits[i] && !partly)
                 {
                     return {};
                 }
             }
-            // Profiles of every chart in its four turns (or its own only).
-            const int nb_turns = settings.turn ? 4 : 1;
-            std::vector<std::array<Profile, 4>> profiles(charts.size());
             for (std::size_t i = 0; i < charts.size(); ++i)
             {
-                for (int k = 0; k < nb_turns && fits[i]; ++k)
+                for (int k = 0; k < nb_turns && profiles.fits[i]; ++k)
                 {
-                    profiles[i][k] = profile_of(
+                    profiles.turns[i][k] = profile_of(
                         chart_texels(*charts[i], k, scale, padding), padding);
                 }
             }
+            return profiles;
+        }
+
+        // Drops the charts by their profiles the way `settings` says; with
+        // `partly`, a chart that does not fit is left out instead of
+        // failing the whole packing.
+        Placements drop_profiles(const ChartProfiles& profiles, int side,
+                                 const DropSettings& settings, bool partly)
+        {
+            const int nb_turns = settings.turn ? 4 : 1;
             FreeRows free(side, side / 64);
-            Placements placements(charts.size());
-            for (const auto i : largest_first(profiles))
+            Placements placements(profiles.turns.size());
+            for (const auto i : largest_first(profiles.turns, settings.order))
             {
-                const auto best = fits[i] ? drop_chart(profiles[i], nb_turns,
-                                                       free, settings.rule)
-                                          : Drop{};
+                const auto best = profiles.fits[i]
+                                      ? drop_chart(profiles.turns[i], nb_turns,
+                                                   free, settings.rule)
+                                      : Drop{};
                 if (best.score == LONG_MAX)
                 {
                     if (!partly)
@@ -629,11 +658,40 @@ namespace nodara
                     }
                     continue;
                 }
-                occupy(profiles[i][best.quarter_turns], best, free);
+                occupy(profiles.turns[i][best.quarter_turns], best, free);
                 placements[i] =
                     ProfilePlacement{best.quarter_turns, best.x, best.y};
             }
             return placements;
+        }
+
+        // drop_charts on a square of at most max_profile_side texels, each
+        // way of `tries` in turn until one places every chart (or, with
+        // `partly`, the first only), with the profiles made once.
+        Placements drop_charts_on_texels(
+            const std::vector<const CornerMap*>& charts, double scale,
+            int padding, int side, const std::vector<DropSettings>& tries,
+            bool partly)
+        {
+            const bool turn =
+                std::any_of(tries.begin(), tries.end(),
+                            [](const DropSettings& s) { return s.turn; });
+            const auto profiles =
+                profiles_of(charts, scale, padding, side, turn ? 4 : 1, partly);
+            if (profiles.fits.empty() && !charts.empty())
+            {
+                return {};
+            }
+            for (const auto& settings : tries)
+            {
+                auto placements =
+                    drop_profiles(profiles, side, settings, partly);
+                if (partly || !placements.empty())
+                {
+                    return placements;
+                }
+            }
+            return {};
         }
 
         // Each chart is tried at every column, at a cost of the square's
@@ -644,17 +702,18 @@ namespace nodara
         // `padding` texels apart.
         Placements drop_charts_in_blocks(
             const std::vector<const CornerMap*>& charts, double scale,
-            int padding, int side, const DropSettings& settings, bool partly)
+            int padding, int side, const std::vector<DropSettings>& tries,
+            bool partly)
         {
             const int block = (side + max_profile_side - 1) / max_profile_side;
             if (block == 1)
             {
                 return drop_charts_on_texels(charts, scale, padding, side,
-                                             settings, partly);
+                                             tries, partly);
             }
             auto placements = drop_charts_on_texels(
                 charts, scale / block, (padding + block - 1) / block,
-                side / block, settings, partly);
+                side / block, tries, partly);
             for (auto& placement : placements)
             {
                 if (placement)
@@ -669,10 +728,10 @@ namespace nodara
 
     std::vector<ProfilePlacement> drop_charts(
         const std::vector<const CornerMap*>& charts, double scale, int padding,
-        int side, DropSettings settings)
+        int side, const std::vector<DropSettings>& tries)
     {
-        const auto dropped = drop_charts_in_blocks(charts, scale, padding, side,
-                                                   settings, false);
+        const auto dropped =
+            drop_charts_in_blocks(charts, scale, padding, side, tries, false);
         std::vector<ProfilePlacement> placements;
         for (const auto& placement : dropped)
         {
@@ -681,11 +740,19 @@ namespace nodara
         return placements;
     }
 
+    std::vector<ProfilePlacement> drop_charts(
+        const std::vector<const CornerMap*>& charts, double scale, int padding,
+        int side, DropSettings settings)
+    {
+        return drop_charts(charts, scale, padding, side,
+                           std::vector<DropSettings>{settings});
+    }
+
     std::vector<absl::optional<ProfilePlacement>> drop_charts_partly(
         const std::vector<const CornerMap*>& charts, double scale, int padding,
         int side, DropSettings settings)
     {
-        return drop_charts_in_blocks(charts, scale, padding, side, settings,
+        return drop_charts_in_blocks(charts, scale, padding, side, {settings},
                                      true);
     }
 }  // namespace nodara

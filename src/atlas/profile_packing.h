@@ -27,12 +27,21 @@ namespace nodara
         least_waste
     };
 
+    /// The order in which drop_charts drops the charts: largest first, by
+    /// their boxes or by the texels their footprints cover.
+    enum class DropOrder
+    {
+        largest_box,
+        largest_area
+    };
+
     /// How drop_charts places each chart: the rule that picks its place,
-    /// and whether it may be turned by quarter turns.
+    /// whether it may be turned by quarter turns, and the charts' order.
     struct DropSettings
     {
         DropRule rule{DropRule::least_waste};
         bool turn{true};
+        DropOrder order{DropOrder::largest_box};
     };
 
     /// The widest square drop_charts packs texel by texel.
@@ -45,21 +54,29 @@ namespace nodara
                            double scale, int padding);
 
     /// Packs charts into a square of `side` texels at `scale` texels per
-    /// unit: largest first, each is dropped, in the quarter turn (when
-    /// `settings.turn`, else unturned) and column that `settings.rule`
-    /// prefers, at the lowest rows left free by the charts before it in
-    /// every column it covers (under their overhangs too, not only above
-    /// them). A chart's footprint is, per column of texels, the
-    /// rows its triangles touch, grown by `padding` texels in every
-    /// direction, so charts nest into the dents of those below them while
-    /// their triangles stay `padding` texels apart and from the sides.
-    /// A square wider than max_profile_side texels is packed so in blocks
-    /// of texels, each chart's footprint rounded out to whole blocks.
-    /// Returns one placement per chart, or nothing when they do not fit.
-    /// Throws std::bad_alloc when memory runs out.
+    /// unit: largest first (by `settings.order`), each is dropped, in the
+    /// quarter turn (when `settings.turn`, else unturned) and column that
+    /// `settings.rule` prefers, at the lowest rows left free by the charts
+    /// before it in every column it covers (under their overhangs too, not only
+    /// above them). A chart's footprint is, per column of texels, the rows its
+    /// triangles touch, grown by `padding` texels in every direction, so charts
+    /// nest into the dents of those below them while their triangles stay
+    /// `padding` texels apart and from the sides. A square wider than
+    /// max_profile_side texels is packed so in blocks of texels, each chart's
+    /// footprint rounded out to whole blocks. Returns one placement per chart,
+    /// or nothing when they do not fit. Throws std::bad_alloc when memory runs
+    /// out.
     std::vector<ProfilePlacement> drop_charts(
         const std::vector<const CornerMap*>& charts, double scale, int padding,
         int side, DropSettings settings);
+
+    /// drop_charts tried each way of `tries` in turn, the charts' footprints
+    /// made once: the placements of the first way that places every chart,
+    /// or nothing when none does. Throws std::bad_alloc when memory runs
+    /// out.
+    std::vector<ProfilePlacement> drop_charts(
+        const std::vector<const CornerMap*>& charts, double scale, int padding,
+        int side, const std::vector<DropSettings>& tries);
 
     /// drop_charts that places what fits: per chart its placement, or
     /// nothing for a chart that finds no room once the larger ones are
