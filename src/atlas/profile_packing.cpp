@@ -354,11 +354,14 @@ namespace nodara
         }
 
         // A bound from below of the profile's y at x: per column, the
-        // lowest room of its block's class less its bottom.
-        int lowest_room_fit(const Profile& profile, int x, const FreeRows& free)
+        // lowest room of its block's class less its bottom; once it is
+        // above `cap`, only that.
+        int lowest_room_fit(const Profile& profile, int x, const FreeRows& free,
+                            int cap)
         {
             int low = 0;
-            for (std::size_t b = 0; b < profile.block_bottom.size(); ++b)
+            for (std::size_t b = 0;
+                 b < profile.block_bottom.size() && low <= cap; ++b)
             {
                 const auto& rooms = free.rooms(profile.block_class[b]);
                 const int from = profile.first + int(b) * block_width;
@@ -371,21 +374,26 @@ namespace nodara
             return low;
         }
 
-        // The profile's place at x: at its lowest fit in the free rows,
-        // below the skyline when that scores no worse than `best`, else on
-        // it. A score of LONG_MAX when it fits nowhere at x.
-        Drop drop_at(const Profile& profile, int quarter_turns, int x,
+        // The profile's place at the candidate's x: at its lowest fit in
+        // the free rows, below the skyline when that scores no worse than
+        // `best`, else on it. A score of LONG_MAX when it fits nowhere at x.
+        Drop drop_at(const Profile& profile, const Drop& candidate,
                      const Square& square, const Drop& best)
         {
+            const int x = candidate.x;
+            const int quarter_turns = candidate.quarter_turns;
             const auto& skyline = square.free.skyline();
             int sky = 0;
             for (int c = profile.first; c <= profile.last; ++c)
             {
                 sky = std::max(sky, skyline[x + c] - profile.bottom[c]);
             }
-            const int low = lowest_room_fit(profile, x, square.free);
             const int below =
                 std::min(sky - 1, highest_worth(profile, square.rule, best));
+            const int low =
+                candidate.y <= below
+                    ? lowest_room_fit(profile, x, square.free, below)
+                    : candidate.y;
             if (low <= below)
             {
                 // The column that sets the skyline's fit must go below it:
@@ -442,26 +450,30 @@ namespace nodara
                           square.free.rooms(profile.block_class.back()),
                           last_width)
                     : std::vector<int>{};
-            for (int x = 0; x + profile.width() <= side; ++x)
+            // Block by block, over every x at once; a block whose rooms
+            // are none (the side) leaves no place under the top.
+            std::vector<int> lowest(side - profile.width() + 1, 0);
+            for (int b = 0; b < nb_blocks; ++b)
             {
-                int y = 0;
-                for (int b = 0; b < nb_blocks && y < side; ++b)
+                const int* rooms =
+                    (b + 1 < nb_blocks
+                         ? square.block_rooms[profile.block_class[b]].data()
+                         : part.data()) +
+                    profile.first + b * block_width;
+                const int bottom = profile.block_bottom[b];
+                for (std::size_t x = 0; x < lowest.size(); ++x)
                 {
-                    const int at = x + profile.first + b * block_width;
-                    const int room =
-                        b + 1 < nb_blocks
-                            ? square.block_rooms[profile.block_class[b]][at]
-                            : part[at];
-                    y = room < side
-                            ? std::max(y, room - profile.block_bottom[b])
-                            : side;
+                    lowest[x] = std::max(lowest[x], rooms[x] - bottom);
                 }
-                if (y + profile.height <= side)
+            }
+            for (int x = 0; x < static_cast<int>(lowest.size()); ++x)
+            {
+                if (lowest[x] + profile.height <= side)
                 {
                     candidates.push_back(
-                        {score_above(profile, y, square.sky_sum(profile, x),
-                                     square.rule),
-                         y, quarter_turns, x});
+                        {score_above(profile, lowest[x],
+                                     square.sky_sum(profile, x), square.rule),
+                         lowest[x], quarter_turns, x});
                 }
             }
         }
@@ -492,9 +504,8 @@ namespace nodara
                 std::pop_heap(candidates.begin(), candidates.end(),
                               std::greater<Drop>{});
                 candidates.pop_back();
-                best = std::min(
-                    best, drop_at(profiles[next.quarter_turns],
-                                  next.quarter_turns, next.x, square, best));
+                best = std::min(best, drop_at(profiles[next.quarter_turns],
+                                              next, square, best));
             }
             return best;
         }
