@@ -240,9 +240,9 @@ namespace nodara
             }
         };
 
-        // The score of a profile at (x, y) whose columns' bottoms all lie
-        // on or above the skyline, whose sum there is `sky_sum`; of any
-        // place at y or above, a bound from below.
+        // The score of a profile at (x, y) when every column's bottom lies
+        // on or above the skyline, whose sum under the profile is
+        // `sky_sum`; for any place at y or above, a bound from below.
         long score_above(const Profile& profile, int y, long sky_sum,
                          DropRule rule)
         {
@@ -488,8 +488,10 @@ namespace nodara
                           std::vector<std::vector<int>>(
                               FreeRows::room_class(free.side()) + 1),
                           rule};
-            std::partial_sum(free.skyline().begin(), free.skyline().end(),
-                             square.sky_sums.begin() + 1);
+            for (int c = 0; c < free.side(); ++c)
+            {
+                square.sky_sums[c + 1] = square.sky_sums[c] + free.skyline()[c];
+            }
             std::vector<Drop> candidates;
             for (int k = 0; k < nb_turns; ++k)
             {
@@ -519,6 +521,7 @@ namespace nodara
                           drop.y + profile.top[c] + 1);
             }
         }
+
         // Whether the chart's box at `scale`, with `padding` on each side,
         // fits a square of `side` texels (in either turn alike).
         bool fits_square(const CornerMap& chart, double scale, int padding,
