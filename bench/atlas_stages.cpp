@@ -12,6 +12,7 @@
 #include "atlas/chart_packing.h"
 #include "atlas/seam_straightening.h"
 #include "atlas/surface_facts.h"
+#include "atlas/texel_density.h"
 
 namespace nodara
 {
@@ -65,6 +66,44 @@ namespace nodara
                                 : std::max(worst, chart.map.conformal_p95);
                 }
                 return worst;
+            }
+
+            // The largest 95th percentile of texel density both ways over
+            // the charts.
+            double worst_area(const std::vector<Chart>& charts)
+            {
+                double worst = 0;
+                for (const auto& chart : charts)
+                {
+                    worst = chart.degenerate
+                                ? worst
+                                : std::max(worst, chart.map.area_p95);
+                }
+                return worst;
+            }
+
+            // The 95th percentile of texel density both ways of the packed
+            // map, over the triangles of charts that are not degenerate.
+            double atlas_area(const std::vector<Chart>& charts,
+                              const SurfaceFacts& facts,
+                              const CornerMap& corners)
+            {
+                std::vector<double> areas_3d;
+                CornerMap images;
+                for (const auto& chart : charts)
+                {
+                    if (chart.degenerate)
+                    {
+                        continue;
+                    }
+                    for (const auto t : chart.triangles)
+                    {
+                        areas_3d.push_back(facts.areas[t]);
+                        images.push_back(corners[t]);
+                    }
+                }
+                return density_p95(
+                    density_ratios(areas_3d, image_areas(images)));
             }
 
             // The packed corners of every triangle.
@@ -144,6 +183,8 @@ namespace nodara
             stages.covered = covered_share(corners);
             stages.seams = seam_edges(facts.adjacencies, charts);
             stages.worst_conformal = worst_conformal(charts);
+            stages.worst_area = worst_area(charts);
+            stages.atlas_area = atlas_area(charts, facts, corners);
             stages.valid = check.valid();
             return stages;
         }

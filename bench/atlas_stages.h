@@ -11,7 +11,8 @@ namespace nodara
     {
         /// The stages of compute_atlas: seconds each, charts after cutting,
         /// merging and straightening, seam edges, the worst chart's 95th
-        /// percentile of conformal distortion, the share of the square the
+        /// percentiles of conformal distortion and of texel density both
+        /// ways, that of the whole packed map, the share of the square the
         /// packed triangles cover and the exact check.
         struct AtlasStages
         {
@@ -24,6 +25,8 @@ namespace nodara
             std::size_t straightened{0};
             std::size_t seams{0};
             double worst_conformal{0};
+            double worst_area{0};
+            double atlas_area{0};
             double covered{0};
             bool valid{false};
 

@@ -7,8 +7,9 @@
 // depend on it. One line per mesh: triangles, seconds of frame and facts,
 // cutting, merging, seam straightening, packing, placing and the exact
 // check, charts after cutting, merging and straightening, seam edges, the
-// worst chart's 95th percentile of conformal distortion, the share of the
-// square the packed triangles cover and the check.
+// worst chart's 95th percentiles of conformal distortion and of texel
+// density both ways, that of the whole packed map, the share of the square
+// the packed triangles cover, and the check.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -58,11 +59,13 @@ namespace
         std::printf(
             "%-28s %8u  facts %6.3f  cut %6.3f  merge %6.3f  straighten "
             "%6.3f  pack %6.3f  check %6.3f  total %7.3f  charts %zu/%zu/%zu"
-            "  seams %zu  p95 %.3f  covered %.1f%%  %s\n",
+            "  seams %zu  p95 %.3f  area %.3f  atlas area %.3f  covered "
+            "%.1f%%  %s\n",
             name.c_str(), surface.nb_polygons(), t[0], t[1], t[2], t[3], t[4],
             t[5], stages.total(), stages.cut, stages.merged,
             stages.straightened, stages.seams, stages.worst_conformal,
-            100.0 * stages.covered, stages.valid ? "valid" : "INVALID");
+            stages.worst_area, stages.atlas_area, 100.0 * stages.covered,
+            stages.valid ? "valid" : "INVALID");
     }
 }  // namespace
 
