@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <vector>
 
 namespace nodara
 {
@@ -17,6 +18,74 @@ namespace nodara
             index_t polygon;
             local_index_t edge;
         };
+
+        // The order of sides that share their lower vertex.
+        bool precedes(const Side& x, const Side& y)
+        {
+            return std::tie(x.high, x.polygon, x.edge) <
+                   std::tie(y.high, y.polygon, y.edge);
+        }
+
+        // Sorts the sides of one vertex: by insertion for the usual
+        // handful, by std::sort for a vertex of many polygons.
+        void sort_few(LargeVector<Side>& sides, std::size_t begin,
+                      std::size_t end)
+        {
+            if (end - begin > 32)
+            {
+                std::sort(sides.begin() + static_cast<long>(begin),
+                          sides.begin() + static_cast<long>(end), precedes);
+                return;
+            }
+            for (auto i = begin + 1; i < end; ++i)
+            {
+                const auto side = sides[i];
+                auto j = i;
+                for (; j > begin && precedes(side, sides[j - 1]); --j)
+                {
+                    sides[j] = sides[j - 1];
+                }
+                sides[j] = side;
+            }
+        }
+
+        // Every polygon side, sorted by lower vertex, higher vertex, polygon
+        // and edge.
+        template <index_t D>
+        LargeVector<Side> sides_by_vertex_pair(const SurfaceMesh<D>& surface)
+        {
+            std::vector<std::size_t> start(
+                std::size_t{surface.nb_vertices()} + 2, 0);
+            for (index_t p = 0; p < surface.nb_polygons(); ++p)
+            {
+                const auto& corners = surface.polygon_vertices(p);
+                for (local_index_t e = 0; e < 3; ++e)
+                {
+                    ++start[std::min(corners[e], corners[(e + 1) % 3]) + 2];
+                }
+            }
+            for (std::size_t v = 2; v < start.size(); ++v)
+            {
+                start[v] += start[v - 1];
+            }
+            LargeVector<Side> sides(std::size_t{surface.nb_polygons()} * 3);
+            for (index_t p = 0; p < surface.nb_polygons(); ++p)
+            {
+                const auto& corners = surface.polygon_vertices(p);
+                for (local_index_t e = 0; e < 3; ++e)
+                {
+                    const auto a = corners[e];
+                    const auto b = corners[(e + 1) % 3];
+                    const auto low = std::min(a, b);
+                    sides[start[low + 1]++] = {low, std::max(a, b), p, e};
+                }
+            }
+            for (std::size_t v = 0; v + 1 < start.size(); ++v)
+            {
+                sort_few(sides, start[v], start[v + 1]);
+            }
+            return sides;
+        }
     }  // namespace
 
     template <index_t D>
@@ -24,26 +93,10 @@ namespace nodara
         const SurfaceMesh<D>& surface)
     {
         // Sorting the sides by their vertex pair groups the sides of each
-        // edge together; this scales to millions of polygons with one flat
-        // array.
-        LargeVector<Side> sides;
-        sides.reserve(std::size_t{surface.nb_polygons()} * 3);
-        for (index_t p = 0; p < surface.nb_polygons(); ++p)
-        {
-            const auto& corners = surface.polygon_vertices(p);
-            for (local_index_t e = 0; e < 3; ++e)
-            {
-                const auto a = corners[e];
-                const auto b = corners[(e + 1) % 3];
-                sides.push_back({std::min(a, b), std::max(a, b), p, e});
-            }
-        }
-        std::sort(sides.begin(), sides.end(),
-                  [](const Side& x, const Side& y)
-                  {
-                      return std::tie(x.low, x.high, x.polygon, x.edge) <
-                             std::tie(y.low, y.high, y.polygon, y.edge);
-                  });
+        // edge together: by their lower vertex in one counting pass, then
+        // each vertex's few sides among themselves. This scales to millions
+        // of polygons with flat arrays, in time linear in their size.
+        const auto sides = sides_by_vertex_pair(surface);
         PolygonAdjacencies adjacencies(surface.nb_polygons(),
                                        {NO_ID, NO_ID, NO_ID});
         for (std::size_t first = 0; first < sides.size();)
