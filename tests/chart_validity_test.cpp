@@ -35,12 +35,22 @@ namespace nodara
             return corners;
         }
 
-        // Whether the quick answer is the full check's, and that answer.
+        // Whether the quick answer is the full check's, and that answer;
+        // a failing map's findings are the full check's.
         bool checked_alike(const TriangulatedSurface<3>& surface,
                            const CornerMap& corners)
         {
             const auto quick = passes_atlas_check(surface, corners);
-            EXPECT_EQ(quick, check_atlas(surface, corners).valid());
+            const auto full = check_atlas(surface, corners);
+            EXPECT_EQ(quick, full.valid());
+            const auto chart = check_chart_map(surface, corners);
+            EXPECT_EQ(chart.valid(), quick);
+            if (!quick)
+            {
+                EXPECT_EQ(chart.nb_flipped_triangles,
+                          full.nb_flipped_triangles);
+                EXPECT_EQ(chart.overlapping_pairs, full.overlapping_pairs);
+            }
             return quick;
         }
 

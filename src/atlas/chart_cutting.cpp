@@ -1,12 +1,13 @@
 #include "chart_cutting.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
 #include "chart_flattening.h"
 #include "chart_growth.h"
 #include "chart_seeds.h"
-#include "texel_density.h"
+#include "chart_shrinking.h"
 
 namespace nodara
 {
@@ -16,6 +17,14 @@ namespace nodara
         // their mean normal: wide enough for few seams, narrow enough that
         // most charts flatten within the bounds on the first try.
         constexpr double max_normal_angle = 1.1;
+
+        // The share of the surface's area a chart grows to at most on its
+        // first try: charts that flatten well beyond it grow on, those
+        // that fail are cut smaller, and no first try costs a solve of a
+        // large part of the surface, whatever its resolution.
+        constexpr double first_share = 1.0 / 8;
+
+        constexpr double pi = 3.14159265358979323846;
 
         // A single triangle laid flat in its own plane: an isometry, which
         // LSCM may miss on a needle of extreme proportions.
@@ -36,71 +45,74 @@ namespace nodara
             return map;
         }
 
-        // The size to grow a chart again at when its map failed: when only
-        // the area bound failed, the most triangles, of 7/8, 3/4 or 5/8 of
-        // them in the order they joined, whose share of the failed map
-        // keeps the bound (the parts grown last are cut off where they
-        // shrink or grow); otherwise, or when none does, half of them.
-        index_t smaller_limit(const TriangulatedSurface<3>& surface,
-                              const std::vector<index_t>& triangles,
-                              const ChartMap& map, const ChartBounds& bounds)
-        {
-            const auto half = static_cast<index_t>(triangles.size() / 2);
-            if (map.corners.size() != triangles.size() ||
-                !(map.conformal_p95 <= bounds.max_conformal) ||
-                !(map.area_p95 > bounds.max_area))
-            {
-                return half;
-            }
-            std::vector<double> areas_3d;
-            for (const auto t : triangles)
-            {
-                areas_3d.push_back(surface.triangle(t).area());
-            }
-            const auto areas_2d = image_areas(map.corners);
-            for (const auto eighths :
-                 {std::size_t{7}, std::size_t{6}, std::size_t{5}})
-            {
-                const auto size = triangles.size() * eighths / 8;
-                const std::vector<double> head_3d(
-                    areas_3d.begin(),
-                    areas_3d.begin() + static_cast<long>(size));
-                const std::vector<double> head_2d(
-                    areas_2d.begin(),
-                    areas_2d.begin() + static_cast<long>(size));
-                if (size > half && density_p95(density_ratios(
-                                       head_3d, head_2d)) <= bounds.max_area)
-                {
-                    return static_cast<index_t>(size);
-                }
-            }
-            return half;
-        }
-
-        // Grows a chart from `seed`, and smaller each time its map fails a
-        // check (smaller_limit); a single triangle is laid flat directly
-        // when its map fails. A growth stopped early gives the first
-        // triangles of a longer one, so the smaller charts are cut from the
-        // one growth.
+        // Grows a chart from `seed` up to `max_area`, smaller each time its
+        // map fails (kept_prefix of the failed map), larger, at twice the
+        // area, each time it passes and the growth was stopped by the area.
+        // A growth stopped early gives the first triangles of a longer
+        // one, so the smaller charts are cut from the one growth. A single
+        // triangle is laid flat directly when its map fails.
         Chart cut_chart(const TriangulatedSurface<3>& surface,
                         ChartGrowth& growth, index_t seed,
                         const std::vector<bool>& taken,
-                        const ChartBounds& bounds)
+                        const ChartBounds& bounds, double max_area)
         {
-            auto triangles = growth.grow(seed, surface.nb_polygons(), taken);
-            auto map = flatten_chart(surface, triangles, bounds);
-            while (!map.valid)
+            // Round charts of about the area first grown to.
+            const double radius = std::sqrt(max_area / pi);
+            auto triangles = growth.grow(seed, taken, max_area, radius);
+            auto flattening =
+                flatten_chart_with_figures(surface, triangles, bounds);
+            Chart kept;
+            while (flattening.map.valid)
             {
-                if (triangles.size() == 1)
+                kept = {std::move(triangles), std::move(flattening.map), false};
+                max_area *= 2;
+                triangles = growth.grow(seed, taken, max_area, radius);
+                if (triangles.size() == kept.triangles.size())
+                {
+                    return kept;
+                }
+                flattening =
+                    flatten_chart_with_figures(surface, triangles, bounds);
+            }
+            while (!flattening.map.valid)
+            {
+                const auto size = static_cast<index_t>(triangles.size());
+                if (size == 1)
                 {
                     return {std::move(triangles), lay_flat(surface, seed),
                             false};
                 }
-                triangles.resize(
-                    smaller_limit(surface, triangles, map, bounds));
-                map = flatten_chart(surface, triangles, bounds);
+                const auto smaller =
+                    kept_prefix(flattening.figures, bounds, size);
+                if (smaller <= kept.triangles.size())
+                {
+                    return kept;
+                }
+                triangles.resize(smaller);
+                flattening =
+                    flatten_chart_with_figures(surface, triangles, bounds);
             }
-            return {std::move(triangles), std::move(map), false};
+            return {std::move(triangles), std::move(flattening.map), false};
+        }
+
+        // The area a chart grown from `seed` first grows to: twice that of
+        // the largest chart already cut across an edge of the seed, since
+        // neighbouring charts meet alike curvature, or `largest` when there
+        // is none, and never more.
+        double first_area(const SurfaceFacts& facts, index_t seed,
+                          const std::vector<index_t>& chart_of,
+                          const std::vector<double>& chart_areas,
+                          double largest)
+        {
+            double neighbour = 0;
+            for (const auto q : facts.adjacencies[seed])
+            {
+                if (q != NO_ID && chart_of[q] != NO_ID)
+                {
+                    neighbour = std::max(neighbour, chart_areas[chart_of[q]]);
+                }
+            }
+            return neighbour > 0 ? std::min(largest, 2 * neighbour) : largest;
         }
 
         // A triangle of zero area laid on a segment, its corners at their
@@ -173,7 +185,15 @@ namespace nodara
         ChartGrowth growth{surface,       facts.adjacencies,
                            facts.normals, facts.areas,
                            ranks,         max_normal_angle};
+        // Summed in seed order, which does not depend on the file's.
+        double total_area = 0;
+        for (const auto t : order)
+        {
+            total_area += facts.areas[t];
+        }
         std::vector<bool> taken(surface.nb_polygons(), false);
+        std::vector<index_t> chart_of(surface.nb_polygons(), NO_ID);
+        std::vector<double> chart_areas;
         std::vector<Chart> charts;
         for (const auto seed : order)
         {
@@ -185,11 +205,17 @@ namespace nodara
                 facts.slivers[seed] ? lay_sliver(surface, seed)
                 : facts.normals[seed] == Vector<3>{}
                     ? lay_on_segment(surface, seed)
-                    : cut_chart(surface, growth, seed, taken, bounds));
+                    : cut_chart(surface, growth, seed, taken, bounds,
+                                first_area(facts, seed, chart_of, chart_areas,
+                                           total_area * first_share)));
+            double area = 0;
             for (const auto t : charts.back().triangles)
             {
                 taken[t] = true;
+                chart_of[t] = static_cast<index_t>(charts.size() - 1);
+                area += facts.areas[t];
             }
+            chart_areas.push_back(area);
         }
         return charts;
     }

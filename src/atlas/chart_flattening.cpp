@@ -1,21 +1,84 @@
 #include "chart_flattening.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <memory>
+#include <utility>
+
+#include <absl/container/flat_hash_map.h>
 
 #include <tessaplan/atlas_check.h>
 #include <tessaplan/distortion.h>
 #include <tessaplan/lscm.h>
-#include <tessaplan/solve_selection.h>
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/triangle.h>
+#include <velmora/mesh/triangulated_surface_builder.h>
 
+#include "chart_seeds.h"
 #include "chart_validity.h"
+#include "distortion/triangle_distortion.h"
 #include "texel_density.h"
 
 namespace nodara
 {
     namespace
     {
+        // The triangles of a chart as a surface of their own, each with its
+        // corners turned to start at the lowest (lowest_corner) and its
+        // vertices numbered in the order the turned triangles first use
+        // them: the same surface, so the same solve, however the input
+        // orders the triangles and turns their corners.
+        struct ChartSurface
+        {
+            std::unique_ptr<TriangulatedSurface<3>> surface;
+            // Per triangle, the input's corner its first corner is.
+            std::vector<local_index_t> turns;
+        };
+
+        ChartSurface chart_surface(const TriangulatedSurface<3>& surface,
+                                   const std::vector<index_t>& chart)
+        {
+            ChartSurface result{TriangulatedSurface<3>::create(), {}};
+            TriangulatedSurfaceBuilder<3> builder{*result.surface};
+            absl::flat_hash_map<index_t, index_t> local;
+            builder.reserve_triangles(static_cast<index_t>(chart.size()));
+            for (const auto t : chart)
+            {
+                const auto turn = lowest_corner(surface, t);
+                std::array<index_t, 3> corners{};
+                for (local_index_t k = 0; k < 3; ++k)
+                {
+                    const auto v = surface.polygon_vertex(
+                        {t, static_cast<local_index_t>((k + turn) % 3)});
+                    const auto found = local.find(v);
+                    corners[k] =
+                        found != local.end()
+                            ? found->second
+                            : local[v] = builder.create_point(surface.point(v));
+                }
+                builder.create_triangle(corners);
+                result.turns.push_back(turn);
+            }
+            builder.compute_polygon_adjacencies();
+            return result;
+        }
+
+        // The corners in the input's turn of each triangle.
+        CornerMap turned_back(const CornerMap& corners,
+                              const std::vector<local_index_t>& turns)
+        {
+            CornerMap result(corners.size());
+            for (std::size_t t = 0; t < corners.size(); ++t)
+            {
+                for (local_index_t k = 0; k < 3; ++k)
+                {
+                    result[t][(k + turns[t]) % 3] = corners[t][k];
+                }
+            }
+            return result;
+        }
+
         // The images of the corners, scaled to the 3D area.
         CornerMap scaled_corners(const TriangulatedSurface<3>& flat_source,
                                  const std::vector<Point<2>>& uv)
@@ -56,17 +119,126 @@ namespace nodara
             }
             return areas;
         }
+
+        // Whether the map's figures and corners are all finite.
+        bool all_finite(const ChartMap& map)
+        {
+            bool finite =
+                std::isfinite(map.conformal_p95) && std::isfinite(map.area_p95);
+            for (const auto& triangle : map.corners)
+            {
+                for (const auto& corner : triangle)
+                {
+                    finite = finite && std::isfinite(corner[0]) &&
+                             std::isfinite(corner[1]);
+                }
+            }
+            return finite;
+        }
+
+        // The position of the first triangle whose image is flipped or
+        // collapsed, or the number of triangles when none is.
+        index_t first_flipped(const TriangleDistortions& distortions)
+        {
+            const auto size = static_cast<index_t>(distortions.flipped.size());
+            for (index_t t = 0; t < size; ++t)
+            {
+                if (distortions.flipped[t] || distortions.collapsed[t])
+                {
+                    return t;
+                }
+            }
+            return size;
+        }
+
+        // Per triangle, sigma1 / sigma2 of the map `uv`.
+        std::vector<double> conformal_distortions(
+            const TriangulatedSurface<3>& chart,
+            const std::vector<Point<2>>& uv)
+        {
+            std::vector<double> values;
+            values.reserve(chart.nb_polygons());
+            for (index_t t = 0; t < chart.nb_polygons(); ++t)
+            {
+                const auto& v = chart.polygon_vertices(t);
+                values.push_back(conformal_distortion(
+                    {&chart.point(v[0]), &chart.point(v[1]),
+                     &chart.point(v[2])},
+                    {uv[v[0]], uv[v[1]], uv[v[2]]}));
+            }
+            return values;
+        }
+
+        // The map's corners at the scale of the 3D triangles, its figures
+        // and its 95th percentiles; every triangle counted as clean.
+        void measure(const TriangulatedSurface<3>& flat_source,
+                     const std::vector<Point<2>>& uv, ChartFlattening& result)
+        {
+            auto& map = result.map;
+            auto& figures = result.figures;
+            figures.conformal = conformal_distortions(flat_source, uv);
+            figures.areas_3d = triangle_areas(flat_source);
+            map.corners = scaled_corners(flat_source, uv);
+            figures.areas_2d = image_areas(map.corners);
+            map.conformal_p95 = density_p95(figures.conformal);
+            map.area_p95 =
+                density_p95(density_ratios(figures.areas_3d, figures.areas_2d));
+            figures.clean_prefix = flat_source.nb_polygons();
+        }
+
+        // The exact check of the map: its validity, and the clean prefix
+        // cut before the first flipped or collapsed triangle and before the
+        // later triangle of each overlapping pair named.
+        void check(const TriangulatedSurface<3>& flat_source,
+                   const std::vector<Point<2>>& uv, ChartFlattening& result)
+        {
+            const auto check = check_chart_map(flat_source, result.map.corners);
+            result.map.valid = check.valid();
+            auto& clean = result.figures.clean_prefix;
+            if (check.nb_flipped_triangles > 0)
+            {
+                clean = first_flipped(
+                    compute_triangle_distortions(flat_source, uv));
+            }
+            for (const auto& pair : check.overlapping_pairs)
+            {
+                clean = std::min(clean, std::max(pair.first, pair.second));
+            }
+        }
+
+        // measure, then check when the figures keep the bounds.
+        void measure_and_check(const TriangulatedSurface<3>& flat_source,
+                               const std::vector<Point<2>>& uv,
+                               const ChartBounds& bounds,
+                               ChartFlattening& result)
+        {
+            measure(flat_source, uv, result);
+            const auto& map = result.map;
+            if (all_finite(map) && map.conformal_p95 <= bounds.max_conformal &&
+                map.area_p95 <= bounds.max_area)
+            {
+                check(flat_source, uv, result);
+            }
+        }
     }  // namespace
 
     ChartMap flatten_chart(const TriangulatedSurface<3>& surface,
                            const std::vector<index_t>& chart,
                            const ChartBounds& bounds)
     {
-        ChartMap map;
-        const auto flat_source = compact_surface_of_triangles(surface, chart);
+        return flatten_chart_with_figures(surface, chart, bounds).map;
+    }
+
+    ChartFlattening flatten_chart_with_figures(
+        const TriangulatedSurface<3>& surface,
+        const std::vector<index_t>& chart, const ChartBounds& bounds)
+    {
+        ChartFlattening result;
+        const auto turned = chart_surface(surface, chart);
+        const auto& flat_source = turned.surface;
         if (exceeds_size_bounds(*flat_source, bounds))
         {
-            return map;
+            return result;
         }
         std::vector<Point<2>> uv;
         try
@@ -75,35 +247,19 @@ namespace nodara
         }
         catch (const VelmoraException&)
         {
-            return map;
+            return result;
         }
-        return measure_chart_map(*flat_source, uv, bounds);
+        measure_and_check(*flat_source, uv, bounds, result);
+        result.map.corners = turned_back(result.map.corners, turned.turns);
+        return result;
     }
 
     ChartMap measure_chart_map(const TriangulatedSurface<3>& flat_source,
                                const std::vector<Point<2>>& uv,
                                const ChartBounds& bounds)
     {
-        ChartMap map;
-        const auto summary = summarize_distortions(
-            compute_triangle_distortions(flat_source, uv));
-        map.conformal_p95 = summary.conformal.p95;
-        map.corners = scaled_corners(flat_source, uv);
-        map.area_p95 = density_p95(density_ratios(triangle_areas(flat_source),
-                                                  image_areas(map.corners)));
-        bool finite =
-            std::isfinite(map.conformal_p95) && std::isfinite(map.area_p95);
-        for (const auto& triangle : map.corners)
-        {
-            for (const auto& corner : triangle)
-            {
-                finite = finite && std::isfinite(corner[0]) &&
-                         std::isfinite(corner[1]);
-            }
-        }
-        map.valid = finite && map.conformal_p95 <= bounds.max_conformal &&
-                    map.area_p95 <= bounds.max_area &&
-                    passes_atlas_check(flat_source, map.corners);
-        return map;
+        ChartFlattening result;
+        measure_and_check(flat_source, uv, bounds, result);
+        return std::move(result.map);
     }
 }  // namespace nodara

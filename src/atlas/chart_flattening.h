@@ -17,6 +17,35 @@ namespace nodara
                            const std::vector<index_t>& chart,
                            const ChartBounds& bounds);
 
+    /// Per triangle of a chart, in the chart's order, what its map did to
+    /// it: what cutting a chart whose map failed reads to keep the part
+    /// that flattened well. Empty when the solve failed.
+    struct FlatteningFigures
+    {
+        /// sigma1 / sigma2, +infinity for a collapsed image.
+        std::vector<double> conformal;
+        std::vector<double> areas_3d;
+        std::vector<double> areas_2d;
+        /// How many first triangles hold no image the exact check found
+        /// flipped or collapsed, and not both images of an overlapping pair
+        /// it named; all of them when the map was not checked (it failed
+        /// a bound).
+        index_t clean_prefix{0};
+    };
+
+    /// A chart's map and its figures.
+    struct ChartFlattening
+    {
+        ChartMap map;
+        FlatteningFigures figures;
+    };
+
+    /// flatten_chart, with the figures of the map. Throws std::bad_alloc
+    /// when memory runs out.
+    ChartFlattening flatten_chart_with_figures(
+        const TriangulatedSurface<3>& surface,
+        const std::vector<index_t>& chart, const ChartBounds& bounds);
+
     /// The map `uv` (per vertex) of `flat_source`, a chart's triangles on a
     /// surface of their own, scaled so that its area is their 3D area,
     /// measured and checked against `bounds` as flatten_chart checks the

@@ -1,5 +1,7 @@
 #include "chart_growth.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <queue>
@@ -36,21 +38,28 @@ namespace nodara
           triangle_stamp_(surface.nb_polygons(), 0),
           vertex_stamp_(surface.nb_vertices(), 0)
     {
+        centroids_.reserve(surface.nb_polygons());
+        for (index_t t = 0; t < surface.nb_polygons(); ++t)
+        {
+            centroids_.push_back(centroid(t));
+        }
     }
 
-    std::vector<index_t> ChartGrowth::grow(index_t seed, index_t max_triangles,
-                                           const std::vector<bool>& taken)
+    std::vector<index_t> ChartGrowth::grow(index_t seed,
+                                           const std::vector<bool>& taken,
+                                           double max_area, double radius)
     {
         ++current_;
         normal_sum_ = Vector<3>{};
         std::vector<index_t> chart;
-        // Candidates by how far their normal turns from the chart's mean
-        // normal when they were queued, then by rank; a candidate turned
-        // away now may come back when a later neighbour queues it again.
+        // Candidates by their key when they were queued, then by rank; a
+        // candidate turned away now may come back when a later neighbour
+        // queues it again.
         using Candidate = std::tuple<double, index_t, index_t>;
         std::priority_queue<Candidate, std::vector<Candidate>,
                             std::greater<Candidate>>
             queue;
+        const auto& origin = centroids_[seed];
         const auto queue_neighbours = [&](index_t t)
         {
             const auto mean = direction(normal_sum_);
@@ -59,13 +68,18 @@ namespace nodara
                 if (q != NO_ID && !taken[q] && triangle_stamp_[q] != current_ &&
                     !(normals_[q] == Vector<3>{}))
                 {
-                    queue.emplace(1.0 - normals_[q].dot(mean), ranks_[q], q);
+                    const double distance =
+                        Vector<3>{origin, centroids_[q]}.length();
+                    queue.emplace(
+                        1.0 - normals_[q].dot(mean) + 2 * distance / radius,
+                        ranks_[q], q);
                 }
             }
         };
         add(seed, chart);
+        double area = areas_[seed];
         queue_neighbours(seed);
-        while (!queue.empty() && chart.size() < max_triangles)
+        while (!queue.empty() && area < max_area)
         {
             const auto t = std::get<2>(queue.top());
             queue.pop();
@@ -79,9 +93,27 @@ namespace nodara
                 continue;
             }
             add(t, chart);
+            area += areas_[t];
             queue_neighbours(t);
         }
         return chart;
+    }
+
+    Point<3> ChartGrowth::centroid(index_t t) const
+    {
+        std::array<std::array<double, 3>, 3> corners{};
+        for (local_index_t k = 0; k < 3; ++k)
+        {
+            const auto& p = surface_.point(surface_.polygon_vertex({t, k}));
+            corners[k] = {p[0], p[1], p[2]};
+        }
+        std::sort(corners.begin(), corners.end());
+        Point<3> c;
+        for (int i = 0; i < 3; ++i)
+        {
+            c[i] = (corners[0][i] + corners[1][i] + corners[2][i]) / 3;
+        }
+        return c;
     }
 
     int ChartGrowth::joins_across(index_t t) const

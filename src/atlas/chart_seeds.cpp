@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <numeric>
+#include <tuple>
 
 namespace nodara
 {
@@ -47,6 +48,23 @@ namespace nodara
                          [&keys](index_t a, index_t b)
                          { return keys[a] < keys[b]; });
         return order;
+    }
+
+    local_index_t lowest_corner(const TriangulatedSurface<3>& surface,
+                                index_t t)
+    {
+        const auto& corners = surface.polygon_vertices(t);
+        const auto key = [&](local_index_t k)
+        {
+            const auto& p = surface.point(corners[k]);
+            return std::make_tuple(p[0], p[1], p[2], corners[k]);
+        };
+        local_index_t lowest = 0;
+        for (local_index_t k = 1; k < 3; ++k)
+        {
+            lowest = key(k) < key(lowest) ? k : lowest;
+        }
+        return lowest;
     }
 
     std::vector<index_t> ranks_in_order(const std::vector<index_t>& order)

@@ -14,6 +14,12 @@ namespace nodara
     /// place by index. Throws std::bad_alloc when memory runs out.
     std::vector<index_t> seed_order(const TriangulatedSurface<3>& surface);
 
+    /// The corner of triangle t at its lowest point (by coordinates, then
+    /// vertex id): where to start its corners so that what is computed
+    /// from them does not depend on how the input turns them.
+    local_index_t lowest_corner(const TriangulatedSurface<3>& surface,
+                                index_t t);
+
     /// Per triangle, its position in `order` (a permutation of the
     /// triangles): a tie-break that follows the geometry.
     std::vector<index_t> ranks_in_order(const std::vector<index_t>& order);

@@ -196,15 +196,21 @@ namespace nodara
     bool passes_atlas_check(const TriangulatedSurface<3>& chart,
                             const CornerMap& corners)
     {
+        return check_chart_map(chart, corners).valid();
+    }
+
+    AtlasCheck check_chart_map(const TriangulatedSurface<3>& chart,
+                               const CornerMap& corners)
+    {
         if (corners.size() == chart.nb_polygons() && all_finite(corners) &&
             turn_alike(chart, corners))
         {
             const auto loop = boundary_loop(chart, corners);
             if (!loop.empty() && is_simple(loop))
             {
-                return true;
+                return {};
             }
         }
-        return check_atlas(chart, corners).valid();
+        return check_atlas(chart, corners);
     }
 }  // namespace nodara

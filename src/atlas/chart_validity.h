@@ -1,5 +1,6 @@
 #pragma once
 
+#include <tessaplan/atlas_check.h>
 #include <tessaplan/corner_map.h>
 #include <velmora/mesh/triangulated_surface.h>
 
@@ -15,4 +16,10 @@ namespace nodara
     /// pairs; any other map gets the full check. Throws as check_atlas does.
     bool passes_atlas_check(const TriangulatedSurface<3>& chart,
                             const CornerMap& corners);
+
+    /// What check_atlas finds wrong with `corners`, a map of the triangles
+    /// of `chart`: nothing, without comparing triangle pairs, when
+    /// passes_atlas_check's faster test passes. Throws as check_atlas does.
+    AtlasCheck check_chart_map(const TriangulatedSurface<3>& chart,
+                               const CornerMap& corners);
 }  // namespace nodara

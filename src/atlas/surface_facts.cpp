@@ -7,6 +7,8 @@
 #include <velmora/mesh/polygon_components.h>
 #include <velmora/mesh/polygon_orientation.h>
 
+#include "chart_seeds.h"
+
 namespace nodara
 {
     namespace
@@ -39,6 +41,32 @@ namespace nodara
             }
             return longest;
         }
+
+        // Triangle t with its corners turned to start at the lowest one,
+        // orientation kept.
+        Triangle<3> turned_triangle(const TriangulatedSurface<3>& surface,
+                                    index_t t)
+        {
+            const auto& corners = surface.polygon_vertices(t);
+            const auto first = lowest_corner(surface, t);
+            return {surface.point(corners[first]),
+                    surface.point(corners[(first + 1) % 3]),
+                    surface.point(corners[(first + 2) % 3])};
+        }
+
+        // The unit normal of `triangle`, as polygon_normal computes it.
+        Vector<3> unit_normal(const Triangle<3>& triangle)
+        {
+            const auto edges = triangle.scaled_edges();
+            const auto normal = cross(edges[0], edges[1]);
+            const auto length = normal.length();
+            if (!(length > 0.0) || !std::isfinite(length))
+            {
+                return Vector<3>{};
+            }
+            return Vector<3>{
+                {normal[0] / length, normal[1] / length, normal[2] / length}};
+        }
     }  // namespace
 
     SurfaceFacts surface_facts(const TriangulatedSurface<3>& surface)
@@ -51,9 +79,9 @@ namespace nodara
         const double thinnest = sliver_height * bounding_diagonal(surface);
         for (index_t t = 0; t < surface.nb_polygons(); ++t)
         {
-            const auto triangle = surface.triangle(t);
+            const auto triangle = turned_triangle(surface, t);
             const double area = triangle.area();
-            const auto normal = surface.polygon_normal(t);
+            const auto normal = unit_normal(triangle);
             const bool sliver = !(normal == Vector<3>{}) &&
                                 2 * area < thinnest * longest_edge(triangle);
             facts.normals.push_back(sliver ? Vector<3>{}

@@ -15,7 +15,9 @@ namespace nodara
         PolygonAdjacencies adjacencies;
         /// Per triangle, its unit normal, oriented consistently within its
         /// piece (zero for a triangle of zero area and for a sliver, so
-        /// that no chart grows over either).
+        /// that no chart grows over either). Normals and areas are computed
+        /// from the corners turned to start at the lowest one, so that
+        /// they do not depend on how the input turns them.
         std::vector<Vector<3>> normals;
         /// Per triangle, its area.
         std::vector<double> areas;

@@ -16,6 +16,8 @@
 
 #include <tessaplan/attribute/attribute_values.h>
 
+#include "triangle_distortion.h"
+
 namespace nodara
 {
     namespace
@@ -260,6 +262,12 @@ namespace nodara
             add_piece_figures(adjacencies, areas, result);
         }
     }  // namespace
+
+    double conformal_distortion(const std::array<const Point<3>*, 3>& corners,
+                                const std::array<Point<2>, 3>& image)
+    {
+        return measure_triangle(corners, image).conformal;
+    }
 
     TriangleDistortions compute_triangle_distortions(
         const TriangulatedSurface<3>& surface, absl::Span<const Point<2>> uv)
