@@ -17,8 +17,10 @@ namespace nodara
         // a flattening of the union, so the work stays near linear.
         constexpr std::size_t small_chart = 256;
         constexpr std::size_t union_factor = 16;
-        // Neighbours tried per chart, by shared seam length.
-        constexpr std::size_t tries = 3;
+        // Neighbours tried per chart, by shared seam length: a fourth try
+        // still joins many of the small charts left over by cutting round
+        // charts.
+        constexpr std::size_t tries = 4;
 
         // The neighbouring charts of `chart` by seam edges shared, most
         // first.
