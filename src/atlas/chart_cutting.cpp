@@ -19,10 +19,12 @@ namespace nodara
         constexpr double max_normal_angle = 1.1;
 
         // The share of the surface's area a chart grows to at most on its
-        // first try: charts that flatten well beyond it grow on, those
-        // that fail are cut smaller, and no first try costs a solve of a
-        // large part of the surface, whatever its resolution.
+        // first try, and the number of triangles of the surface's mean area
+        // it holds at most then: charts that flatten well beyond it grow
+        // on, those that fail are cut smaller, and no first try costs a
+        // solve of a large part of the surface, whatever its resolution.
         constexpr double first_share = 1.0 / 8;
+        constexpr double first_triangles = 16384;
 
         constexpr double pi = 3.14159265358979323846;
 
@@ -191,6 +193,9 @@ namespace nodara
         {
             total_area += facts.areas[t];
         }
+        const double largest_first =
+            total_area *
+            std::min(first_share, first_triangles / surface.nb_polygons());
         std::vector<bool> taken(surface.nb_polygons(), false);
         std::vector<index_t> chart_of(surface.nb_polygons(), NO_ID);
         std::vector<double> chart_areas;
@@ -207,7 +212,7 @@ namespace nodara
                     ? lay_on_segment(surface, seed)
                     : cut_chart(surface, growth, seed, taken, bounds,
                                 first_area(facts, seed, chart_of, chart_areas,
-                                           total_area * first_share)));
+                                           largest_first)));
             double area = 0;
             for (const auto t : charts.back().triangles)
             {

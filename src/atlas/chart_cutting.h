@@ -18,13 +18,14 @@ namespace nodara
     /// `bounds`: every triangle not yet taken, in seed_order, seeds a
     /// chart that grows across edges of two triangles while the normals
     /// stay within a cone, round about the seed, first up to twice the
-    /// area of the largest chart it borders (an eighth of the surface's at
-    /// most). While its map passes and the growth was stopped by the area,
-    /// it grows again to twice the area; while its map fails, it grows
-    /// again smaller, to the most triangles whose share of the failed map
-    /// kept the bounds (kept_prefix). A single triangle whose map fails is
-    /// laid flat in its own plane; a triangle of zero area gets a chart of
-    /// its own, on a segment. Throws std::bad_alloc when memory runs out.
+    /// area of the largest chart it borders (at most an eighth of the
+    /// surface's, and 16384 triangles' of its mean area). While its map
+    /// passes and the growth was stopped by the area, it grows again to
+    /// twice the area; while its map fails, it grows again smaller, to the
+    /// most triangles whose share of the failed map kept the bounds
+    /// (kept_prefix). A single triangle whose map fails is laid flat in its
+    /// own plane; a triangle of zero area gets a chart of its own, on a
+    /// segment. Throws std::bad_alloc when memory runs out.
     std::vector<Chart> cut_charts(const TriangulatedSurface<3>& surface,
                                   const SurfaceFacts& facts,
                                   const ChartBounds& bounds);
