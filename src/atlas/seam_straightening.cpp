@@ -141,10 +141,13 @@ namespace nodara
             return paths;
         }
 
-        // The triangles of every chart once the kept moves are made.
+        // The triangles of every chart once the kept moves are made, in
+        // `order`, set by geometry, so that a chart's surface, and so its
+        // map, does not follow the file's order.
         std::vector<std::vector<index_t>> moved_charts(
             const std::vector<index_t>& chart_of,
-            const std::vector<Path>& paths, std::size_t nb_charts)
+            const std::vector<Path>& paths, std::size_t nb_charts,
+            const std::vector<index_t>& order)
         {
             auto target = chart_of;
             for (const auto& path : paths)
@@ -152,7 +155,7 @@ namespace nodara
                 target[path.triangle] = path.charts[path.kept];
             }
             std::vector<std::vector<index_t>> result(nb_charts);
-            for (index_t t = 0; t < target.size(); ++t)
+            for (const auto t : order)
             {
                 if (target[t] != NO_ID)
                 {
@@ -246,6 +249,7 @@ namespace nodara
                         const PolygonAdjacencies& adjacencies,
                         const ChartBounds& bounds, std::vector<Path> paths,
                         const std::vector<index_t>& chart_of,
+                        const std::vector<index_t>& order,
                         std::vector<Chart>& charts)
         {
             // Per chart the triangles it last passed with, and their map.
@@ -253,7 +257,7 @@ namespace nodara
             for (;;)
             {
                 const auto triangles =
-                    moved_charts(chart_of, paths, charts.size());
+                    moved_charts(chart_of, paths, charts.size(), order);
                 const auto changed = changed_charts(paths, charts.size());
                 std::vector<index_t> to_check;
                 for (index_t c = 0; c < charts.size(); ++c)
@@ -303,12 +307,12 @@ namespace nodara
         // The passes are planned on the triangles alone and the charts are
         // flattened once for all their moves, not after every pass.
         const auto chart_of = chart_of_triangles(surface.nb_polygons(), charts);
-        auto paths =
-            plan_paths(adjacencies, chart_of, charts, seed_order(surface));
+        const auto order = seed_order(surface);
+        auto paths = plan_paths(adjacencies, chart_of, charts, order);
         if (!paths.empty())
         {
             make_moves(surface, adjacencies, bounds, std::move(paths), chart_of,
-                       charts);
+                       order, charts);
         }
     }
 }  // namespace nodara
