@@ -47,15 +47,58 @@ namespace nodara
             return map;
         }
 
+        // How much larger a chart whose map passed grows next: its
+        // distortion's headroom, each bound's excess over 1 over the map's,
+        // between 2 and 16 (distortion grows about with the area).
+        double growth_factor(const ChartMap& map, const ChartBounds& bounds)
+        {
+            const auto headroom = [](double bound, double p95)
+            { return p95 > 1 ? (bound - 1) / (p95 - 1) : HUGE_VAL; };
+            const double factor =
+                std::min(headroom(bounds.max_conformal, map.conformal_p95),
+                         headroom(bounds.max_area, map.area_p95));
+            return std::clamp(factor, 2.0, 16.0);
+        }
+
+        // The growth from `seed` up to `max_area`, or all of it when it
+        // ends before twice that: a chart that nearly fills what it can
+        // grow over is flattened whole at once rather than twice.
+        std::vector<index_t> larger_growth(ChartGrowth& growth, index_t seed,
+                                           const std::vector<bool>& taken,
+                                           const std::vector<double>& areas,
+                                           double max_area, double radius)
+        {
+            auto triangles = growth.grow(seed, taken, 2 * max_area, radius);
+            // Summed as the growth sums, in its order: the growth up to
+            // max_area ends with the triangle that brings it there.
+            double area = 0;
+            auto reached = triangles.size();
+            for (std::size_t i = 0; i < triangles.size(); ++i)
+            {
+                area += areas[triangles[i]];
+                if (reached == triangles.size() && !(area < max_area))
+                {
+                    reached = i + 1;
+                }
+            }
+            if (!(area < 2 * max_area))
+            {
+                triangles.resize(reached);
+            }
+            return triangles;
+        }
+
         // Grows a chart from `seed` up to `max_area`, smaller each time its
-        // map fails (kept_prefix of the failed map), larger, at twice the
-        // area, each time it passes and the growth was stopped by the area.
+        // map fails (kept_prefix of the failed map), larger (growth_factor,
+        // larger_growth) each time it passes and the growth was stopped by
+        // the area.
         // A growth stopped early gives the first triangles of a longer
         // one, so the smaller charts are cut from the one growth. A single
         // triangle is laid flat directly when its map fails.
         Chart cut_chart(const TriangulatedSurface<3>& surface,
                         ChartGrowth& growth, index_t seed,
                         const std::vector<bool>& taken,
+                        const std::vector<double>& areas,
                         const ChartBounds& bounds, double max_area)
         {
             // Round charts of about the area first grown to.
@@ -66,9 +109,10 @@ namespace nodara
             Chart kept;
             while (flattening.map.valid)
             {
+                max_area *= growth_factor(flattening.map, bounds);
                 kept = {std::move(triangles), std::move(flattening.map), false};
-                max_area *= 2;
-                triangles = growth.grow(seed, taken, max_area, radius);
+                triangles =
+                    larger_growth(growth, seed, taken, areas, max_area, radius);
                 if (triangles.size() == kept.triangles.size())
                 {
                     return kept;
@@ -210,7 +254,8 @@ namespace nodara
                 facts.slivers[seed] ? lay_sliver(surface, seed)
                 : facts.normals[seed] == Vector<3>{}
                     ? lay_on_segment(surface, seed)
-                    : cut_chart(surface, growth, seed, taken, bounds,
+                    : cut_chart(surface, growth, seed, taken, facts.areas,
+                                bounds,
                                 first_area(facts, seed, chart_of, chart_areas,
                                            largest_first)));
             double area = 0;

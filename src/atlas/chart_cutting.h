@@ -21,11 +21,13 @@ namespace nodara
     /// area of the largest chart it borders (at most an eighth of the
     /// surface's, and 16384 triangles' of its mean area). While its map
     /// passes and the growth was stopped by the area, it grows again to
-    /// twice the area; while its map fails, it grows again smaller, to the
-    /// most triangles whose share of the failed map kept the bounds
-    /// (kept_prefix). A single triangle whose map fails is laid flat in its
-    /// own plane; a triangle of zero area gets a chart of its own, on a
-    /// segment. Throws std::bad_alloc when memory runs out.
+    /// 2 to 16 times the area, by how far its distortion stays within the
+    /// bounds (all it can grow over when that is less than twice as much);
+    /// while its map fails, it grows again smaller, to the most triangles
+    /// whose share of the failed map kept the bounds (kept_prefix). A
+    /// single triangle whose map fails is laid flat in its own plane; a
+    /// triangle of zero area gets a chart of its own, on a segment. Throws
+    /// std::bad_alloc when memory runs out.
     std::vector<Chart> cut_charts(const TriangulatedSurface<3>& surface,
                                   const SurfaceFacts& facts,
                                   const ChartBounds& bounds);
