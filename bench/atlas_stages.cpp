@@ -6,6 +6,7 @@
 
 #include <tessaplan/atlas_check.h>
 
+#include "atlas/atlas_assembly.h"
 #include "atlas/atlas_frame.h"
 #include "atlas/chart_cutting.h"
 #include "atlas/chart_merging.h"
@@ -80,30 +81,6 @@ namespace nodara
                                 : std::max(worst, chart.map.area_p95);
                 }
                 return worst;
-            }
-
-            // The 95th percentile of texel density both ways of the packed
-            // map, over the triangles of charts that are not degenerate.
-            double atlas_area(const std::vector<Chart>& charts,
-                              const SurfaceFacts& facts,
-                              const CornerMap& corners)
-            {
-                std::vector<double> areas_3d;
-                CornerMap images;
-                for (const auto& chart : charts)
-                {
-                    if (chart.degenerate)
-                    {
-                        continue;
-                    }
-                    for (const auto t : chart.triangles)
-                    {
-                        areas_3d.push_back(facts.areas[t]);
-                        images.push_back(corners[t]);
-                    }
-                }
-                return density_p95(
-                    density_ratios(areas_3d, image_areas(images)));
             }
 
             // The packed corners of every triangle.
@@ -184,7 +161,7 @@ namespace nodara
             stages.seams = seam_edges(facts.adjacencies, charts);
             stages.worst_conformal = worst_conformal(charts);
             stages.worst_area = worst_area(charts);
-            stages.atlas_area = atlas_area(charts, facts, corners);
+            stages.atlas_area = atlas_area_p95(facts, charts, corners);
             stages.valid = check.valid();
             return stages;
         }

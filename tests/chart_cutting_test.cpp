@@ -80,43 +80,6 @@ namespace nodara
             return testing::make_surface(points, triangles);
         }
 
-        // A closed surface with bumps all over.
-        std::unique_ptr<TriangulatedSurface<3>> bumpy_sphere()
-        {
-            return testing::sphere(4,
-                                   [](const std::array<double, 3>& p)
-                                   {
-                                       return 1 + 0.1 *
-                                                      std::sin(13 * p[0] + 1) *
-                                                      std::sin(14 * p[1] + 2) *
-                                                      std::sin(15 * p[2] + 3);
-                                   });
-        }
-
-        // The same surface with its triangles in a random order, each with
-        // its corners turned by a random step.
-        std::unique_ptr<TriangulatedSurface<3>> shuffled(
-            const TriangulatedSurface<3>& surface, unsigned seed)
-        {
-            testing::Points points;
-            for (index_t v = 0; v < surface.nb_vertices(); ++v)
-            {
-                const auto& p = surface.point(v);
-                points.push_back({p[0], p[1], p[2]});
-            }
-            testing::Triangles triangles;
-            std::mt19937 random{seed};
-            for (index_t t = 0; t < surface.nb_polygons(); ++t)
-            {
-                auto corners = surface.polygon_vertices(t);
-                std::rotate(corners.begin(), corners.begin() + random() % 3,
-                            corners.end());
-                triangles.push_back({corners[0], corners[1], corners[2]});
-            }
-            std::shuffle(triangles.begin(), triangles.end(), random);
-            return testing::make_surface(points, triangles);
-        }
-
         Place place(const TriangulatedSurface<3>& surface, index_t t)
         {
             Place corners{};
@@ -322,7 +285,7 @@ namespace nodara
 
     TEST(ChartCutting, CutsTheSameChartsInAnyTriangleOrder)
     {
-        const auto surface = bumpy_sphere();
+        const auto surface = testing::bumpy_sphere(4);
         const ChartBounds bounds;
         const auto charts =
             cut_charts(*surface, surface_facts(*surface), bounds);
@@ -344,7 +307,7 @@ namespace nodara
         const auto finished = charts_by_place(*surface, finish(*surface));
         for (const unsigned seed : {1u, 2u})
         {
-            const auto other = shuffled(*surface, seed);
+            const auto other = testing::shuffled(*surface, seed);
             const auto cut = charts_by_place(
                 *other, cut_charts(*other, surface_facts(*other), bounds));
             // Compared whole: printing them would flood the log.

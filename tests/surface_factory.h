@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -247,6 +248,43 @@ namespace nodara
         {
             return {{0, 2, 4}, {2, 1, 4}, {1, 3, 4}, {3, 0, 4},
                     {2, 0, 5}, {1, 2, 5}, {3, 1, 5}, {0, 3, 5}};
+        }
+
+        // A closed sphere of `levels` subdivisions with bumps all over,
+        // which the atlas cuts into some dozens of charts.
+        inline std::unique_ptr<TriangulatedSurface<3>> bumpy_sphere(int levels)
+        {
+            return sphere(levels,
+                          [](const std::array<double, 3>& p)
+                          {
+                              return 1 + 0.1 * std::sin(13 * p[0] + 1) *
+                                             std::sin(14 * p[1] + 2) *
+                                             std::sin(15 * p[2] + 3);
+                          });
+        }
+
+        // The same surface with its triangles in a random order, each with
+        // its corners turned by a random step (orientation kept).
+        inline std::unique_ptr<TriangulatedSurface<3>> shuffled(
+            const TriangulatedSurface<3>& surface, unsigned seed)
+        {
+            Points points;
+            for (index_t v = 0; v < surface.nb_vertices(); ++v)
+            {
+                const auto& p = surface.point(v);
+                points.push_back({p[0], p[1], p[2]});
+            }
+            Triangles triangles;
+            std::mt19937 random{seed};
+            for (index_t t = 0; t < surface.nb_polygons(); ++t)
+            {
+                auto corners = surface.polygon_vertices(t);
+                std::rotate(corners.begin(), corners.begin() + random() % 3,
+                            corners.end());
+                triangles.push_back({corners[0], corners[1], corners[2]});
+            }
+            std::shuffle(triangles.begin(), triangles.end(), random);
+            return make_surface(points, triangles);
         }
 
         // The unit square split along its diagonal 0-2.

@@ -31,29 +31,6 @@ namespace nodara
             return count;
         }
 
-        // The area distortion both ways of the packed map, over the
-        // triangles of the charts that are not degenerate.
-        double atlas_area_p95(const SurfaceFacts& facts,
-                              const std::vector<Chart>& charts,
-                              const CornerMap& corners)
-        {
-            std::vector<double> areas_3d;
-            CornerMap images;
-            for (const auto& chart : charts)
-            {
-                if (chart.degenerate)
-                {
-                    continue;
-                }
-                for (const auto t : chart.triangles)
-                {
-                    areas_3d.push_back(facts.areas[t]);
-                    images.push_back(corners[t]);
-                }
-            }
-            return density_p95(density_ratios(areas_3d, image_areas(images)));
-        }
-
         // The packed charts as the atlas: every triangle's chart and
         // corners, the charts' figures, the seams and the efficiency.
         Atlas assemble(const TriangulatedSurface<3>& surface,
@@ -185,6 +162,27 @@ namespace nodara
                 packing_failure_cause(atlas, options)};
         }
     }  // namespace
+
+    double atlas_area_p95(const SurfaceFacts& facts,
+                          const std::vector<Chart>& charts,
+                          const CornerMap& corners)
+    {
+        std::vector<double> areas_3d;
+        CornerMap images;
+        for (const auto& chart : charts)
+        {
+            if (chart.degenerate)
+            {
+                continue;
+            }
+            for (const auto t : chart.triangles)
+            {
+                areas_3d.push_back(facts.areas[t]);
+                images.push_back(corners[t]);
+            }
+        }
+        return density_p95(density_ratios(areas_3d, image_areas(images)));
+    }
 
     std::string packing_failure_cause(const Atlas& atlas,
                                       const AtlasOptions& options)

@@ -21,6 +21,13 @@ namespace nodara
                          const SurfaceFacts& facts, std::vector<Chart>& charts,
                          const AtlasOptions& options);
 
+    /// The area distortion both ways (density_p95 of density_ratios) of the
+    /// packed map `corners`, over the triangles of the charts that are not
+    /// degenerate. Throws only std::bad_alloc.
+    double atlas_area_p95(const SurfaceFacts& facts,
+                          const std::vector<Chart>& charts,
+                          const CornerMap& corners);
+
     /// Why the packed `atlas` fails its exact check, in words: the first
     /// overlapping pair and the charts it joins, or, when only triangles
     /// collapse or turn, the smallest image of a chart that is not
