@@ -444,4 +444,33 @@ namespace nodara
         // No way places them all in too small a square.
         EXPECT_TRUE(drop_charts(pointers, found, 1, 24, ways).empty());
     }
+
+    TEST(FootprintTexels, CountsTheRowsEachColumnSpansInBothTurns)
+    {
+        // A U open upwards: its columns hold what its cells cover, while
+        // turned on its side, its columns span the gap between the arms.
+        const auto u = cells({{0, 0}, {1, 0}, {2, 0}, {0, 1}, {2, 1}});
+        const auto texels = footprint_texels(u, 10, 0);
+        EXPECT_GE(texels[0], 500);
+        EXPECT_LT(texels[0], 600);
+        EXPECT_GE(texels[1], 600);
+        EXPECT_LT(texels[1], 700);
+        // Turned by a quarter turn, its two counts swap, up to the texels
+        // its outline touches.
+        CornerMap turned = u;
+        for (auto& triangle : turned)
+        {
+            for (auto& p : triangle)
+            {
+                p = Point<2>{{-p[1], p[0]}};
+            }
+        }
+        const auto swapped = footprint_texels(turned, 10, 0);
+        EXPECT_NEAR(swapped[0], texels[1], 40);
+        EXPECT_NEAR(swapped[1], texels[0], 40);
+        // Padding grows the footprint on every side.
+        const auto padded = footprint_texels(u, 10, 2);
+        EXPECT_GT(padded[0], texels[0] + 2 * 30);
+        EXPECT_GT(padded[1], texels[1] + 2 * 30);
+    }
 }  // namespace nodara

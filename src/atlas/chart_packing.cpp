@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <numeric>
 #include <string>
@@ -9,6 +11,7 @@
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 #include <CGAL/convex_hull_2.h>
 #include <CGAL/min_quadrilateral_2.h>
+#include <absl/types/optional.h>
 
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/triangle.h>
@@ -146,6 +149,25 @@ namespace nodara
             return std::max(high[0] - low[0], high[1] - low[1]);
         }
 
+        // The map turned by `angle` counter-clockwise, with its box's lower
+        // corner at the origin.
+        CornerMap turned_by(const CornerMap& corners, double angle)
+        {
+            const double c = std::cos(angle);
+            const double s = std::sin(angle);
+            auto turned = corners;
+            for (auto& triangle : turned)
+            {
+                for (auto& corner : triangle)
+                {
+                    corner = Point<2>{{c * corner[0] - s * corner[1],
+                                       s * corner[0] + c * corner[1]}};
+                }
+            }
+            move_to_origin(turned);
+            return turned;
+        }
+
         // A long chart fits a square best along its diagonal: the chart's
         // map turned, by whole degrees, so that its box's longer side is
         // the shortest, with its box's lower corner at the origin.
@@ -162,19 +184,53 @@ namespace nodara
                     best = k;
                 }
             }
-            const double c = std::cos(best * degree);
-            const double s = std::sin(best * degree);
-            auto turned = corners;
-            for (auto& triangle : turned)
+            return turned_by(corners, best * degree);
+        }
+
+        // How many turns, a quarter turn apart, a chart's footprint is
+        // measured in when looking for its leanest turn.
+        constexpr int lean_steps = 30;
+
+        // How much leaner than its own a chart's turn must be to be tried:
+        // a turn hardly leaner is hardly another way of packing.
+        constexpr double lean_gain = 0.97;
+
+        // The texels the footprint of a map covers at `scale`, in the
+        // better of its own turn and a quarter turn.
+        long footprint(const CornerMap& corners, double scale, int padding)
+        {
+            const auto texels = footprint_texels(corners, scale, padding);
+            return std::min(texels[0], texels[1]);
+        }
+
+        // A curved or bent chart wastes less of the square in some turn
+        // other than that of its smallest box: the map turned, in steps of
+        // a quarter turn over lean_steps, to the turn whose footprint at
+        // `scale` covers the fewest texels, or nothing when that is not
+        // lean_gain times its own or less.
+
+        absl::optional<CornerMap> turn_leanest(const CornerMap& corners,
+                                               double scale, int padding)
+        {
+            const double step = std::acos(-1.0) / 2 / lean_steps;
+            const long own = footprint(corners, scale, padding);
+            long least = own;
+            absl::optional<CornerMap> best;
+            for (int k = 1; k < lean_steps; ++k)
             {
-                for (auto& corner : triangle)
+                auto turned = turned_by(corners, k * step);
+                const auto texels = footprint(turned, scale, padding);
+                if (texels < least)
                 {
-                    corner = Point<2>{{c * corner[0] - s * corner[1],
-                                       s * corner[0] + c * corner[1]}};
+                    least = texels;
+                    best = std::move(turned);
                 }
             }
-            move_to_origin(turned);
-            return turned;
+            if (static_cast<double>(least) > lean_gain * own)
+            {
+                return {};
+            }
+            return best;
         }
 
         // The longer side of a map's box.
@@ -264,31 +320,42 @@ namespace nodara
             return best;
         }
 
-        // Per chart, its map turned tight and, for a long chart, turned
-        // to the squarest box: the latter is dropped at the scales at which
-        // the former does not fit the square.
+        // Per chart, the maps it may be dropped in, by preference: that
+        // turned to its leanest footprint, when that is not its own, its
+        // own (turned tight) and, for a long chart, that turned to its
+        // squarest box. At each scale the first that fits the square is
+        // dropped, or else the last; the leanest only when the charts do
+        // not fit without.
         struct ChartTurns
         {
-            std::vector<const CornerMap*> tight;
-            std::vector<CornerMap> squarest;
-            std::vector<double> tight_side;
-            std::vector<double> squarest_side;
+            std::vector<std::vector<CornerMap>> others;
+            std::vector<std::vector<const CornerMap*>> maps;
+            // Per chart, the longer box side of each of its maps.
+            std::vector<std::vector<double>> sides;
+            // Per chart, whether its first map is its leanest.
+            std::vector<bool> lean;
         };
 
-        // The maps to drop at `scale`, and per chart whether it is turned
-        // to its squarest box.
+        // The maps to drop at `scale`, with the leanest turns when `lean`,
+        // and per chart which of its maps that is.
         std::vector<const CornerMap*> maps_at(const ChartTurns& turns,
                                               double scale, double fit,
-                                              std::vector<bool>& squarest)
+                                              bool lean,
+                                              std::vector<int>& chosen)
         {
             std::vector<const CornerMap*> maps;
-            squarest.assign(turns.tight.size(), false);
-            for (std::size_t c = 0; c < turns.tight.size(); ++c)
+            chosen.assign(turns.maps.size(), 0);
+            for (std::size_t c = 0; c < turns.maps.size(); ++c)
             {
-                squarest[c] = !(turns.tight_side[c] * scale < fit) &&
-                              turns.squarest_side[c] < turns.tight_side[c];
-                maps.push_back(squarest[c] ? &turns.squarest[c]
-                                           : turns.tight[c]);
+                const auto& sides = turns.sides[c];
+                int k = !lean && turns.lean[c] ? 1 : 0;
+                while (k + 1 < static_cast<int>(sides.size()) &&
+                       !(sides[k] * scale < fit))
+                {
+                    ++k;
+                }
+                chosen[c] = k;
+                maps.push_back(turns.maps[c][k]);
             }
             return maps;
         }
@@ -296,7 +363,8 @@ namespace nodara
         struct OutlinePacking
         {
             ChartPacking packing;
-            std::vector<bool> squarest;
+            // Per chart, which of its maps was dropped; -1 for its own.
+            std::vector<int> chosen;
         };
 
         // The ways of dropping the charts that pack_outlines tries at each
@@ -319,53 +387,103 @@ namespace nodara
 
         // Charts dropped by their outlines nest into each other's dents,
         // where their boxes could not: the largest scale at which they fit
-        // so, by bisection above the boxes' scale, when it beats that.
-        OutlinePacking pack_outlines(
-            const ChartTurns& turns,
-            const std::vector<std::array<double, 2>>& sizes, double area,
-            const AtlasOptions& options)
+        // so, by bisection above the boxes' scale, when it beats that. A
+        // scale at which they do not fit is tried again with the charts in
+        // their leanest turns: as the packer is greedy, another start
+        // often fits where the first did not.
+        OutlinePacking pack_outlines(const ChartTurns& turns,
+                                     ChartPacking boxes, double area,
+                                     const AtlasOptions& options)
         {
-            OutlinePacking best{pack_boxes(sizes, options),
-                                std::vector<bool>(sizes.size(), false)};
+            OutlinePacking best{std::move(boxes),
+                                std::vector<int>(turns.maps.size(), -1)};
             const double resolution = options.resolution;
             const auto side = static_cast<int>(options.resolution);
             const auto padding = static_cast<int>(std::ceil(options.padding));
             const double fit = side - 2 * padding;
             double low = best.packing.texels_per_unit;
             double high = area > 0 ? resolution / std::sqrt(area) : low;
-            std::vector<bool> squarest;
+            std::vector<int> chosen;
+            const bool any_lean =
+                std::find(turns.lean.begin(), turns.lean.end(), true) !=
+                turns.lean.end();
             for (int step = 0; step < 8 && high > low; ++step)
             {
                 const auto scale = (low + high) / 2;
-                const auto maps = maps_at(turns, scale, fit, squarest);
-                auto placements = drop_charts(maps, scale, padding, side,
-                                              drop_tries(options.rotate));
+                auto placements = drop_charts(
+                    maps_at(turns, scale, fit, false, chosen), scale, padding,
+                    side, drop_tries(options.rotate));
+                if (placements.empty() && any_lean)
+                {
+                    placements = drop_charts(
+                        maps_at(turns, scale, fit, true, chosen), scale,
+                        padding, side, drop_tries(options.rotate));
+                }
                 if (placements.empty())
                 {
                     high = scale;
                     continue;
                 }
                 low = scale;
-                best = {{scale, std::move(placements), {}, 1}, squarest};
+                best = {{scale, std::move(placements), {}, 1}, chosen};
             }
             return best;
         }
 
-        // The charts' turns for pack_outlines; with `rotate` off, each
-        // chart's own only.
-        ChartTurns chart_turns(const std::vector<Chart>& charts, bool rotate)
+        // The charts' turns for pack_outlines, the leanest measured at
+        // `scale`; with `rotate` off, each chart's own only.
+        ChartTurns chart_turns(const std::vector<Chart>& charts, double scale,
+                               int padding, bool rotate)
         {
             ChartTurns turns;
-            for (const auto& chart : charts)
+            turns.others.resize(charts.size());
+            turns.maps.resize(charts.size());
+            turns.sides.resize(charts.size());
+            turns.lean.assign(charts.size(), false);
+            for (std::size_t c = 0; c < charts.size(); ++c)
             {
-                turns.tight.push_back(&chart.map.corners);
-                turns.tight_side.push_back(longer_side(chart.map.corners));
-                turns.squarest.push_back(
-                    rotate ? turn_squarest(chart.map.corners) : CornerMap{});
-                turns.squarest_side.push_back(
-                    rotate ? longer_side(turns.squarest.back()) : HUGE_VAL);
+                const auto& own = charts[c].map.corners;
+                auto& others = turns.others[c];
+                if (rotate)
+                {
+                    if (auto leanest = turn_leanest(own, scale, padding))
+                    {
+                        others.push_back(std::move(*leanest));
+                        turns.lean[c] = true;
+                    }
+                    others.push_back(turn_squarest(own));
+                }
+                for (const auto& other : others)
+                {
+                    turns.maps[c].push_back(&other);
+                }
+                turns.maps[c].insert(turns.maps[c].end() - (rotate ? 1 : 0),
+                                     &own);
+                for (const auto* map : turns.maps[c])
+                {
+                    turns.sides[c].push_back(longer_side(*map));
+                }
             }
             return turns;
+        }
+
+        // The map a chart was dropped in, moved into the chart; none (-1)
+        // for its own.
+        void take_turn(Chart& chart, ChartTurns& turns, std::size_t c,
+                       int chosen)
+        {
+            if (chosen < 0)
+            {
+                return;
+            }
+            const auto* map = turns.maps[c][chosen];
+            for (auto& other : turns.others[c])
+            {
+                if (&other == map)
+                {
+                    chart.map.corners = std::move(other);
+                }
+            }
         }
 
         double map_area(const std::vector<Chart>& charts)
@@ -478,14 +596,15 @@ namespace nodara
         {
             return pack_pages(charts, sizes, options);
         }
-        auto turns = chart_turns(charts, options.rotate);
-        auto outlines = pack_outlines(turns, sizes, map_area(charts), options);
+        auto boxes = pack_boxes(sizes, options);
+        auto turns = chart_turns(charts, boxes.texels_per_unit,
+                                 static_cast<int>(std::ceil(options.padding)),
+                                 options.rotate);
+        auto outlines =
+            pack_outlines(turns, std::move(boxes), map_area(charts), options);
         for (std::size_t c = 0; c < charts.size(); ++c)
         {
-            if (outlines.squarest[c])
-            {
-                charts[c].map.corners = std::move(turns.squarest[c]);
-            }
+            take_turn(charts[c], turns, c, outlines.chosen[c]);
         }
         outlines.packing.pages.assign(charts.size(), 0);
         return std::move(outlines.packing);

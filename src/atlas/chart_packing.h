@@ -29,11 +29,12 @@ namespace nodara
     /// `options.resolution` texels with `options.padding` texels between
     /// them: first as boxes by the skyline packer, then, above that scale,
     /// by dropping their outlines onto each other (drop_charts, in four
-    /// ways at each scale until one fits), both by bisection. When
-    /// `options.texels_per_unit` (at the charts' scale) is above 0, drops them
-    /// at that scale onto as many squares (pages) as they need instead. Throws
-    /// VelmoraException ("[compute_atlas] ...") when not even the padding of
-    /// every chart fits, or a chart is larger than a page.
+    /// ways at each scale until one fits, then again with the charts whose
+    /// footprint some other turn makes leaner so turned), both by bisection.
+    /// When `options.texels_per_unit` (at the charts' scale) is above 0, drops
+    /// them at that scale onto as many squares (pages) as they need instead.
+    /// Throws VelmoraException ("[compute_atlas] ...") when not even the
+    /// padding of every chart fits, or a chart is larger than a page.
     ChartPacking pack_charts(std::vector<Chart>& charts,
                              const AtlasOptions& options);
 

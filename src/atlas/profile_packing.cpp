@@ -578,6 +578,22 @@ namespace nodara
         return texels;
     }
 
+    std::array<long, 2> footprint_texels(const CornerMap& chart, double scale,
+                                         int padding)
+    {
+        std::array<long, 2> texels{{0, 0}};
+        for (int k = 0; k < 2; ++k)
+        {
+            const auto profile =
+                profile_of(chart_texels(chart, k, scale, padding), padding);
+            for (int c = profile.first; c <= profile.last; ++c)
+            {
+                texels[k] += profile.top[c] - profile.bottom[c] + 1;
+            }
+        }
+        return texels;
+    }
+
     namespace
     {
         using Placements = std::vector<absl::optional<ProfilePlacement>>;

@@ -53,6 +53,13 @@ namespace nodara
     CornerMap chart_texels(const CornerMap& chart, int quarter_turns,
                            double scale, int padding);
 
+    /// The texels that the footprint of `chart` (the rows its triangles
+    /// touch per column, grown by `padding`, as drop_charts makes it)
+    /// covers at `scale`, unturned and turned by a quarter turn. Throws
+    /// std::bad_alloc when memory runs out.
+    std::array<long, 2> footprint_texels(const CornerMap& chart, double scale,
+                                         int padding);
+
     /// Packs charts into a square of `side` texels at `scale` texels per
     /// unit: largest first (by `settings.order`), each is dropped, in the
     /// quarter turn (when `settings.turn`, else unturned) and column that
