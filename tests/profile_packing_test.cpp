@@ -473,4 +473,32 @@ namespace nodara
         EXPECT_GT(padded[0], texels[0] + 2 * 30);
         EXPECT_GT(padded[1], texels[1] + 2 * 30);
     }
+
+    TEST(DropCharts, TriesEachListOfMapsUntilOnePlacesEveryChart)
+    {
+        // A bar longer than the square does not fit in its first map; in
+        // the second it is folded into a block, and the other chart, the
+        // same map in both, fits beside it.
+        std::vector<std::array<double, 2>> bar;
+        std::vector<std::array<double, 2>> block;
+        for (int k = 0; k < 20; ++k)
+        {
+            bar.push_back({double(k), 0.0});
+            block.push_back({double(k % 10), double(k / 10)});
+        }
+        const std::vector<CornerMap> charts{cells(bar), cells(block),
+                                            l_shape()};
+        const std::vector<DropSettings> tries{
+            {DropRule::least_waste, true, DropOrder::largest_box}};
+        const std::vector<DropWay> ways{{{&charts[0], &charts[2]}, tries},
+                                        {{&charts[1], &charts[2]}, tries}};
+        std::size_t way = 7;
+        const auto placements = drop_charts(ways, 1.0, 1, 16, way);
+        ASSERT_EQ(placements.size(), 2u);
+        EXPECT_EQ(way, 1u);
+        const std::vector<CornerMap> dropped{charts[1], charts[2]};
+        EXPECT_TRUE(check_packing(placed(dropped, placements, 1.0, 1)).valid());
+        // With the first list only, nothing is placed.
+        EXPECT_TRUE(drop_charts({ways[0]}, 1.0, 1, 16, way).empty());
+    }
 }  // namespace nodara

@@ -187,9 +187,21 @@ namespace nodara
             return turned_by(corners, best * degree);
         }
 
+        // The longer side of a map's box.
+        double longer_side(const CornerMap& corners)
+        {
+            const auto [low, high] = box_of(corners);
+            return std::max(high[0] - low[0], high[1] - low[1]);
+        }
+
         // How many turns, a quarter turn apart, a chart's footprint is
         // measured in when looking for its leanest turn.
-        constexpr int lean_steps = 30;
+        constexpr int lean_steps = 18;
+
+        // The texels along its longer side a chart's footprint is measured
+        // in for its leanest turn; a chart less than twice as long keeps its
+        // own.
+        constexpr double lean_columns = 48;
 
         // How much leaner than its own a chart's turn must be to be tried:
         // a turn hardly leaner is hardly another way of packing.
@@ -212,7 +224,19 @@ namespace nodara
         absl::optional<CornerMap> turn_leanest(const CornerMap& corners,
                                                double scale, int padding)
         {
+            // A chart small next to the square is left in its own turn,
+            // and a large one measured on a coarser grid: the counts are
+            // compared, not used, and fine grids cost more than the
+            // packing.
+            const double longer = longer_side(corners) * scale;
+            if (!(longer >= 2 * lean_columns))
+            {
+                return {};
+            }
             const double step = std::acos(-1.0) / 2 / lean_steps;
+            const double coarse = scale * lean_columns / longer;
+            padding = static_cast<int>(std::ceil(padding * coarse / scale));
+            scale = coarse;
             const long own = footprint(corners, scale, padding);
             long least = own;
             absl::optional<CornerMap> best;
@@ -231,13 +255,6 @@ namespace nodara
                 return {};
             }
             return best;
-        }
-
-        // The longer side of a map's box.
-        double longer_side(const CornerMap& corners)
-        {
-            const auto [low, high] = box_of(corners);
-            return std::max(high[0] - low[0], high[1] - low[1]);
         }
 
         std::vector<ProfilePlacement> box_placements(
@@ -367,6 +384,15 @@ namespace nodara
             std::vector<int> chosen;
         };
 
+        // How many of drop_tries are tried with the charts in their leanest
+        // turns: the first two, by the largest box, fit most often.
+        constexpr std::size_t lean_tries = 2;
+
+        // The first bisection step at which the leanest turns are tried: the
+        // first steps are far from the scale found, and fail or fit
+        // whatever the turns.
+        constexpr int lean_from = 3;
+
         // The ways of dropping the charts that pack_outlines tries at each
         // scale, until one places them all: as the packer is greedy, one
         // way fails where another does not.
@@ -403,29 +429,32 @@ namespace nodara
             const double fit = side - 2 * padding;
             double low = best.packing.texels_per_unit;
             double high = area > 0 ? resolution / std::sqrt(area) : low;
-            std::vector<int> chosen;
             const bool any_lean =
                 std::find(turns.lean.begin(), turns.lean.end(), true) !=
                 turns.lean.end();
             for (int step = 0; step < 8 && high > low; ++step)
             {
                 const auto scale = (low + high) / 2;
-                auto placements = drop_charts(
-                    maps_at(turns, scale, fit, false, chosen), scale, padding,
-                    side, drop_tries(options.rotate));
-                if (placements.empty() && any_lean)
+                std::vector<std::vector<int>> chosen(2);
+                std::vector<DropWay> ways{
+                    {maps_at(turns, scale, fit, false, chosen[0]),
+                     drop_tries(options.rotate)}};
+                if (any_lean && step >= lean_from)
                 {
-                    placements = drop_charts(
-                        maps_at(turns, scale, fit, true, chosen), scale,
-                        padding, side, drop_tries(options.rotate));
+                    auto tries = drop_tries(options.rotate);
+                    tries.resize(lean_tries);
+                    ways.push_back(
+                        {maps_at(turns, scale, fit, true, chosen[1]), tries});
                 }
+                std::size_t way = 0;
+                auto placements = drop_charts(ways, scale, padding, side, way);
                 if (placements.empty())
                 {
                     high = scale;
                     continue;
                 }
                 low = scale;
-                best = {{scale, std::move(placements), {}, 1}, chosen};
+                best = {{scale, std::move(placements), {}, 1}, chosen[way]};
             }
             return best;
         }

@@ -633,36 +633,46 @@ namespace nodara
             std::vector<std::array<Profile, 4>> turns;
         };
 
-        // The charts' profiles; none when one does not fit the square and
-        // `partly` is off.
-        ChartProfiles profiles_of(const std::vector<const CornerMap*>& charts,
-                                  double scale, int padding, int side,
-                                  int nb_turns, bool partly)
+        // Makes the profiles of chart i's map `chart` in `nb_turns` turns,
+        // when it fits the square. Returns whether it does.
+        bool profile_chart(ChartProfiles& profiles, std::size_t i,
+                           const CornerMap& chart, double scale, int padding,
+                           int side, int nb_turns)
         {
             // A chart wider or taller than the square cannot be placed: that
             // is found before its profile is allocated, which at a scale far
             // too large would take more memory than the machine has.
-            ChartProfiles profiles{
-                std::vector<bool>(charts.size()),
-                std::vector<std::array<Profile, 4>>(charts.size())};
+            profiles.fits[i] = fits_square(chart, scale, padding, side);
+            for (int k = 0; k < nb_turns && profiles.fits[i]; ++k)
+            {
+                profiles.turns[i][k] =
+                    profile_of(chart_texels(chart, k, scale, padding), padding);
+            }
+            return profiles.fits[i];
+        }
+
+        // The profiles of the charts whose maps in `charts` are not those
+        // of `made`, made so. Returns whether every chart fits the square.
+        bool update_profiles(ChartProfiles& profiles,
+                             std::vector<const CornerMap*>& made,
+                             const std::vector<const CornerMap*>& charts,
+                             double scale, int padding, int side, int nb_turns)
+        {
+            profiles.fits.resize(charts.size());
+            profiles.turns.resize(charts.size());
+            made.resize(charts.size(), nullptr);
+            bool all = true;
             for (std::size_t i = 0; i < charts.size(); ++i)
             {
-                profiles.fits[i] =
-                    fits_square(*charts[i], scale, padding, side);
-                if (!profiles.fits[i] && !partly)
+                if (made[i] != charts[i])
                 {
-                    return {};
+                    made[i] = charts[i];
+                    profile_chart(profiles, i, *charts[i], scale, padding, side,
+                                  nb_turns);
                 }
+                all = all && profiles.fits[i];
             }
-            for (std::size_t i = 0; i < charts.size(); ++i)
-            {
-                for (int k = 0; k < nb_turns && profiles.fits[i]; ++k)
-                {
-                    profiles.turns[i][k] = profile_of(
-                        chart_texels(*charts[i], k, scale, padding), padding);
-                }
-            }
-            return profiles;
+            return all;
         }
 
         // Drops the charts by their profiles the way `settings` says; with
@@ -695,30 +705,56 @@ namespace nodara
             return placements;
         }
 
-        // drop_charts on a square of at most max_profile_side texels, each
-        // way of `tries` in turn until one places every chart (or, with
-        // `partly`, the first only), with the profiles made once.
-        Placements drop_charts_on_texels(
-            const std::vector<const CornerMap*>& charts, double scale,
-            int padding, int side, const std::vector<DropSettings>& tries,
-            bool partly)
+        // Whether any way tries turns.
+        bool any_turn(const std::vector<DropWay>& ways)
         {
-            const bool turn =
-                std::any_of(tries.begin(), tries.end(),
-                            [](const DropSettings& s) { return s.turn; });
-            const auto profiles =
-                profiles_of(charts, scale, padding, side, turn ? 4 : 1, partly);
-            if (profiles.fits.empty() && !charts.empty())
+            for (const auto& way : ways)
             {
-                return {};
-            }
-            for (const auto& settings : tries)
-            {
-                auto placements =
-                    drop_profiles(profiles, side, settings, partly);
-                if (partly || !placements.empty())
+                for (const auto& settings : way.tries)
                 {
-                    return placements;
+                    if (settings.turn)
+                    {
+                        return true;
+                    }
+                }
+            }
+            return false;
+        }
+
+        // drop_charts on a square of at most max_profile_side texels, each
+        // way of `ways` in turn until one places every chart (or, with
+        // `partly`, the first only), a profile made once per map; `way` is
+        // set to the index of the way that does.
+        Placements drop_charts_on_texels(const std::vector<DropWay>& ways,
+                                         double scale, int padding, int side,
+                                         bool partly, std::size_t& way)
+        {
+            const int nb_turns = any_turn(ways) ? 4 : 1;
+            ChartProfiles profiles;
+            std::vector<const CornerMap*> made;
+            for (way = 0; way < ways.size(); ++way)
+            {
+                const auto& charts = ways[way].charts;
+                const auto fits = [&](const CornerMap* chart)
+                { return fits_square(*chart, scale, padding, side); };
+                if (!partly && !std::all_of(charts.begin(), charts.end(), fits))
+                {
+                    continue;
+                }
+                if (!update_profiles(profiles, made, charts, scale, padding,
+                                     side, nb_turns) &&
+                    !partly)
+                {
+                    continue;
+                }
+                for (const auto& settings : ways[way].tries)
+                {
+                    auto placements =
+                        drop_profiles(profiles, side, settings, partly);
+                    if (partly || !placements.empty())
+                    {
+                        return placements;
+                    }
                 }
             }
             return {};
@@ -730,20 +766,19 @@ namespace nodara
         // footprint in texels scaled down, and every chart moves by the
         // same amount when scaled back, so the charts stay at least
         // `padding` texels apart.
-        Placements drop_charts_in_blocks(
-            const std::vector<const CornerMap*>& charts, double scale,
-            int padding, int side, const std::vector<DropSettings>& tries,
-            bool partly)
+        Placements drop_charts_in_blocks(const std::vector<DropWay>& ways,
+                                         double scale, int padding, int side,
+                                         bool partly, std::size_t& way)
         {
             const int block = (side + max_profile_side - 1) / max_profile_side;
             if (block == 1)
             {
-                return drop_charts_on_texels(charts, scale, padding, side,
-                                             tries, partly);
+                return drop_charts_on_texels(ways, scale, padding, side, partly,
+                                             way);
             }
             auto placements = drop_charts_on_texels(
-                charts, scale / block, (padding + block - 1) / block,
-                side / block, tries, partly);
+                ways, scale / block, (padding + block - 1) / block,
+                side / block, partly, way);
             for (auto& placement : placements)
             {
                 if (placement)
@@ -756,12 +791,12 @@ namespace nodara
         }
     }  // namespace
 
-    std::vector<ProfilePlacement> drop_charts(
-        const std::vector<const CornerMap*>& charts, double scale, int padding,
-        int side, const std::vector<DropSettings>& tries)
+    std::vector<ProfilePlacement> drop_charts(const std::vector<DropWay>& ways,
+                                              double scale, int padding,
+                                              int side, std::size_t& way)
     {
         const auto dropped =
-            drop_charts_in_blocks(charts, scale, padding, side, tries, false);
+            drop_charts_in_blocks(ways, scale, padding, side, false, way);
         std::vector<ProfilePlacement> placements;
         for (const auto& placement : dropped)
         {
@@ -770,6 +805,13 @@ namespace nodara
         return placements;
     }
 
+    std::vector<ProfilePlacement> drop_charts(
+        const std::vector<const CornerMap*>& charts, double scale, int padding,
+        int side, const std::vector<DropSettings>& tries)
+    {
+        std::size_t way = 0;
+        return drop_charts({DropWay{charts, tries}}, scale, padding, side, way);
+    }
     std::vector<ProfilePlacement> drop_charts(
         const std::vector<const CornerMap*>& charts, double scale, int padding,
         int side, DropSettings settings)
@@ -782,7 +824,8 @@ namespace nodara
         const std::vector<const CornerMap*>& charts, double scale, int padding,
         int side, DropSettings settings)
     {
-        return drop_charts_in_blocks(charts, scale, padding, side, {settings},
-                                     true);
+        std::size_t way = 0;
+        return drop_charts_in_blocks({DropWay{charts, {settings}}}, scale,
+                                     padding, side, true, way);
     }
 }  // namespace nodara

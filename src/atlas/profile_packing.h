@@ -85,6 +85,22 @@ namespace nodara
         const std::vector<const CornerMap*>& charts, double scale, int padding,
         int side, const std::vector<DropSettings>& tries);
 
+    /// A way of dropping charts: per chart the map dropped, and the ways of
+    /// placing them tried in turn.
+    struct DropWay
+    {
+        std::vector<const CornerMap*> charts;
+        std::vector<DropSettings> tries;
+    };
+
+    /// drop_charts tried each way of `ways` in turn, each with its tries in
+    /// turn, the footprint of each map made once: the placements of the
+    /// first that places every chart, with `way` set to its index, or
+    /// nothing when none does. Throws std::bad_alloc when memory runs out.
+    std::vector<ProfilePlacement> drop_charts(const std::vector<DropWay>& ways,
+                                              double scale, int padding,
+                                              int side, std::size_t& way);
+
     /// drop_charts that places what fits: per chart its placement, or
     /// nothing for a chart that finds no room once the larger ones are
     /// placed (or that is larger than the square). Throws std::bad_alloc
