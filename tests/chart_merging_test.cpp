@@ -1,0 +1,56 @@
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "atlas/chart_merging.h"
+#include "atlas/chart_topology.h"
+#include "surface_factory.h"
+
+namespace nodara
+{
+    TEST(MergeCharts, JoinsLargeNeighboursThatFlattenAsOne)
+    {
+        // A flat patch of n by n cells in three charts, each too large to
+        // count as small: the left half, and the lower and upper quarters
+        // of the right half. Each shares half its seam with each other.
+        constexpr index_t n = 24;
+        testing::Points points;
+        testing::Triangles triangles;
+        testing::add_patch(points, triangles, n, 0.0);
+        const auto surface = testing::make_surface(points, triangles);
+        const auto adjacencies = compute_manifold_adjacencies(*surface);
+        std::vector<std::vector<index_t>> parts(3);
+        for (index_t j = 0; j < n; ++j)
+        {
+            for (index_t i = 0; i < n; ++i)
+            {
+                const auto part = i < n / 2 ? 0 : j < n / 2 ? 1 : 2;
+                parts[part].push_back(2 * (j * n + i));
+                parts[part].push_back(2 * (j * n + i) + 1);
+            }
+        }
+        const ChartBounds bounds;
+        std::vector<Chart> charts;
+        for (const auto& part : parts)
+        {
+            ASSERT_GT(part.size(), 256u);
+            auto map = flatten_chart(*surface, part, bounds);
+            ASSERT_TRUE(map.valid);
+            charts.push_back({part, std::move(map), false});
+        }
+
+        merge_charts(*surface, adjacencies, bounds, charts);
+
+        ASSERT_EQ(charts.size(), 1u);
+        EXPECT_TRUE(charts[0].map.valid);
+        EXPECT_EQ(charts[0].map.corners.size(), surface->nb_polygons());
+        auto all = charts[0].triangles;
+        std::sort(all.begin(), all.end());
+        ASSERT_EQ(all.size(), surface->nb_polygons());
+        for (index_t t = 0; t < all.size(); ++t)
+        {
+            EXPECT_EQ(all[t], t);
+        }
+        EXPECT_TRUE(is_disc(*surface, adjacencies, charts[0].triangles));
+    }
+}  // namespace nodara
