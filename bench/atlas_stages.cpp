@@ -55,32 +55,20 @@ namespace nodara
                 return count;
             }
 
-            // The largest 95th percentile of conformal distortion over the
-            // charts.
-            double worst_conformal(const std::vector<Chart>& charts)
+            // The largest of a 95th percentile of the charts' maps (of
+            // conformal distortion, or of texel density both ways) over the
+            // charts that are not degenerate.
+            double worst(const std::vector<Chart>& charts,
+                         double ChartMap::*figure)
             {
-                double worst = 0;
+                double largest = 0;
                 for (const auto& chart : charts)
                 {
-                    worst = chart.degenerate
-                                ? worst
-                                : std::max(worst, chart.map.conformal_p95);
+                    largest = chart.degenerate
+                                  ? largest
+                                  : std::max(largest, chart.map.*figure);
                 }
-                return worst;
-            }
-
-            // The largest 95th percentile of texel density both ways over
-            // the charts.
-            double worst_area(const std::vector<Chart>& charts)
-            {
-                double worst = 0;
-                for (const auto& chart : charts)
-                {
-                    worst = chart.degenerate
-                                ? worst
-                                : std::max(worst, chart.map.area_p95);
-                }
-                return worst;
+                return largest;
             }
 
             // The packed corners of every triangle.
@@ -159,8 +147,8 @@ namespace nodara
             t[5] = lap();
             stages.covered = covered_share(corners);
             stages.seams = seam_edges(facts.adjacencies, charts);
-            stages.worst_conformal = worst_conformal(charts);
-            stages.worst_area = worst_area(charts);
+            stages.worst_conformal = worst(charts, &ChartMap::conformal_p95);
+            stages.worst_area = worst(charts, &ChartMap::area_p95);
             stages.atlas_area = atlas_area_p95(facts, charts, corners);
             stages.valid = check.valid();
             return stages;

@@ -49,6 +49,18 @@ namespace nodara
             return chart;
         }
 
+        // The charts as drop_charts takes them.
+        std::vector<const CornerMap*> pointers_to(
+            const std::vector<CornerMap>& charts)
+        {
+            std::vector<const CornerMap*> pointers;
+            for (const auto& chart : charts)
+            {
+                pointers.push_back(&chart);
+            }
+            return pointers;
+        }
+
         // A fan of `n` triangles around the origin with random radii: a
         // star-shaped chart with dents.
         CornerMap random_star(std::mt19937& random, int n, double size)
@@ -234,11 +246,7 @@ namespace nodara
         {
             charts.push_back(random_star(random, 5 + i % 9, 1.0 + i % 4));
         }
-        std::vector<const CornerMap*> pointers;
-        for (const auto& chart : charts)
-        {
-            pointers.push_back(&chart);
-        }
+        const auto pointers = pointers_to(charts);
         const int side = 256;
         for (const auto rule : {DropRule::lowest, DropRule::least_waste})
         {
@@ -307,11 +315,7 @@ namespace nodara
                 i % 3 == 0 ? random_star(random, 4 + i % 7, 0.5 + (i % 5) * 0.4)
                            : comb(1 + i % 6, i % 4, angle(random)));
         }
-        std::vector<const CornerMap*> pointers;
-        for (const auto& chart : charts)
-        {
-            pointers.push_back(&chart);
-        }
+        const auto pointers = pointers_to(charts);
         const int side = 96;
         const double scale = 5.3;
         for (const auto rule : {DropRule::lowest, DropRule::least_waste})
@@ -394,11 +398,7 @@ namespace nodara
         {
             charts.push_back(random_star(random, 5 + i % 5, 1.0 + i % 3));
         }
-        std::vector<const CornerMap*> pointers;
-        for (const auto& chart : charts)
-        {
-            pointers.push_back(&chart);
-        }
+        const auto pointers = pointers_to(charts);
         // A scale at which some ways place every chart and some do not,
         // from above.
         std::vector<DropSettings> ways;

@@ -53,20 +53,6 @@ namespace nodara
                     surface.point(corners[(first + 1) % 3]),
                     surface.point(corners[(first + 2) % 3])};
         }
-
-        // The unit normal of `triangle`, as polygon_normal computes it.
-        Vector<3> unit_normal(const Triangle<3>& triangle)
-        {
-            const auto edges = triangle.scaled_edges();
-            const auto normal = cross(edges[0], edges[1]);
-            const auto length = normal.length();
-            if (!(length > 0.0) || !std::isfinite(length))
-            {
-                return Vector<3>{};
-            }
-            return Vector<3>{
-                {normal[0] / length, normal[1] / length, normal[2] / length}};
-        }
     }  // namespace
 
     SurfaceFacts surface_facts(const TriangulatedSurface<3>& surface)
@@ -81,7 +67,7 @@ namespace nodara
         {
             const auto triangle = turned_triangle(surface, t);
             const double area = triangle.area();
-            const auto normal = unit_normal(triangle);
+            const auto normal = triangle.unit_normal();
             const bool sliver = !(normal == Vector<3>{}) &&
                                 2 * area < thinnest * longest_edge(triangle);
             facts.normals.push_back(sliver ? Vector<3>{}

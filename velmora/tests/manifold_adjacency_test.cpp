@@ -5,24 +5,14 @@
 #include <velmora/mesh/manifold_adjacency.h>
 #include <velmora/mesh/triangulated_surface_builder.h>
 
+#include "triangles_surface.h"
+
 namespace nodara
 {
     namespace
     {
+        using testing::make_triangles;
         using Triangles = std::vector<std::array<index_t, 3>>;
-
-        std::unique_ptr<TriangulatedSurface<3>> make_triangles(
-            index_t nb_vertices, const Triangles& triangles)
-        {
-            auto surface = TriangulatedSurface<3>::create();
-            TriangulatedSurfaceBuilder<3> builder{*surface};
-            builder.create_vertices(nb_vertices);
-            for (const auto& t : triangles)
-            {
-                builder.create_triangle(t);
-            }
-            return surface;
-        }
 
         // The neighbour across each side by comparing every pair of sides:
         // the other polygon when exactly two sides join the same vertices.

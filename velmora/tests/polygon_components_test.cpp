@@ -3,24 +3,13 @@
 #include <velmora/mesh/polygon_orientation.h>
 #include <velmora/mesh/triangulated_surface_builder.h>
 
+#include "triangles_surface.h"
+
 namespace nodara
 {
     namespace
     {
-        std::unique_ptr<TriangulatedSurface<3>> make_triangles(
-            index_t nb_vertices,
-            const std::vector<std::array<index_t, 3>>& triangles)
-        {
-            auto surface = TriangulatedSurface<3>::create();
-            TriangulatedSurfaceBuilder<3> builder{*surface};
-            builder.create_vertices(nb_vertices);
-            for (const auto& t : triangles)
-            {
-                builder.create_triangle(t);
-            }
-            return surface;
-        }
-
+        using testing::make_triangles;
         PolygonOrientation orient(const TriangulatedSurface<3>& surface)
         {
             const auto adjacencies = compute_manifold_adjacencies(surface);

@@ -1,7 +1,6 @@
 #include "reading/texture_coordinates.h"
 
 #include <cctype>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -67,35 +66,13 @@ namespace tessaplan
                 }
             }
 
-            void finish()
-            {
-                if (soup_.uv_polygons.size() != soup_.polygons.size())
-                {
-                    throw fault(path_,
-                                "has faces whose texture coordinates do "
-                                "not match their corners");
-                }
-                for (const auto& face : soup_.uv_polygons)
-                {
-                    for (const auto uv : face)
-                    {
-                        if (uv >= soup_.uvs.size())
-                        {
-                            throw fault(path_,
-                                        "has a face corner whose vt "
-                                        "does not exist");
-                        }
-                    }
-                }
-            }
-
         private:
             void read_vt(std::istringstream& words, std::uint64_t number)
             {
                 double u = 0;
                 double v = 0;
-                if (!(words >> u) || !std::isfinite(u) ||
-                    (!(words >> v) && !words.eof()) || !std::isfinite(v))
+                // A number that is not finite fails to parse.
+                if (!(words >> u) || (!(words >> v) && !words.eof()))
                 {
                     throw fault(path_,
                                 "has a vt that is not finite numbers "
@@ -199,11 +176,6 @@ namespace tessaplan
                     uv[c] = component_value(bytes.data() + (2 * k + c) * size,
                                             type);
                 }
-                if (!std::isfinite(uv[0]) || !std::isfinite(uv[1]))
-                {
-                    throw fault(path, "has a TEXCOORD_0 value in " + name +
-                                          " that is not finite");
-                }
                 uvs[k] = nodara::Point<2>{{uv[0], 1.0 - uv[1]}};
             }
             return uvs;
@@ -228,7 +200,6 @@ namespace tessaplan
         {
             reader.read_line(line, ++number);
         }
-        reader.finish();
     }
 
     void read_gltf_texture_coordinates(const GltfScene& scene,

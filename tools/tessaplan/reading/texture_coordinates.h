@@ -12,9 +12,9 @@ namespace tessaplan
     /// per "f" line the vt of each corner ("v/vt" or "v/vt/vn"; negative
     /// numbers count back from the last vt read) into soup.uv_polygons; a
     /// face whose corners give no vt gets an empty entry. Throws CliError
-    /// (invalid_input) for a vt that is not two finite numbers, a corner's
-    /// vt that does not exist, a face whose corners give vt for some but not
-    /// all, and faces that do not match the soup's.
+    /// (invalid_input) for a vt that is not two finite numbers, a face whose
+    /// corners give vt for some but not all, and one whose corners do not
+    /// match the soup's face; that every vt exists is read_mesh's check.
     void read_obj_texture_coordinates(const std::string& path,
                                       PolygonSoup& soup);
 
@@ -22,8 +22,8 @@ namespace tessaplan
     /// primitive build_gltf_soup made `soup` of, as (u, 1 - v); a primitive
     /// without it gives its triangles empty entries. Throws CliError
     /// (invalid_input) for a TEXCOORD_0 that is not VEC2 of floats or of
-    /// normalized unsigned bytes or shorts, or holds a value that is not
-    /// finite.
+    /// normalized unsigned bytes or shorts; that the values are finite is
+    /// read_mesh's check.
     void read_gltf_texture_coordinates(const GltfScene& scene,
                                        PolygonSoup& soup,
                                        const std::string& path);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <type_traits>
 
 #include <velmora/geometry/vector.h>
 
@@ -74,6 +75,24 @@ namespace nodara
             {
                 return cross(e1, e2).length() / 2;
             }
+        }
+
+        /// The unit normal, turning with the corner order, from the cross
+        /// product of scaled_edges(), so that every triangle of finite
+        /// corners and non-zero area has one; the zero vector for a
+        /// triangle of zero area. 3D only. Never throws.
+        template <index_t T = D>
+        std::enable_if_t<T == 3, Vector<3>> unit_normal() const
+        {
+            const auto edges = scaled_edges();
+            const auto normal = cross(edges[0], edges[1]);
+            const auto length = normal.length();
+            if (!(length > 0.0) || !std::isfinite(length))
+            {
+                return Vector<3>{};
+            }
+            return Vector<3>{
+                {normal[0] / length, normal[1] / length, normal[2] / length}};
         }
 
     private:

@@ -73,18 +73,9 @@ namespace nodara
         std::enable_if_t<T == 3, Vector<3>> polygon_normal(index_t p) const
         {
             const auto& corners = polygon_vertices_[p];
-            const auto edges =
-                Triangle<3>{points_[corners[0]], points_[corners[1]],
-                            points_[corners[2]]}
-                    .scaled_edges();
-            const auto normal = cross(edges[0], edges[1]);
-            const auto length = normal.length();
-            if (!(length > 0.0) || !std::isfinite(length))
-            {
-                return Vector<3>{};
-            }
-            return Vector<3>{
-                {normal[0] / length, normal[1] / length, normal[2] / length}};
+            return Triangle<3>{points_[corners[0]], points_[corners[1]],
+                               points_[corners[2]]}
+                .unit_normal();
         }
 
     protected:
