@@ -207,9 +207,11 @@ namespace nodara
 
         // The texels the footprint of a map covers at `scale`, in the
         // better of its own turn and a quarter turn.
-        long footprint(const CornerMap& corners, double scale, int padding)
+        long footprint(const CornerMap& corners, const ChartOutline& outline,
+                       double scale, int padding)
         {
-            const auto texels = footprint_texels(corners, scale, padding);
+            const auto texels =
+                footprint_texels(corners, outline, scale, padding);
             return std::min(texels[0], texels[1]);
         }
 
@@ -220,6 +222,7 @@ namespace nodara
         // lean_gain times its own or less.
 
         absl::optional<CornerMap> turn_leanest(const CornerMap& corners,
+                                               const ChartOutline& outline,
                                                double scale, int padding)
         {
             // A chart small next to the square is left in its own turn,
@@ -235,13 +238,14 @@ namespace nodara
             const double coarse = scale * lean_columns / longer;
             padding = static_cast<int>(std::ceil(padding * coarse / scale));
             scale = coarse;
-            const long own = footprint(corners, scale, padding);
+            const long own = footprint(corners, outline, scale, padding);
             long least = own;
             absl::optional<CornerMap> best;
             for (int k = 1; k < lean_steps; ++k)
             {
                 auto turned = turned_by(corners, k * step);
-                const auto texels = footprint(turned, scale, padding);
+                const auto texels = footprint(
+                    turned, outline_of(turned, outline), scale, padding);
                 if (texels < least)
                 {
                     least = texels;
@@ -349,6 +353,8 @@ namespace nodara
             std::vector<std::vector<double>> sides;
             // Per chart, whether its first map is its leanest.
             std::vector<bool> lean;
+            // The outlines of the maps, made once for every scale.
+            ChartOutlines outlines;
         };
 
         // The maps to drop at `scale`, with the leanest turns when `lean`,
@@ -445,7 +451,8 @@ namespace nodara
                         {maps_at(turns, scale, fit, true, chosen[1]), tries});
                 }
                 std::size_t way = 0;
-                auto placements = drop_charts(ways, scale, padding, side, way);
+                auto placements = drop_charts(ways, scale, padding, side, way,
+                                              &turns.outlines);
                 if (placements.empty())
                 {
                     high = scale;
@@ -471,9 +478,11 @@ namespace nodara
             {
                 const auto& own = charts[c].map.corners;
                 auto& others = turns.others[c];
+                turns.outlines.of(own);
                 if (rotate)
                 {
-                    if (auto leanest = turn_leanest(own, scale, padding))
+                    if (auto leanest = turn_leanest(own, turns.outlines.of(own),
+                                                    scale, padding))
                     {
                         others.push_back(std::move(*leanest));
                         turns.lean[c] = true;
@@ -483,6 +492,7 @@ namespace nodara
                 for (const auto& other : others)
                 {
                     turns.maps[c].push_back(&other);
+                    turns.outlines.add_turn(other, own);
                 }
                 turns.maps[c].insert(turns.maps[c].end() - (rotate ? 1 : 0),
                                      &own);
@@ -576,16 +586,18 @@ namespace nodara
                                  std::vector<index_t>(charts.size(), 0), 0};
             std::vector<std::size_t> left(charts.size());
             std::iota(left.begin(), left.end(), std::size_t{0});
+            ChartOutlines outlines;
             while (!left.empty())
             {
                 std::vector<const CornerMap*> corners;
                 for (const auto c : left)
                 {
                     corners.push_back(&charts[c].map.corners);
+                    outlines.of(charts[c].map.corners);
                 }
                 const auto placements = drop_charts_partly(
                     corners, packing.texels_per_unit, padding, side,
-                    {DropRule::least_waste, options.rotate});
+                    {DropRule::least_waste, options.rotate}, &outlines);
                 std::vector<std::size_t> next;
                 for (std::size_t i = 0; i < left.size(); ++i)
                 {

@@ -59,8 +59,59 @@ namespace nodara
             int count() const { return last - first + 1; }
         };
 
-        // The extent in y of a triangle within the strip lo <= x <= hi.
-        bool strip_extent(const std::array<Point<2>, 3>& triangle, double lo,
+        // Where chart_texels puts the corners of a map in one turn and
+        // scale: turned, scaled, and moved by `padding` less `low`.
+        struct TexelFrame
+        {
+            int quarter_turns{0};
+            double scale{1};
+            std::array<double, 2> low{{0, 0}};
+            int padding{0};
+
+            Point<2> operator()(const Point<2>& corner) const
+            {
+                const auto p = turned(corner, quarter_turns);
+                return Point<2>{{p[0] * scale - low[0] + padding,
+                                 p[1] * scale - low[1] + padding}};
+            }
+        };
+
+        // The lower and upper corners of the box of a map's turned and
+        // scaled corners, from the box of its corners: turning swaps and
+        // negates coordinates and scaling keeps their order, so these are
+        // the bounds chart_texels finds over every corner.
+        std::array<std::array<double, 2>, 2> texel_box(
+            const ChartOutline& outline, int quarter_turns, double scale)
+        {
+            const auto& lo = outline.low;
+            const auto& hi = outline.high;
+            std::array<std::array<double, 2>, 2> box;
+            switch (quarter_turns & 3)
+            {
+                case 0:
+                    box = {{{{lo[0], lo[1]}}, {{hi[0], hi[1]}}}};
+                    break;
+                case 1:
+                    box = {{{{-hi[1], lo[0]}}, {{-lo[1], hi[0]}}}};
+                    break;
+                case 2:
+                    box = {{{{-hi[0], -hi[1]}}, {{-lo[0], -lo[1]}}}};
+                    break;
+                default:
+                    box = {{{{lo[1], -hi[0]}}, {{hi[1], -lo[0]}}}};
+                    break;
+            }
+            for (auto& corner : box)
+            {
+                corner = {{corner[0] * scale, corner[1] * scale}};
+            }
+            return box;
+        }
+
+        // The extent in y of the edge from a to b within the strip lo <= x
+        // <= hi: its ends in the strip and its crossings of the strip's
+        // sides.
+        bool strip_extent(const Point<2>& a, const Point<2>& b, double lo,
                           double hi, double& low_y, double& high_y)
         {
             low_y = HUGE_VAL;
@@ -70,46 +121,45 @@ namespace nodara
                 low_y = std::min(low_y, y);
                 high_y = std::max(high_y, y);
             };
-            for (int k = 0; k < 3; ++k)
+            for (const auto* p : {&a, &b})
             {
-                const auto& a = triangle[k];
-                const auto& b = triangle[(k + 1) % 3];
-                if (a[0] >= lo && a[0] <= hi)
+                if ((*p)[0] >= lo && (*p)[0] <= hi)
                 {
-                    take(a[1]);
+                    take((*p)[1]);
                 }
-                for (const double x : {lo, hi})
+            }
+            for (const double x : {lo, hi})
+            {
+                if ((a[0] - x) * (b[0] - x) < 0)
                 {
-                    if ((a[0] - x) * (b[0] - x) < 0)
-                    {
-                        take(a[1] + (b[1] - a[1]) * (x - a[0]) / (b[0] - a[0]));
-                    }
+                    take(a[1] + (b[1] - a[1]) * (x - a[0]) / (b[0] - a[0]));
                 }
             }
             return low_y <= high_y;
         }
 
-        // The rows each column of texels touches, without padding.
-        void touched_rows(const CornerMap& texels, std::vector<int>& low,
+        // The rows each column of texels touches, without padding: the
+        // union of the triangles reaches lowest and highest in a column on
+        // the edges of its outline.
+        void touched_rows(const CornerMap& map, const ChartOutline& outline,
+                          const TexelFrame& frame, std::vector<int>& low,
                           std::vector<int>& high)
         {
             const int last = static_cast<int>(low.size()) - 1;
-            for (const auto& triangle : texels)
+            for (const auto e : outline.edges)
             {
-                double from = HUGE_VAL;
-                double to = -HUGE_VAL;
-                for (const auto& p : triangle)
-                {
-                    from = std::min(from, p[0]);
-                    to = std::max(to, p[0]);
-                }
-                const int first = std::max(0, int(std::floor(from - slack)));
-                const int end = std::min(last, int(std::floor(to + slack)));
+                const auto& triangle = map[e / 3];
+                const auto a = frame(triangle[e % 3]);
+                const auto b = frame(triangle[(e + 1) % 3]);
+                const int first =
+                    std::max(0, int(std::floor(std::min(a[0], b[0]) - slack)));
+                const int end = std::min(
+                    last, int(std::floor(std::max(a[0], b[0]) + slack)));
                 for (int c = first; c <= end; ++c)
                 {
                     double low_y = 0;
                     double high_y = 0;
-                    if (strip_extent(triangle, c - slack, c + 1 + slack, low_y,
+                    if (strip_extent(a, b, c - slack, c + 1 + slack, low_y,
                                      high_y))
                     {
                         low[c] =
@@ -162,20 +212,20 @@ namespace nodara
             }
         }
 
-        Profile profile_of(const CornerMap& texels, int padding)
+        // The profile of `map` as chart_texels(map, quarter_turns, scale,
+        // padding) puts it.
+        Profile profile_of(const CornerMap& map, const ChartOutline& outline,
+                           int quarter_turns, double scale, int padding)
         {
-            double right = 0;
-            for (const auto& triangle : texels)
-            {
-                for (const auto& p : triangle)
-                {
-                    right = std::max(right, p[0]);
-                }
-            }
+            const auto box = texel_box(outline, quarter_turns, scale);
+            const TexelFrame frame{quarter_turns, scale, box[0], padding};
+            const double right =
+                map.empty() ? 0.0
+                            : std::max(0.0, box[1][0] - box[0][0] + padding);
             const int raw_width = int(std::floor(right + slack)) + 1;
             std::vector<int> low(raw_width, no_row);
             std::vector<int> high(raw_width, -1);
-            touched_rows(texels, low, high);
+            touched_rows(map, outline, frame, low, high);
             Profile profile;
             const int width = raw_width + padding;
             profile.bottom.assign(width, no_row);
@@ -524,25 +574,13 @@ namespace nodara
 
         // Whether the chart's box at `scale`, with `padding` on each side,
         // fits a square of `side` texels (in either turn alike).
-        bool fits_square(const CornerMap& chart, double scale, int padding,
+        bool fits_square(const ChartOutline& outline, double scale, int padding,
                          int side)
         {
-            std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
-            std::array<double, 2> high{{-HUGE_VAL, -HUGE_VAL}};
-            for (const auto& triangle : chart)
-            {
-                for (const auto& corner : triangle)
-                {
-                    for (int k = 0; k < 2; ++k)
-                    {
-                        low[k] = std::min(low[k], corner[k]);
-                        high[k] = std::max(high[k], corner[k]);
-                    }
-                }
-            }
             for (int k = 0; k < 2; ++k)
             {
-                const double extent = (high[k] - low[k]) * scale + 2 * padding;
+                const double extent =
+                    (outline.high[k] - outline.low[k]) * scale + 2 * padding;
                 if (!(extent < side))
                 {
                     return false;
@@ -581,11 +619,17 @@ namespace nodara
     std::array<long, 2> footprint_texels(const CornerMap& chart, double scale,
                                          int padding)
     {
+        return footprint_texels(chart, outline_of(chart), scale, padding);
+    }
+
+    std::array<long, 2> footprint_texels(const CornerMap& chart,
+                                         const ChartOutline& outline,
+                                         double scale, int padding)
+    {
         std::array<long, 2> texels{{0, 0}};
         for (int k = 0; k < 2; ++k)
         {
-            const auto profile =
-                profile_of(chart_texels(chart, k, scale, padding), padding);
+            const auto profile = profile_of(chart, outline, k, scale, padding);
             for (int c = profile.first; c <= profile.last; ++c)
             {
                 texels[k] += profile.top[c] - profile.bottom[c] + 1;
@@ -636,27 +680,41 @@ namespace nodara
         // Makes the profiles of chart i's map `chart` in `nb_turns` turns,
         // when it fits the square. Returns whether it does.
         bool profile_chart(ChartProfiles& profiles, std::size_t i,
-                           const CornerMap& chart, double scale, int padding,
-                           int side, int nb_turns)
+                           const CornerMap& chart, const ChartOutline& outline,
+                           double scale, int padding, int side, int nb_turns)
         {
             // A chart wider or taller than the square cannot be placed: that
             // is found before its profile is allocated, which at a scale far
             // too large would take more memory than the machine has.
-            profiles.fits[i] = fits_square(chart, scale, padding, side);
+            profiles.fits[i] = fits_square(outline, scale, padding, side);
             for (int k = 0; k < nb_turns && profiles.fits[i]; ++k)
             {
                 profiles.turns[i][k] =
-                    profile_of(chart_texels(chart, k, scale, padding), padding);
+                    profile_of(chart, outline, k, scale, padding);
             }
             return profiles.fits[i];
         }
+
+        // The outlines of maps: those given, else made once.
+        struct Outlines
+        {
+            const ChartOutlines* given;
+            ChartOutlines made;
+
+            const ChartOutline& of(const CornerMap& map)
+            {
+                const auto* outline = given ? given->find(map) : nullptr;
+                return outline ? *outline : made.of(map);
+            }
+        };
 
         // The profiles of the charts whose maps in `charts` are not those
         // of `made`, made so. Returns whether every chart fits the square.
         bool update_profiles(ChartProfiles& profiles,
                              std::vector<const CornerMap*>& made,
                              const std::vector<const CornerMap*>& charts,
-                             double scale, int padding, int side, int nb_turns)
+                             Outlines& outlines, double scale, int padding,
+                             int side, int nb_turns)
         {
             profiles.fits.resize(charts.size());
             profiles.turns.resize(charts.size());
@@ -667,7 +725,8 @@ namespace nodara
                 if (made[i] != charts[i])
                 {
                     made[i] = charts[i];
-                    profile_chart(profiles, i, *charts[i], scale, padding, side,
+                    profile_chart(profiles, i, *charts[i],
+                                  outlines.of(*charts[i]), scale, padding, side,
                                   nb_turns);
                 }
                 all = all && profiles.fits[i];
@@ -727,7 +786,8 @@ namespace nodara
         // set to the index of the way that does.
         Placements drop_charts_on_texels(const std::vector<DropWay>& ways,
                                          double scale, int padding, int side,
-                                         bool partly, std::size_t& way)
+                                         bool partly, Outlines& outlines,
+                                         std::size_t& way)
         {
             const int nb_turns = any_turn(ways) ? 4 : 1;
             ChartProfiles profiles;
@@ -735,14 +795,16 @@ namespace nodara
             for (way = 0; way < ways.size(); ++way)
             {
                 const auto& charts = ways[way].charts;
-                const auto fits = [&](const CornerMap* chart)
-                { return fits_square(*chart, scale, padding, side); };
+                const auto fits = [&](const CornerMap* chart) {
+                    return fits_square(outlines.of(*chart), scale, padding,
+                                       side);
+                };
                 if (!partly && !std::all_of(charts.begin(), charts.end(), fits))
                 {
                     continue;
                 }
-                if (!update_profiles(profiles, made, charts, scale, padding,
-                                     side, nb_turns) &&
+                if (!update_profiles(profiles, made, charts, outlines, scale,
+                                     padding, side, nb_turns) &&
                     !partly)
                 {
                     continue;
@@ -768,17 +830,20 @@ namespace nodara
         // `padding` texels apart.
         Placements drop_charts_in_blocks(const std::vector<DropWay>& ways,
                                          double scale, int padding, int side,
-                                         bool partly, std::size_t& way)
+                                         bool partly,
+                                         const ChartOutlines* given,
+                                         std::size_t& way)
         {
+            Outlines outlines{given, {}};
             const int block = (side + max_profile_side - 1) / max_profile_side;
             if (block == 1)
             {
                 return drop_charts_on_texels(ways, scale, padding, side, partly,
-                                             way);
+                                             outlines, way);
             }
             auto placements = drop_charts_on_texels(
                 ways, scale / block, (padding + block - 1) / block,
-                side / block, partly, way);
+                side / block, partly, outlines, way);
             for (auto& placement : placements)
             {
                 if (placement)
@@ -793,10 +858,11 @@ namespace nodara
 
     std::vector<ProfilePlacement> drop_charts(const std::vector<DropWay>& ways,
                                               double scale, int padding,
-                                              int side, std::size_t& way)
+                                              int side, std::size_t& way,
+                                              const ChartOutlines* outlines)
     {
-        const auto dropped =
-            drop_charts_in_blocks(ways, scale, padding, side, false, way);
+        const auto dropped = drop_charts_in_blocks(ways, scale, padding, side,
+                                                   false, outlines, way);
         std::vector<ProfilePlacement> placements;
         for (const auto& placement : dropped)
         {
@@ -822,10 +888,10 @@ namespace nodara
 
     std::vector<absl::optional<ProfilePlacement>> drop_charts_partly(
         const std::vector<const CornerMap*>& charts, double scale, int padding,
-        int side, DropSettings settings)
+        int side, DropSettings settings, const ChartOutlines* outlines)
     {
         std::size_t way = 0;
         return drop_charts_in_blocks({DropWay{charts, {settings}}}, scale,
-                                     padding, side, true, way);
+                                     padding, side, true, outlines, way);
     }
 }  // namespace nodara

@@ -7,6 +7,8 @@
 
 #include <tessaplan/corner_map.h>
 
+#include "chart_outline.h"
+
 namespace nodara
 {
     /// Where drop_charts puts a chart: chart_texels(chart, quarter_turns,
@@ -60,6 +62,11 @@ namespace nodara
     std::array<long, 2> footprint_texels(const CornerMap& chart, double scale,
                                          int padding);
 
+    /// footprint_texels of `chart`, whose outline is `outline`.
+    std::array<long, 2> footprint_texels(const CornerMap& chart,
+                                         const ChartOutline& outline,
+                                         double scale, int padding);
+
     /// Packs charts into a square of `side` texels at `scale` texels per
     /// unit: largest first (by `settings.order`), each is dropped, in the
     /// quarter turn (when `settings.turn`, else unturned) and column that
@@ -96,16 +103,20 @@ namespace nodara
     /// drop_charts tried each way of `ways` in turn, each with its tries in
     /// turn, the footprint of each map made once: the placements of the
     /// first that places every chart, with `way` set to its index, or
-    /// nothing when none does. Throws std::bad_alloc when memory runs out.
-    std::vector<ProfilePlacement> drop_charts(const std::vector<DropWay>& ways,
-                                              double scale, int padding,
-                                              int side, std::size_t& way);
+    /// nothing when none does. The maps' outlines are read from
+    /// `outlines`, when given and there, else made. Throws std::bad_alloc
+    /// when memory runs out.
+    std::vector<ProfilePlacement> drop_charts(
+        const std::vector<DropWay>& ways, double scale, int padding, int side,
+        std::size_t& way, const ChartOutlines* outlines = nullptr);
 
     /// drop_charts that places what fits: per chart its placement, or
     /// nothing for a chart that finds no room once the larger ones are
-    /// placed (or that is larger than the square). Throws std::bad_alloc
-    /// when memory runs out.
+    /// placed (or that is larger than the square). The maps' outlines are
+    /// read from `outlines`, when given and there, else made. Throws
+    /// std::bad_alloc when memory runs out.
     std::vector<absl::optional<ProfilePlacement>> drop_charts_partly(
         const std::vector<const CornerMap*>& charts, double scale, int padding,
-        int side, DropSettings settings);
+        int side, DropSettings settings,
+        const ChartOutlines* outlines = nullptr);
 }  // namespace nodara
