@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <numeric>
 #include <tuple>
@@ -272,6 +273,33 @@ namespace nodara
             bool operator>(const Drop& other) const { return other < *this; }
         };
 
+        // A candidate as one number ordered as its Drop, by score, y,
+        // quarter turns and x, which fit their bits: a square packed texel
+        // by texel is at most max_profile_side texels wide, and a score at
+        // most twice its area.
+        using DropKey = std::uint64_t;
+        static_assert(max_profile_side < 4096, "x and y take 12 bits");
+
+        DropKey key_of(const Drop& drop)
+        {
+            return DropKey(drop.score) << 28 | DropKey(drop.y) << 14 |
+                   DropKey(drop.quarter_turns) << 12 | DropKey(drop.x);
+        }
+
+        Drop drop_of(DropKey key)
+        {
+            return {static_cast<long>(key >> 28),
+                    static_cast<int>(key >> 14 & 0x3fff),
+                    static_cast<int>(key >> 12 & 3),
+                    static_cast<int>(key & 0xfff)};
+        }
+
+        // Whether a candidate's bound is better than the place `best`.
+        bool beats(DropKey candidate, const Drop& best)
+        {
+            return best.score == LONG_MAX || candidate < key_of(best);
+        }
+
         // What the search for one chart's place reads off the square.
         struct Square
         {
@@ -351,11 +379,22 @@ namespace nodara
         std::vector<int> window_maxima(const std::vector<int>& values,
                                        int width)
         {
+            // The maxima over 1, 2, 4, ... values, each from the last, up
+            // to the widest span within `width`; a window is then two spans
+            // that overlap.
+            auto spans = values;
+            std::size_t span = 1;
+            for (; 2 * span <= static_cast<std::size_t>(width); span *= 2)
+            {
+                for (std::size_t x = 0; x + span < spans.size(); ++x)
+                {
+                    spans[x] = std::max(spans[x], spans[x + span]);
+                }
+            }
             std::vector<int> maxima(values.size() - width + 1);
             for (std::size_t x = 0; x < maxima.size(); ++x)
             {
-                maxima[x] = *std::max_element(values.begin() + x,
-                                              values.begin() + x + width);
+                maxima[x] = std::max(spans[x], spans[x + width - span]);
             }
             return maxima;
         }
@@ -474,7 +513,7 @@ namespace nodara
         // below of its y and score, from the lowest room in blocks of its
         // columns.
         void add_candidates(const Profile& profile, int quarter_turns,
-                            Square& square, std::vector<Drop>& candidates)
+                            Square& square, std::vector<DropKey>& candidates)
         {
             const int side = square.free.side();
             if (profile.height > side || profile.width() > side)
@@ -520,10 +559,10 @@ namespace nodara
             {
                 if (lowest[x] + profile.height <= side)
                 {
-                    candidates.push_back(
+                    candidates.push_back(key_of(
                         {score_above(profile, lowest[x],
                                      square.sky_sum(profile, x), square.rule),
-                         lowest[x], quarter_turns, x});
+                         lowest[x], quarter_turns, x}));
                 }
             }
         }
@@ -542,19 +581,35 @@ namespace nodara
             {
                 square.sky_sums[c + 1] = square.sky_sums[c] + free.skyline()[c];
             }
-            std::vector<Drop> candidates;
+            std::vector<DropKey> candidates;
             for (int k = 0; k < nb_turns; ++k)
             {
                 add_candidates(profiles[k], k, square, candidates);
             }
-            std::make_heap(candidates.begin(), candidates.end(),
-                           std::greater<Drop>{});
-            Drop best;
-            while (!candidates.empty() && candidates.front() < best)
+            if (candidates.empty())
             {
-                const auto next = candidates.front();
+                return {};
+            }
+            // The lowest bound is tried first, as the heap would; those no
+            // better than the place it gives are never tried and left out.
+            std::iter_swap(
+                std::min_element(candidates.begin(), candidates.end()),
+                candidates.end() - 1);
+            const auto first = drop_of(candidates.back());
+            candidates.pop_back();
+            Drop best =
+                drop_at(profiles[first.quarter_turns], first, square, Drop{});
+            candidates.erase(
+                std::remove_if(candidates.begin(), candidates.end(),
+                               [&](DropKey key) { return !beats(key, best); }),
+                candidates.end());
+            std::make_heap(candidates.begin(), candidates.end(),
+                           std::greater<DropKey>{});
+            while (!candidates.empty() && beats(candidates.front(), best))
+            {
+                const auto next = drop_of(candidates.front());
                 std::pop_heap(candidates.begin(), candidates.end(),
-                              std::greater<Drop>{});
+                              std::greater<DropKey>{});
                 candidates.pop_back();
                 best = std::min(best, drop_at(profiles[next.quarter_turns],
                                               next, square, best));
