@@ -86,7 +86,10 @@ namespace nodara
         }
 
         // Whether the interiors of two counter-clockwise triangles meet: no
-        // edge of either has the other wholly on its closed outer side.
+        // edge of either has the other wholly on its closed outer side. A
+        // corner at an end of the edge lies on it, which neighbours sharing
+        // corners find without the exact arithmetic the predicate falls
+        // back on for points on a line.
         bool interiors_meet(const std::array<Point2, 3>& a,
                             const std::array<Point2, 3>& b)
         {
@@ -98,9 +101,11 @@ namespace nodara
                     const auto& from = p[e];
                     const auto& to = p[(e + 1) % 3];
                     if (std::all_of(q.begin(), q.end(),
-                                    [&](const Point2& x) {
-                                        return CGAL::orientation(from, to, x) !=
-                                               CGAL::LEFT_TURN;
+                                    [&](const Point2& x)
+                                    {
+                                        return x == from || x == to ||
+                                               CGAL::orientation(from, to, x) !=
+                                                   CGAL::LEFT_TURN;
                                     }))
                     {
                         return true;
