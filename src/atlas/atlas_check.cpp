@@ -11,6 +11,7 @@
 #include <velmora/mesh/polygon_orientation.h>
 
 #include "atlas_input.h"
+#include "parallel_tasks.h"
 
 namespace nodara
 {
@@ -161,18 +162,51 @@ namespace nodara
                     }
                 });
         }
+
+        // The triangles from which the overlaps are looked for while the
+        // flipped ones are found: fewer are checked faster than threads
+        // start.
+        constexpr std::size_t overlaps_at_once_from = 4096;
     }  // namespace
 
     AtlasCheck check_atlas(const TriangulatedSurface<3>& surface,
                            absl::Span<const std::array<Point<2>, 3>> corners)
     {
         check_corner_map(surface, corners, "check_atlas");
-        AtlasCheck check;
-        auto left_out = find_flipped(surface, corners, check);
+        std::vector<bool> left_out(surface.nb_polygons());
         for (index_t t = 0; t < surface.nb_polygons(); ++t)
         {
-            left_out[t] =
-                left_out[t] || surface.polygon_normal(t) == Vector<3>{};
+            left_out[t] = surface.polygon_normal(t) == Vector<3>{};
+        }
+        AtlasCheck check;
+        std::vector<bool> flipped;
+        // While the flipped triangles are found, the overlaps are looked for
+        // among all triangles but the degenerate ones: with none flipped,
+        // those are the overlaps, else they are looked for again.
+        AtlasCheck overlaps;
+        const bool at_once =
+            corners.size() >= overlaps_at_once_from && tasks_run_at_once();
+        run_in_parallel(at_once ? 2 : 1,
+                        [&](std::size_t task)
+                        {
+                            if (task == 0)
+                            {
+                                flipped = find_flipped(surface, corners, check);
+                            }
+                            else
+                            {
+                                find_overlaps(corners, left_out, overlaps);
+                            }
+                        });
+        if (at_once && check.nb_flipped_triangles == 0)
+        {
+            check.nb_overlapping_pairs = overlaps.nb_overlapping_pairs;
+            check.overlapping_pairs = std::move(overlaps.overlapping_pairs);
+            return check;
+        }
+        for (index_t t = 0; t < surface.nb_polygons(); ++t)
+        {
+            left_out[t] = left_out[t] || flipped[t];
         }
         find_overlaps(corners, left_out, check);
         return check;

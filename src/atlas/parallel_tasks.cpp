@@ -3,6 +3,8 @@
 #include <exception>
 #include <vector>
 
+#include <omp.h>
+
 namespace nodara
 {
     void run_in_parallel(std::size_t count,
@@ -31,5 +33,10 @@ namespace nodara
                 std::rethrow_exception(error);
             }
         }
+    }
+
+    bool tasks_run_at_once()
+    {
+        return omp_get_max_threads() > 1 && !omp_in_parallel();
     }
 }  // namespace nodara

@@ -12,4 +12,8 @@ namespace nodara
     /// lowest task that threw, once all have run.
     void run_in_parallel(std::size_t count,
                          const std::function<void(std::size_t)>& task);
+
+    /// Whether run_in_parallel runs tasks several at once here: more than
+    /// one thread is allowed and no parallel region is running already.
+    bool tasks_run_at_once();
 }  // namespace nodara
