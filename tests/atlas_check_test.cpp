@@ -96,6 +96,37 @@ namespace nodara
         EXPECT_GE(check_atlas(*grid, flat).nb_flipped_triangles, 1u);
     }
 
+    TEST(CheckAtlas, LeavesFlippedTrianglesOutOfOverlapsOnGridsLargeAndSmall)
+    {
+        // A large grid is checked for overlaps while its flipped triangles
+        // are found: a triangle of the middle cell mirrored over its lower
+        // edge lies on the cell below, but once found flipped it is left
+        // out of the overlaps, as on a small grid.
+        for (const index_t n : {4u, 48u})
+        {
+            const auto grid = flat_grid(n, false);
+            auto corners = identity_map(*grid);
+            const index_t t = 2 * (n / 2 * n + n / 2);
+            auto& corner = corners[t][2];
+            corner[1] = 2 * corners[t][0][1] - corner[1];
+            const auto check = check_atlas(*grid, corners);
+            EXPECT_EQ(check.nb_flipped_triangles, 1u) << n;
+            EXPECT_EQ(check.nb_overlapping_pairs, 0u) << n;
+            // Moved on without mirroring, it overlaps and is not flipped.
+            corners = identity_map(*grid);
+            for (auto& p : corners[t])
+            {
+                p[1] -= 0.5 / n;
+            }
+            const auto moved = check_atlas(*grid, corners);
+            EXPECT_EQ(moved.nb_flipped_triangles, 0u) << n;
+            EXPECT_GT(moved.nb_overlapping_pairs, 0u) << n;
+            EXPECT_EQ(moved.overlapping_pairs.size(),
+                      std::min<std::size_t>(moved.nb_overlapping_pairs, 16))
+                << n;
+        }
+    }
+
     TEST(CheckAtlas, FindsChartsLaidOverEachOther)
     {
         // Two charts of one surface: the left half of the grid moved right
