@@ -136,6 +136,17 @@ namespace nodara
                 }
             }
         }
+
+        void take_ends(const CornerMap& map, ChartOutline& outline)
+        {
+            outline.edges.clear();
+            for (const auto e : outline.ids)
+            {
+                const auto& triangle = map[e / 3];
+                outline.edges.push_back(
+                    {{triangle[e % 3], triangle[(e + 1) % 3]}});
+            }
+        }
     }  // namespace
 
     ChartOutline outline_of(const CornerMap& map)
@@ -152,9 +163,10 @@ namespace nodara
                 r != NO_ID && turn[e / 3] != 0 && turn[e / 3] == turn[r / 3];
             if (!inside)
             {
-                outline.edges.push_back(e);
+                outline.ids.push_back(e);
             }
         }
+        take_ends(map, outline);
         return outline;
     }
 
@@ -162,7 +174,8 @@ namespace nodara
     {
         ChartOutline outline;
         take_box(map, outline);
-        outline.edges = like.edges;
+        outline.ids = like.ids;
+        take_ends(map, outline);
         return outline;
     }
 

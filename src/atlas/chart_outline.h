@@ -19,7 +19,10 @@ namespace nodara
         std::array<double, 2> high{{0, 0}};
         /// Per edge, 3 t + k for the edge of triangle t from its corner k
         /// to its corner (k + 1) % 3.
-        std::vector<index_t> edges;
+        std::vector<index_t> ids;
+        /// Per edge, its ends in that order, read off the map once, so that
+        /// footprints read them side by side.
+        std::vector<std::array<Point<2>, 2>> edges;
     };
 
     /// The outline of `map`: every edge but those that two triangles
@@ -31,7 +34,7 @@ namespace nodara
 
     /// The outline of `map`, whose corners are those of the map `like` was
     /// made of, turned and moved alike, shared vertices still equal:
-    /// `like`'s edges and `map`'s own box.
+    /// `like`'s edges, their ends and the box read off `map`.
     ChartOutline outline_of(const CornerMap& map, const ChartOutline& like);
 
     /// Outlines of maps by the maps' addresses, each made once: valid while

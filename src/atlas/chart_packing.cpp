@@ -207,11 +207,9 @@ namespace nodara
 
         // The texels the footprint of a map covers at `scale`, in the
         // better of its own turn and a quarter turn.
-        long footprint(const CornerMap& corners, const ChartOutline& outline,
-                       double scale, int padding)
+        long footprint(const ChartOutline& outline, double scale, int padding)
         {
-            const auto texels =
-                footprint_texels(corners, outline, scale, padding);
+            const auto texels = footprint_texels(outline, scale, padding);
             return std::min(texels[0], texels[1]);
         }
 
@@ -238,14 +236,14 @@ namespace nodara
             const double coarse = scale * lean_columns / longer;
             padding = static_cast<int>(std::ceil(padding * coarse / scale));
             scale = coarse;
-            const long own = footprint(corners, outline, scale, padding);
+            const long own = footprint(outline, scale, padding);
             long least = own;
             absl::optional<CornerMap> best;
             for (int k = 1; k < lean_steps; ++k)
             {
                 auto turned = turned_by(corners, k * step);
-                const auto texels = footprint(
-                    turned, outline_of(turned, outline), scale, padding);
+                const auto texels =
+                    footprint(outline_of(turned, outline), scale, padding);
                 if (texels < least)
                 {
                     least = texels;

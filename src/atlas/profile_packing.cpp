@@ -142,16 +142,14 @@ namespace nodara
         // The rows each column of texels touches, without padding: the
         // union of the triangles reaches lowest and highest in a column on
         // the edges of its outline.
-        void touched_rows(const CornerMap& map, const ChartOutline& outline,
-                          const TexelFrame& frame, std::vector<int>& low,
-                          std::vector<int>& high)
+        void touched_rows(const ChartOutline& outline, const TexelFrame& frame,
+                          std::vector<int>& low, std::vector<int>& high)
         {
             const int last = static_cast<int>(low.size()) - 1;
-            for (const auto e : outline.edges)
+            for (const auto& edge : outline.edges)
             {
-                const auto& triangle = map[e / 3];
-                const auto a = frame(triangle[e % 3]);
-                const auto b = frame(triangle[(e + 1) % 3]);
+                const auto a = frame(edge[0]);
+                const auto b = frame(edge[1]);
                 const int first =
                     std::max(0, int(std::floor(std::min(a[0], b[0]) - slack)));
                 const int end = std::min(
@@ -213,20 +211,20 @@ namespace nodara
             }
         }
 
-        // The profile of `map` as chart_texels(map, quarter_turns, scale,
-        // padding) puts it.
-        Profile profile_of(const CornerMap& map, const ChartOutline& outline,
-                           int quarter_turns, double scale, int padding)
+        // The profile of the map of `outline` as chart_texels(map,
+        // quarter_turns, scale, padding) puts it.
+        Profile profile_of(const ChartOutline& outline, int quarter_turns,
+                           double scale, int padding)
         {
             const auto box = texel_box(outline, quarter_turns, scale);
             const TexelFrame frame{quarter_turns, scale, box[0], padding};
+            const bool empty = !(outline.low[0] <= outline.high[0]);
             const double right =
-                map.empty() ? 0.0
-                            : std::max(0.0, box[1][0] - box[0][0] + padding);
+                empty ? 0.0 : std::max(0.0, box[1][0] - box[0][0] + padding);
             const int raw_width = int(std::floor(right + slack)) + 1;
             std::vector<int> low(raw_width, no_row);
             std::vector<int> high(raw_width, -1);
-            touched_rows(map, outline, frame, low, high);
+            touched_rows(outline, frame, low, high);
             Profile profile;
             const int width = raw_width + padding;
             profile.bottom.assign(width, no_row);
@@ -674,17 +672,16 @@ namespace nodara
     std::array<long, 2> footprint_texels(const CornerMap& chart, double scale,
                                          int padding)
     {
-        return footprint_texels(chart, outline_of(chart), scale, padding);
+        return footprint_texels(outline_of(chart), scale, padding);
     }
 
-    std::array<long, 2> footprint_texels(const CornerMap& chart,
-                                         const ChartOutline& outline,
+    std::array<long, 2> footprint_texels(const ChartOutline& outline,
                                          double scale, int padding)
     {
         std::array<long, 2> texels{{0, 0}};
         for (int k = 0; k < 2; ++k)
         {
-            const auto profile = profile_of(chart, outline, k, scale, padding);
+            const auto profile = profile_of(outline, k, scale, padding);
             for (int c = profile.first; c <= profile.last; ++c)
             {
                 texels[k] += profile.top[c] - profile.bottom[c] + 1;
@@ -735,8 +732,8 @@ namespace nodara
         // Makes the profiles of chart i's map `chart` in `nb_turns` turns,
         // when it fits the square. Returns whether it does.
         bool profile_chart(ChartProfiles& profiles, std::size_t i,
-                           const CornerMap& chart, const ChartOutline& outline,
-                           double scale, int padding, int side, int nb_turns)
+                           const ChartOutline& outline, double scale,
+                           int padding, int side, int nb_turns)
         {
             // A chart wider or taller than the square cannot be placed: that
             // is found before its profile is allocated, which at a scale far
@@ -744,8 +741,7 @@ namespace nodara
             profiles.fits[i] = fits_square(outline, scale, padding, side);
             for (int k = 0; k < nb_turns && profiles.fits[i]; ++k)
             {
-                profiles.turns[i][k] =
-                    profile_of(chart, outline, k, scale, padding);
+                profiles.turns[i][k] = profile_of(outline, k, scale, padding);
             }
             return profiles.fits[i];
         }
@@ -780,9 +776,8 @@ namespace nodara
                 if (made[i] != charts[i])
                 {
                     made[i] = charts[i];
-                    profile_chart(profiles, i, *charts[i],
-                                  outlines.of(*charts[i]), scale, padding, side,
-                                  nb_turns);
+                    profile_chart(profiles, i, outlines.of(*charts[i]), scale,
+                                  padding, side, nb_turns);
                 }
                 all = all && profiles.fits[i];
             }

@@ -62,9 +62,8 @@ namespace nodara
     std::array<long, 2> footprint_texels(const CornerMap& chart, double scale,
                                          int padding);
 
-    /// footprint_texels of `chart`, whose outline is `outline`.
-    std::array<long, 2> footprint_texels(const CornerMap& chart,
-                                         const ChartOutline& outline,
+    /// footprint_texels of the chart whose outline is `outline`.
+    std::array<long, 2> footprint_texels(const ChartOutline& outline,
                                          double scale, int padding);
 
     /// Packs charts into a square of `side` texels at `scale` texels per
