@@ -166,6 +166,47 @@ namespace nodara
             return turned;
         }
 
+        // The outline of turned_by(corners, angle), whose edges are those
+        // of `outline`, without the turned map: its corners turned as
+        // turned_by turns them, for the box, and the edges' ends moved as
+        // it moves them.
+        ChartOutline turned_outline(const CornerMap& corners,
+                                    const ChartOutline& outline, double angle)
+        {
+            const double c = std::cos(angle);
+            const double s = std::sin(angle);
+            const auto turn = [c, s](const Point<2>& p) {
+                return Point<2>{{c * p[0] - s * p[1], s * p[0] + c * p[1]}};
+            };
+            std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
+            std::array<double, 2> high{{-HUGE_VAL, -HUGE_VAL}};
+            for (const auto& triangle : corners)
+            {
+                for (const auto& corner : triangle)
+                {
+                    const auto p = turn(corner);
+                    for (int i = 0; i < 2; ++i)
+                    {
+                        low[i] = std::min(low[i], p[i]);
+                        high[i] = std::max(high[i], p[i]);
+                    }
+                }
+            }
+            const auto moved = [&](const Point<2>& p)
+            {
+                const auto q = turn(p);
+                return Point<2>{{q[0] - low[0], q[1] - low[1]}};
+            };
+            ChartOutline turned;
+            turned.high = {{high[0] - low[0], high[1] - low[1]}};
+            turned.ids = outline.ids;
+            for (const auto& edge : outline.edges)
+            {
+                turned.edges.push_back({{moved(edge[0]), moved(edge[1])}});
+            }
+            return turned;
+        }
+
         // A long chart fits a square best along its diagonal: the chart's
         // map turned, by whole degrees, so that its box's longer side is
         // the shortest, with its box's lower corner at the origin.
@@ -238,23 +279,22 @@ namespace nodara
             scale = coarse;
             const long own = footprint(outline, scale, padding);
             long least = own;
-            absl::optional<CornerMap> best;
+            int best = 0;
             for (int k = 1; k < lean_steps; ++k)
             {
-                auto turned = turned_by(corners, k * step);
-                const auto texels =
-                    footprint(outline_of(turned, outline), scale, padding);
+                const auto texels = footprint(
+                    turned_outline(corners, outline, k * step), scale, padding);
                 if (texels < least)
                 {
                     least = texels;
-                    best = std::move(turned);
+                    best = k;
                 }
             }
-            if (static_cast<double>(least) > lean_gain * own)
+            if (best == 0 || static_cast<double>(least) > lean_gain * own)
             {
                 return {};
             }
-            return best;
+            return turned_by(corners, best * step);
         }
 
         std::vector<ProfilePlacement> box_placements(
