@@ -45,8 +45,10 @@ namespace nodara
                          mixed(key[1] ^ mixed(key[2] ^ mixed(key[3]))));
         }
 
-        // The sign of a triangle's turn when a filtered test is sure of it
-        // (the error bound is far above that of the double sums), else 0.
+        // The sign of a triangle's turn when a filtered test is sure of it,
+        // else 0: the bound is far above the rounding error of the sums, so
+        // the sign also holds for the map turned, scaled and moved, as the
+        // packing measures it.
         int sure_turn(const std::array<Point<2>, 3>& p)
         {
             const double left = (p[0][0] - p[2][0]) * (p[1][1] - p[2][1]);
