@@ -11,6 +11,7 @@
 #include "atlas/chart_cutting.h"
 #include "atlas/chart_merging.h"
 #include "atlas/chart_packing.h"
+#include "atlas/seam_shortening.h"
 #include "atlas/seam_straightening.h"
 #include "atlas/surface_facts.h"
 #include "atlas/texel_density.h"
@@ -133,12 +134,15 @@ namespace nodara
             auto charts = cut_charts(working, facts, bounds);
             stages.cut = charts.size();
             t[1] = lap();
+            shorten_seams(working, facts.adjacencies, bounds, charts);
+            const double shortened = lap();
             merge_charts(working, facts.adjacencies, bounds, charts);
             stages.merged = charts.size();
             t[2] = lap();
             straighten_seams(working, facts.adjacencies, bounds, charts);
+            shorten_seams(working, facts.adjacencies, bounds, charts);
             stages.straightened = charts.size();
-            t[3] = lap();
+            t[3] = lap() + shortened;
             const auto packing = pack_charts(charts, options);
             t[4] = lap();
             const auto corners =

@@ -5,7 +5,8 @@
 // With --shuffle the triangles are given in a random order (and their
 // corners turned), the same surface otherwise: the charts should not
 // depend on it. One line per mesh: triangles, seconds of frame and facts,
-// cutting, merging, seam straightening, packing, placing and the exact
+// cutting, merging, seam straightening and shortening (before and after
+// merging), packing, placing and the exact
 // check, charts after cutting, merging and straightening, seam edges, the
 // worst chart's 95th percentiles of conformal distortion and of texel
 // density both ways, that of the whole packed map, the share of the square

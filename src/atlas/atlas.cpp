@@ -5,6 +5,7 @@
 #include "atlas_input.h"
 #include "chart_cutting.h"
 #include "chart_merging.h"
+#include "seam_shortening.h"
 #include "seam_straightening.h"
 #include "surface_facts.h"
 
@@ -19,8 +20,11 @@ namespace nodara
         const auto facts = surface_facts(working);
         const ChartBounds bounds{options, frame.exponent};
         auto charts = cut_charts(working, facts, bounds);
+        // Shorter seams between the cut charts make rounder unions.
+        shorten_seams(working, facts.adjacencies, bounds, charts);
         merge_charts(working, facts.adjacencies, bounds, charts);
         straighten_seams(working, facts.adjacencies, bounds, charts);
+        shorten_seams(working, facts.adjacencies, bounds, charts);
         return pack_in_frame(frame, working, facts, charts, options);
     }
 }  // namespace nodara
