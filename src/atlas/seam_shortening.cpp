@@ -28,10 +28,14 @@ namespace nodara
         // this many triangles: every change tried costs a flattening of
         // both, so the work stays near linear. Large charts have few seam
         // edges for their size already.
-        constexpr std::size_t max_pair = 2048;
+        constexpr std::size_t max_pair = 1024;
         // Rounds of shortening: each finds the stretches that the last one's
         // changes leave, or that its bands kept apart.
         constexpr int rounds = 4;
+        // The triangles that the tries of a round may flatten, per triangle
+        // of the surface: most changes tried fail (the charts are cut to
+        // their bounds), so the tries are bounded, most promising first.
+        constexpr double budget_per_triangle = 4;
 
         using Edge = std::pair<index_t, index_t>;
         using ChartPair = std::pair<index_t, index_t>;
@@ -497,16 +501,57 @@ namespace nodara
                         triangles.push_back(t);
                     }
                 }
-                bool ok = !(
-                    triangles.empty() ||
+                if (triangles.empty() ||
                     !is_disc(context.surface, context.adjacencies, triangles) ||
-                    !flatten_chart(context.surface, triangles, bounds).valid);
-                if (!ok)
+                    !flatten_chart(context.surface, triangles, bounds).valid)
                 {
                     return false;
                 }
             }
             return true;
+        }
+
+        // The stretches whose changes are tried, within a budget of
+        // flattened triangles per triangle of the surface: those of most
+        // gain for the triangles their tries would flatten first.
+        std::vector<std::size_t> within_budget(
+            const Context& context, const std::vector<Chart>& charts,
+            const std::vector<Stretch>& stretches,
+            const std::vector<std::vector<Change>>& options)
+        {
+            std::vector<std::size_t> order;
+            std::vector<double> cost(stretches.size(), 0);
+            std::vector<double> gain(stretches.size(), 0);
+            for (std::size_t i = 0; i < stretches.size(); ++i)
+            {
+                if (options[i].empty())
+                {
+                    continue;
+                }
+                order.push_back(i);
+                cost[i] = double(options[i].size()) *
+                          double(charts[stretches[i].a].triangles.size() +
+                                 charts[stretches[i].b].triangles.size());
+                for (const auto& change : options[i])
+                {
+                    gain[i] = std::max(gain[i], double(change.gain));
+                }
+            }
+            std::stable_sort(order.begin(), order.end(),
+                             [&](std::size_t x, std::size_t y)
+                             { return gain[x] * cost[y] > gain[y] * cost[x]; });
+            double budget =
+                budget_per_triangle * double(context.chart_of.size());
+            std::vector<std::size_t> chosen;
+            for (const auto i : order)
+            {
+                if (cost[i] <= budget)
+                {
+                    budget -= cost[i];
+                    chosen.push_back(i);
+                }
+            }
+            return chosen;
         }
 
         // The changes worth making, the largest gain first, their bands
@@ -528,18 +573,42 @@ namespace nodara
                     add_stretches(pair.first, pair.second, edges, stretches);
                 }
             }
-            std::vector<absl::optional<Change>> found(stretches.size());
+            // Per stretch, its changes from the widest band to the
+            // narrowest, each different from the wider ones.
+            std::vector<std::vector<Change>> options(stretches.size());
             run_in_parallel(
                 stretches.size(),
                 [&](std::size_t i)
                 {
-                    for (int rings = max_rings; rings > 0 && !found[i]; --rings)
+                    for (int rings = max_rings; rings > 0; --rings)
                     {
-                        found[i] =
+                        auto change =
                             shorter_stretch(context, stretches[i], rings);
-                        if (found[i] &&
-                            !passes_alone(context, bounds, charts, *found[i]))
-                            found[i].reset();
+                        if (change &&
+                            std::none_of(
+                                options[i].begin(), options[i].end(),
+                                [&](const Change& other)
+                                { return other.moves == change->moves; }))
+                        {
+                            options[i].push_back(std::move(*change));
+                        }
+                    }
+                });
+            const auto chosen =
+                within_budget(context, charts, stretches, options);
+            std::vector<absl::optional<Change>> found(stretches.size());
+            run_in_parallel(
+                chosen.size(),
+                [&](std::size_t k)
+                {
+                    const auto i = chosen[k];
+                    for (auto& change : options[i])
+                    {
+                        if (passes_alone(context, bounds, charts, change))
+                        {
+                            found[i] = std::move(change);
+                            break;
+                        }
                     }
                 });
             std::vector<Change> changes;
@@ -581,9 +650,9 @@ namespace nodara
                                        const ChartBounds& bounds,
                                        const std::vector<Change>& changes,
                                        const std::vector<index_t>& chart_of,
+                                       const std::vector<index_t>& order,
                                        std::vector<Chart>& charts)
         {
-            const auto order = seed_order(surface);
             std::vector<bool> kept(changes.size(), true);
             std::vector<Chart> passed(charts.size());
             for (;;)
@@ -668,6 +737,7 @@ namespace nodara
                        const ChartBounds& bounds, std::vector<Chart>& charts)
     {
         const auto around = vertex_triangles(surface);
+        const auto order = seed_order(surface);
         // The pairs of charts whose stretches are looked at: at first all,
         // then those that a change touched or that held a change not made
         // (the others' stretches would give the same changes again).
@@ -681,7 +751,7 @@ namespace nodara
             const auto changes =
                 plan_changes(context, bounds, charts, open, round == 0);
             const auto kept = make_changes(surface, adjacencies, bounds,
-                                           changes, chart_of, charts);
+                                           changes, chart_of, order, charts);
             std::vector<bool> changed(charts.size(), false);
             std::set<ChartPair> retry;
             for (std::size_t i = 0; i < changes.size(); ++i)
