@@ -32,10 +32,11 @@ namespace nodara
         // Rounds of shortening: each finds the stretches that the last one's
         // changes leave, or that its bands kept apart.
         constexpr int rounds = 4;
-        // The triangles that the tries of a round may flatten, per triangle
-        // of the surface: most changes tried fail (the charts are cut to
-        // their bounds), so the tries are bounded, most promising first.
-        constexpr double budget_per_triangle = 4;
+        // The triangles that the tries of all rounds may flatten, per
+        // triangle of the surface: most changes tried fail (the charts are
+        // cut to their bounds), so the tries are bounded, the most
+        // promising first.
+        constexpr double budget_per_triangle = 16;
 
         using Edge = std::pair<index_t, index_t>;
         using ChartPair = std::pair<index_t, index_t>;
@@ -517,7 +518,7 @@ namespace nodara
         std::vector<std::size_t> within_budget(
             const Context& context, const std::vector<Chart>& charts,
             const std::vector<Stretch>& stretches,
-            const std::vector<std::vector<Change>>& options)
+            const std::vector<std::vector<Change>>& options, double& budget)
         {
             std::vector<std::size_t> order;
             std::vector<double> cost(stretches.size(), 0);
@@ -540,8 +541,6 @@ namespace nodara
             std::stable_sort(order.begin(), order.end(),
                              [&](std::size_t x, std::size_t y)
                              { return gain[x] * cost[y] > gain[y] * cost[x]; });
-            double budget =
-                budget_per_triangle * double(context.chart_of.size());
             std::vector<std::size_t> chosen;
             for (const auto i : order)
             {
@@ -560,7 +559,7 @@ namespace nodara
                                          const ChartBounds& bounds,
                                          const std::vector<Chart>& charts,
                                          const std::set<ChartPair>& open,
-                                         bool all)
+                                         bool all, double& budget)
         {
             std::vector<Stretch> stretches;
             for (const auto& [pair, edges] : shared_seams(context, charts))
@@ -595,7 +594,7 @@ namespace nodara
                     }
                 });
             const auto chosen =
-                within_budget(context, charts, stretches, options);
+                within_budget(context, charts, stretches, options, budget);
             std::vector<absl::optional<Change>> found(stretches.size());
             run_in_parallel(
                 chosen.size(),
@@ -738,6 +737,7 @@ namespace nodara
     {
         const auto around = vertex_triangles(surface);
         const auto order = seed_order(surface);
+        double budget = budget_per_triangle * double(surface.nb_polygons());
         // The pairs of charts whose stretches are looked at: at first all,
         // then those that a change touched or that held a change not made
         // (the others' stretches would give the same changes again).
@@ -749,7 +749,7 @@ namespace nodara
                 chart_of_triangles(surface.nb_polygons(), charts);
             const Context context{surface, adjacencies, chart_of, around};
             const auto changes =
-                plan_changes(context, bounds, charts, open, round == 0);
+                plan_changes(context, bounds, charts, open, round == 0, budget);
             const auto kept = make_changes(surface, adjacencies, bounds,
                                            changes, chart_of, order, charts);
             std::vector<bool> changed(charts.size(), false);
