@@ -516,7 +516,7 @@ namespace nodara
         // flattened triangles per triangle of the surface: those of most
         // gain for the triangles their tries would flatten first.
         std::vector<std::size_t> within_budget(
-            const Context& context, const std::vector<Chart>& charts,
+            const std::vector<Chart>& charts,
             const std::vector<Stretch>& stretches,
             const std::vector<std::vector<Change>>& options, double& budget)
         {
@@ -594,7 +594,7 @@ namespace nodara
                     }
                 });
             const auto chosen =
-                within_budget(context, charts, stretches, options, budget);
+                within_budget(charts, stretches, options, budget);
             std::vector<absl::optional<Change>> found(stretches.size());
             run_in_parallel(
                 chosen.size(),
