@@ -512,9 +512,10 @@ namespace nodara
             return true;
         }
 
-        // The stretches whose changes are tried, within a budget of
-        // flattened triangles per triangle of the surface: those of most
-        // gain for the triangles their tries would flatten first.
+        // The stretches whose changes are tried within what is left of the
+        // budget of flattened triangles, which their tries' cost is taken
+        // off: those of most gain for the triangles they would flatten
+        // first.
         std::vector<std::size_t> within_budget(
             const std::vector<Chart>& charts,
             const std::vector<Stretch>& stretches,
