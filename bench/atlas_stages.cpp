@@ -11,6 +11,7 @@
 #include "atlas/chart_cutting.h"
 #include "atlas/chart_merging.h"
 #include "atlas/chart_packing.h"
+#include "atlas/chart_splitting.h"
 #include "atlas/seam_shortening.h"
 #include "atlas/seam_straightening.h"
 #include "atlas/surface_facts.h"
@@ -137,6 +138,7 @@ namespace nodara
             shorten_seams(working, facts.adjacencies, bounds, charts);
             const double shortened = lap();
             merge_charts(working, facts.adjacencies, bounds, charts);
+            split_long_charts(working, facts.adjacencies, bounds, charts);
             stages.merged = charts.size();
             t[2] = lap();
             straighten_seams(working, facts.adjacencies, bounds, charts);

@@ -5,6 +5,7 @@
 #include "atlas_input.h"
 #include "chart_cutting.h"
 #include "chart_merging.h"
+#include "chart_splitting.h"
 #include "seam_shortening.h"
 #include "seam_straightening.h"
 #include "surface_facts.h"
@@ -23,6 +24,7 @@ namespace nodara
         // Shorter seams between the cut charts make rounder unions.
         shorten_seams(working, facts.adjacencies, bounds, charts);
         merge_charts(working, facts.adjacencies, bounds, charts);
+        split_long_charts(working, facts.adjacencies, bounds, charts);
         straighten_seams(working, facts.adjacencies, bounds, charts);
         shorten_seams(working, facts.adjacencies, bounds, charts);
         return pack_in_frame(frame, working, facts, charts, options);
