@@ -6,39 +6,23 @@
 
 #include "atlas/chart_outline.h"
 #include "atlas/profile_packing.h"
+#include "corner_map_factory.h"
 
 namespace nodara
 {
     namespace
     {
-        // Unit squares at the given cells, two triangles each, counter-
-        // clockwise.
-        CornerMap cells(const std::vector<std::array<double, 2>>& at)
-        {
-            CornerMap chart;
-            for (const auto& cell : at)
-            {
-                const Point<2> a{{cell[0], cell[1]}};
-                const Point<2> b{{cell[0] + 1, cell[1]}};
-                const Point<2> c{{cell[0] + 1, cell[1] + 1}};
-                const Point<2> d{{cell[0], cell[1] + 1}};
-                chart.push_back({a, b, c});
-                chart.push_back({a, c, d});
-            }
-            return chart;
-        }
-
         // A ring of 3 x 3 cells around a hole of one.
         CornerMap ring()
         {
-            return cells({{0, 0},
-                          {1, 0},
-                          {2, 0},
-                          {0, 1},
-                          {2, 1},
-                          {0, 2},
-                          {1, 2},
-                          {2, 2}});
+            return testing::cells({{0, 0},
+                                   {1, 0},
+                                   {2, 0},
+                                   {0, 1},
+                                   {2, 1},
+                                   {0, 2},
+                                   {1, 2},
+                                   {2, 2}});
         }
 
         // The map mirrored: its triangles turn clockwise.
@@ -68,7 +52,7 @@ namespace nodara
                     at.push_back({double(x), 2.0});
                 }
             }
-            auto map = cells(at);
+            auto map = testing::cells(at);
             std::uniform_real_distribution<double> phase{0, 6};
             const double a = phase(random);
             const double b = phase(random);

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "atlas/chart_splitting.h"
-#include "atlas/chart_topology.h"
+#include "chart_expectations.h"
 #include "surface_factory.h"
 
 namespace nodara
@@ -67,21 +67,7 @@ namespace nodara
         const auto charts = split_whole(*surface, adjacencies);
 
         EXPECT_GE(charts.size(), 2u);
-        std::vector<index_t> all;
-        for (const auto& chart : charts)
-        {
-            EXPECT_TRUE(is_disc(*surface, adjacencies, chart.triangles));
-            EXPECT_TRUE(chart.map.valid);
-            EXPECT_EQ(chart.map.corners.size(), chart.triangles.size());
-            all.insert(all.end(), chart.triangles.begin(),
-                       chart.triangles.end());
-        }
-        std::sort(all.begin(), all.end());
-        ASSERT_EQ(all.size(), surface->nb_polygons());
-        for (index_t t = 0; t < all.size(); ++t)
-        {
-            EXPECT_EQ(all[t], t);
-        }
+        testing::expect_discs_covering(*surface, adjacencies, charts);
     }
 
     TEST(SplitLongCharts, LeavesAStraightBandWhole)

@@ -7,6 +7,7 @@
 #include <tessaplan/atlas.h>
 
 #include "atlas/profile_packing.h"
+#include "corner_map_factory.h"
 #include "packing/rectangle_packing.h"
 #include "surface_factory.h"
 
@@ -22,22 +23,6 @@ namespace nodara
             CornerMap chart;
             for (const auto& cell :
                  std::vector<std::array<double, 2>>{{0, 0}, {1, 0}, {0, 1}})
-            {
-                const Point<2> a{{cell[0], cell[1]}};
-                const Point<2> b{{cell[0] + 1, cell[1]}};
-                const Point<2> c{{cell[0] + 1, cell[1] + 1}};
-                const Point<2> d{{cell[0], cell[1] + 1}};
-                chart.push_back({a, b, c});
-                chart.push_back({a, c, d});
-            }
-            return chart;
-        }
-
-        // Unit squares at the given cells, two triangles each.
-        CornerMap cells(const std::vector<std::array<double, 2>>& at)
-        {
-            CornerMap chart;
-            for (const auto& cell : at)
             {
                 const Point<2> a{{cell[0], cell[1]}};
                 const Point<2> b{{cell[0] + 1, cell[1]}};
@@ -203,7 +188,7 @@ namespace nodara
                     at.push_back({double(i), double(k)});
                 }
             }
-            auto chart = cells(at);
+            auto chart = testing::cells(at);
             const double c = std::cos(angle);
             const double s = std::sin(angle);
             for (auto& triangle : chart)
@@ -279,7 +264,8 @@ namespace nodara
         {
             arch.push_back({double(k), 4.0});
         }
-        const std::vector<CornerMap> charts{cells(arch), cells({{0, 0}})};
+        const std::vector<CornerMap> charts{testing::cells(arch),
+                                            testing::cells({{0, 0}})};
         const double scale = 10;
         for (const auto rule : {DropRule::lowest, DropRule::least_waste})
         {
@@ -373,7 +359,8 @@ namespace nodara
                 }
             }
         }
-        const std::vector<CornerMap> charts{cells(frame), cells(block)};
+        const std::vector<CornerMap> charts{testing::cells(frame),
+                                            testing::cells(block)};
         const std::vector<const CornerMap*> pointers{&charts[0], &charts[1]};
         for (const auto order :
              {DropOrder::largest_box, DropOrder::largest_area})
@@ -449,7 +436,7 @@ namespace nodara
     {
         // A U open upwards: its columns hold what its cells cover, while
         // turned on its side, its columns span the gap between the arms.
-        const auto u = cells({{0, 0}, {1, 0}, {2, 0}, {0, 1}, {2, 1}});
+        const auto u = testing::cells({{0, 0}, {1, 0}, {2, 0}, {0, 1}, {2, 1}});
         const auto texels = footprint_texels(u, 10, 0);
         EXPECT_GE(texels[0], 500);
         EXPECT_LT(texels[0], 600);
@@ -486,8 +473,8 @@ namespace nodara
             bar.push_back({double(k), 0.0});
             block.push_back({double(k % 10), double(k / 10)});
         }
-        const std::vector<CornerMap> charts{cells(bar), cells(block),
-                                            l_shape()};
+        const std::vector<CornerMap> charts{testing::cells(bar),
+                                            testing::cells(block), l_shape()};
         const std::vector<DropSettings> tries{
             {DropRule::least_waste, true, DropOrder::largest_box}};
         const std::vector<DropWay> ways{{{&charts[0], &charts[2]}, tries},

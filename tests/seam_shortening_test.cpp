@@ -1,10 +1,10 @@
-#include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include <gtest/gtest.h>
 
-#include "atlas/chart_topology.h"
 #include "atlas/seam_shortening.h"
+#include "chart_expectations.h"
 #include "surface_factory.h"
 
 namespace nodara
@@ -13,20 +13,44 @@ namespace nodara
     {
         constexpr index_t n = 12;
 
-        index_t seam_edges(const PolygonAdjacencies& adjacencies,
-                           const std::vector<Chart>& charts)
+        // Two charts of an n x n patch: the cells left of reach(row) in the
+        // first, the others in the second, each flattened within `bounds`.
+        std::vector<Chart> split_patch(
+            const TriangulatedSurface<3>& surface,
+            const std::function<index_t(index_t)>& reach,
+            const ChartBounds& bounds)
         {
-            const auto chart_of = chart_of_triangles(
-                static_cast<index_t>(adjacencies.size()), charts);
-            index_t seams = 0;
-            for (index_t t = 0; t < adjacencies.size(); ++t)
+            std::array<std::vector<index_t>, 2> sides;
+            for (index_t j = 0; j < n; ++j)
             {
-                for (const auto q : adjacencies[t])
+                for (index_t i = 0; i < n; ++i)
                 {
-                    seams += q != NO_ID && q > t && chart_of[q] != chart_of[t];
+                    const index_t lower = 2 * (j * n + i);
+                    for (const auto t : {lower, lower + 1})
+                    {
+                        sides[i < reach(j) ? 0 : 1].push_back(t);
+                    }
                 }
             }
-            return seams;
+            std::vector<Chart> charts;
+            for (auto& side : sides)
+            {
+                auto map = flatten_chart(surface, side, bounds);
+                EXPECT_TRUE(map.valid);
+                charts.push_back({std::move(side), std::move(map), false});
+            }
+            return charts;
+        }
+
+        double area_of(const TriangulatedSurface<3>& surface,
+                       const std::vector<index_t>& triangles)
+        {
+            double area = 0;
+            for (const auto t : triangles)
+            {
+                area += surface.triangle(t).area();
+            }
+            return area;
         }
     }  // namespace
 
@@ -38,55 +62,22 @@ namespace nodara
         const auto surface = testing::make_surface(points, triangles);
         const auto adjacencies = compute_manifold_adjacencies(*surface);
 
-        // Cells left of column 6 in one chart, the others in the second,
-        // but for two blocks of two rows in which the first chart reaches
-        // two columns further: the seam jogs out and back twice, which no
-        // single triangle's move straightens.
-        std::vector<index_t> left;
-        std::vector<index_t> right;
-        for (index_t j = 0; j < n; ++j)
-        {
-            const index_t reach = j == 3 || j == 4 || j == 7 || j == 8 ? 8 : 6;
-            for (index_t i = 0; i < n; ++i)
-            {
-                const index_t lower = 2 * (j * n + i);
-                for (const auto t : {lower, lower + 1})
-                {
-                    (i < reach ? left : right).push_back(t);
-                }
-            }
-        }
+        // Cells left of column 6 in one chart, but for two blocks of two
+        // rows in which it reaches two columns further: the seam jogs out
+        // and back twice, which no single triangle's move straightens.
         const ChartBounds bounds;
-        std::vector<Chart> charts;
-        for (auto* chart : {&left, &right})
-        {
-            ASSERT_TRUE(is_disc(*surface, adjacencies, *chart));
-            auto map = flatten_chart(*surface, *chart, bounds);
-            ASSERT_TRUE(map.valid);
-            charts.push_back({*chart, std::move(map), false});
-        }
-        EXPECT_EQ(seam_edges(adjacencies, charts), n + 8);
+        auto charts = split_patch(
+            *surface,
+            [](index_t j)
+            { return j == 3 || j == 4 || j == 7 || j == 8 ? 8 : 6; },
+            bounds);
+        EXPECT_EQ(testing::seam_edge_count(adjacencies, charts), n + 8);
 
         shorten_seams(*surface, adjacencies, bounds, charts);
 
-        // The straight seam of n edges, both charts discs whose maps pass,
-        // every triangle in exactly one of them.
-        EXPECT_EQ(seam_edges(adjacencies, charts), n);
-        std::vector<index_t> all;
-        for (const auto& chart : charts)
-        {
-            EXPECT_TRUE(is_disc(*surface, adjacencies, chart.triangles));
-            EXPECT_TRUE(chart.map.valid);
-            EXPECT_EQ(chart.map.corners.size(), chart.triangles.size());
-            all.insert(all.end(), chart.triangles.begin(),
-                       chart.triangles.end());
-        }
-        std::sort(all.begin(), all.end());
-        ASSERT_EQ(all.size(), surface->nb_polygons());
-        for (index_t t = 0; t < all.size(); ++t)
-        {
-            EXPECT_EQ(all[t], t);
-        }
+        // The straight seam of n edges.
+        EXPECT_EQ(testing::seam_edge_count(adjacencies, charts), n);
+        testing::expect_discs_covering(*surface, adjacencies, charts);
     }
 
     TEST(ShortenSeams, MakesNoChangeAfterWhichAChartFails)
@@ -101,44 +92,25 @@ namespace nodara
         // two rows: the straight seam would give the first chart more area
         // than its bound allows, so the jog stays; without the bound it
         // goes.
-        std::vector<index_t> left;
-        std::vector<index_t> right;
-        double left_area = 0;
-        for (index_t j = 0; j < n; ++j)
-        {
-            const index_t reach = j == 3 || j == 4 ? 6 : 8;
-            for (index_t i = 0; i < n; ++i)
-            {
-                const index_t lower = 2 * (j * n + i);
-                for (const auto t : {lower, lower + 1})
-                {
-                    (i < reach ? left : right).push_back(t);
-                    left_area += i < reach ? surface->triangle(t).area() : 0;
-                }
-            }
-        }
+        const auto reach = [](index_t j) { return j == 3 || j == 4 ? 6 : 8; };
         AtlasOptions options;
-        options.max_chart_area = left_area * (1 + 1e-9);
+        options.max_chart_area =
+            area_of(*surface,
+                    split_patch(*surface, reach, ChartBounds{})[0].triangles) *
+            (1 + 1e-9);
         for (const ChartBounds& bounds : {ChartBounds{options}, ChartBounds{}})
         {
-            std::vector<Chart> charts;
-            for (auto* chart : {&left, &right})
-            {
-                auto map = flatten_chart(*surface, *chart, bounds);
-                ASSERT_TRUE(map.valid);
-                charts.push_back({*chart, std::move(map), false});
-            }
-            EXPECT_EQ(seam_edges(adjacencies, charts), n + 4);
+            auto charts = split_patch(*surface, reach, bounds);
+            const auto first = charts[0].triangles.size();
+            EXPECT_EQ(testing::seam_edge_count(adjacencies, charts), n + 4);
 
             shorten_seams(*surface, adjacencies, bounds, charts);
 
             const bool bounded = std::isfinite(bounds.max_chart_area);
-            EXPECT_EQ(seam_edges(adjacencies, charts), bounded ? n + 4 : n);
-            EXPECT_EQ(charts[0].triangles.size() == left.size(), bounded);
-            for (const auto& chart : charts)
-            {
-                EXPECT_TRUE(chart.map.valid);
-            }
+            EXPECT_EQ(testing::seam_edge_count(adjacencies, charts),
+                      bounded ? n + 4 : n);
+            EXPECT_EQ(charts[0].triangles.size() == first, bounded);
+            testing::expect_discs_covering(*surface, adjacencies, charts);
         }
     }
 }  // namespace nodara

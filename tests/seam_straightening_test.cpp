@@ -4,6 +4,7 @@
 
 #include "atlas/chart_topology.h"
 #include "atlas/seam_straightening.h"
+#include "chart_expectations.h"
 #include "surface_factory.h"
 
 namespace nodara
@@ -11,29 +12,6 @@ namespace nodara
     namespace
     {
         constexpr index_t n = 8;
-
-        // Edges between triangles of different charts.
-        index_t seam_edges(const PolygonAdjacencies& adjacencies,
-                           const std::vector<Chart>& charts)
-        {
-            std::vector<index_t> chart_of(adjacencies.size(), NO_ID);
-            for (index_t c = 0; c < charts.size(); ++c)
-            {
-                for (const auto t : charts[c].triangles)
-                {
-                    chart_of[t] = c;
-                }
-            }
-            index_t seams = 0;
-            for (index_t t = 0; t < adjacencies.size(); ++t)
-            {
-                for (const auto q : adjacencies[t])
-                {
-                    seams += q != NO_ID && q > t && chart_of[q] != chart_of[t];
-                }
-            }
-            return seams;
-        }
     }  // namespace
 
     TEST(StraightenSeams, TakesTheTeethOffASeam)
@@ -68,28 +46,14 @@ namespace nodara
             ASSERT_TRUE(map.valid);
             charts.push_back({*chart, std::move(map), false});
         }
-        EXPECT_EQ(seam_edges(adjacencies, charts), n + n / 2);
+        EXPECT_EQ(testing::seam_edge_count(adjacencies, charts), n + n / 2);
 
         straighten_seams(*surface, adjacencies, bounds, charts);
 
         // A straight seam, both charts still discs with maps that pass,
         // every triangle in one chart.
-        EXPECT_EQ(seam_edges(adjacencies, charts), n);
-        std::vector<index_t> all;
-        for (const auto& chart : charts)
-        {
-            EXPECT_TRUE(is_disc(*surface, adjacencies, chart.triangles));
-            EXPECT_TRUE(chart.map.valid);
-            EXPECT_EQ(chart.map.corners.size(), chart.triangles.size());
-            all.insert(all.end(), chart.triangles.begin(),
-                       chart.triangles.end());
-        }
-        std::sort(all.begin(), all.end());
-        ASSERT_EQ(all.size(), surface->nb_polygons());
-        for (index_t t = 0; t < all.size(); ++t)
-        {
-            EXPECT_EQ(all[t], t);
-        }
+        EXPECT_EQ(testing::seam_edge_count(adjacencies, charts), n);
+        testing::expect_discs_covering(*surface, adjacencies, charts);
     }
 
     TEST(ChartTopology, TellsDiscsFromAnnuliAndSeparatePieces)

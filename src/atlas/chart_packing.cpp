@@ -2,64 +2,31 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <numeric>
 #include <string>
 
-#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
-#include <CGAL/convex_hull_2.h>
-#include <CGAL/min_quadrilateral_2.h>
 #include <absl/types/optional.h>
 
 #include <velmora/basic/velmora_exception.h>
 #include <velmora/geometry/triangle.h>
 
+#include "map_hull.h"
 #include "packing/rectangle_packing.h"
 
 namespace nodara
 {
     namespace
     {
-        using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
-
-        std::vector<Kernel::Point_2> hull_of(const CornerMap& corners)
-        {
-            std::vector<Kernel::Point_2> points;
-            for (const auto& triangle : corners)
-            {
-                for (const auto& corner : triangle)
-                {
-                    points.emplace_back(corner[0], corner[1]);
-                }
-            }
-            std::vector<Kernel::Point_2> hull;
-            CGAL::convex_hull_2(points.begin(), points.end(),
-                                std::back_inserter(hull));
-            return hull;
-        }
+        using Kernel = HullKernel;
 
         // Turns a chart's map so that its smallest enclosing rectangle is
         // axis-aligned and lying (no taller than wide), with its lower
         // corner at the origin. Returns the rectangle's size.
         std::array<double, 2> turn_tight(Chart& chart)
         {
-            const auto hull = hull_of(chart.map.corners);
-            double c = 1.0;
-            double s = 0.0;
-            if (hull.size() >= 3)
-            {
-                std::vector<Kernel::Point_2> rectangle;
-                CGAL::min_rectangle_2(hull.begin(), hull.end(),
-                                      std::back_inserter(rectangle));
-                const auto dx = rectangle[1].x() - rectangle[0].x();
-                const auto dy = rectangle[1].y() - rectangle[0].y();
-                const auto length = std::hypot(dx, dy);
-                if (length > 0)
-                {
-                    c = dx / length;
-                    s = dy / length;
-                }
-            }
+            const auto rectangle = smallest_rectangle(chart.map.corners);
+            const double c = rectangle.found ? rectangle.sides[0][0] : 1.0;
+            const double s = rectangle.found ? rectangle.sides[0][1] : 0.0;
             // Rotate by minus the edge's angle, then lay the box down.
             std::array<double, 2> low{{HUGE_VAL, HUGE_VAL}};
             std::array<double, 2> high{{-HUGE_VAL, -HUGE_VAL}};
@@ -212,7 +179,7 @@ namespace nodara
         // the shortest, with its box's lower corner at the origin.
         CornerMap turn_squarest(const CornerMap& corners)
         {
-            const auto hull = hull_of(corners);
+            const auto hull = map_hull(corners);
             const double degree = std::acos(-1.0) / 180;
             int best = 0;
             for (int k = 1; k < 90; ++k)

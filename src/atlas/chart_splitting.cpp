@@ -2,26 +2,21 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <utility>
 
-#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
-#include <CGAL/convex_hull_2.h>
-#include <CGAL/min_quadrilateral_2.h>
 #include <absl/container/flat_hash_map.h>
 #include <absl/types/optional.h>
 
 #include <velmora/geometry/triangle.h>
 
 #include "chart_topology.h"
+#include "map_hull.h"
 #include "parallel_tasks.h"
 
 namespace nodara
 {
     namespace
     {
-        using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
-
         // Charts of at least this share of the surface's area are looked
         // at: small ones fill the gaps of the packing whatever their shape.
         constexpr double min_share = 1.0 / 64;
@@ -36,49 +31,6 @@ namespace nodara
         constexpr std::size_t max_pieces_count = 3;
         constexpr int rounds = 2;
         constexpr int smoothing_passes = 3;
-
-        // The smallest rectangle enclosing a map: its area and the unit
-        // directions of its two sides.
-        struct Rectangle
-        {
-            double area{0};
-            std::array<Point<2>, 2> sides;
-        };
-
-        Rectangle smallest_rectangle(const CornerMap& corners)
-        {
-            std::vector<Kernel::Point_2> points;
-            for (const auto& triangle : corners)
-            {
-                for (const auto& corner : triangle)
-                {
-                    points.emplace_back(corner[0], corner[1]);
-                }
-            }
-            std::vector<Kernel::Point_2> hull;
-            CGAL::convex_hull_2(points.begin(), points.end(),
-                                std::back_inserter(hull));
-            Rectangle result;
-            if (hull.size() < 3)
-            {
-                return result;
-            }
-            std::vector<Kernel::Point_2> box;
-            CGAL::min_rectangle_2(hull.begin(), hull.end(),
-                                  std::back_inserter(box));
-            const auto side = [&](int k) { return box[(k + 1) % 4] - box[k]; };
-            const double length = std::sqrt(side(0).squared_length());
-            const double width = std::sqrt(side(1).squared_length());
-            if (!(length > 0 && width > 0))
-            {
-                return result;
-            }
-            result.area = length * width;
-            result.sides = {
-                Point<2>{{side(0).x() / length, side(0).y() / length}},
-                Point<2>{{side(1).x() / width, side(1).y() / width}}};
-            return result;
-        }
 
         double map_area(const CornerMap& corners)
         {
