@@ -23,7 +23,7 @@ namespace nodara
     {
         // How many rings of vertices on either side of a stretch of seam
         // its new path may run through.
-        constexpr int max_rings = 3;
+        constexpr int max_rings = 2;
         // Two charts are looked at together only when they hold at most
         // this many triangles: every change tried costs a flattening of
         // both, so the work stays near linear. Large charts have few seam
