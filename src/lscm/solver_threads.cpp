@@ -121,6 +121,11 @@ namespace nodara
         }
     }  // namespace
 
+    bool core_to_spare()
+    {
+        return !no_spare_core();
+    }
+
     SolverThreads::SolverThreads() : SolverThreads(no_spare_core()) {}
 
     SolverThreads::SolverThreads(bool single_threaded)

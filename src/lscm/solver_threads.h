@@ -2,6 +2,10 @@
 
 namespace nodara
 {
+    /// Whether a core is spare right now: the process may use more than
+    /// one, and fewer tasks run on the machine than it has cores.
+    bool core_to_spare();
+
     /// Chooses the threads of the solve for the enclosing scope. When another
     /// task already runs on every core but the caller's, OpenMP regions
     /// (Eigen's products, CHOLMOD) and OpenBLAS's own threads are limited to
