@@ -8,8 +8,10 @@
 #include <utility>
 
 #include <absl/container/flat_hash_map.h>
+#include <omp.h>
 
 #include "chart_topology.h"
+#include "lscm/solver_threads.h"
 #include "parallel_tasks.h"
 
 namespace nodara
@@ -33,6 +35,9 @@ namespace nodara
         // fills a notch stays compact and packs as well, while one joined
         // along a short stretch is long and leaves gaps in the packing.
         constexpr double min_share = 2;
+        // Batches of small charts tried between two looks at whether a core
+        // is spare.
+        constexpr std::size_t spare_check_batches = 16;
 
         // The triangles of the two charts of a ranked pair.
         double union_size(const std::vector<Chart>& charts,
@@ -56,11 +61,12 @@ namespace nodara
         }
 
         // The neighbouring charts of `chart` by seam edges shared, most
-        // first.
+        // first, `tries` at most; `around` is given all of them.
         std::vector<index_t> neighbours(const PolygonAdjacencies& adjacencies,
                                         const std::vector<index_t>& chart_of,
                                         const std::vector<Chart>& charts,
-                                        index_t chart)
+                                        index_t chart,
+                                        std::vector<index_t>& around)
         {
             absl::flat_hash_map<index_t, index_t> shared;
             for (const auto t : charts[chart].triangles)
@@ -78,6 +84,7 @@ namespace nodara
             for (const auto& entry : shared)
             {
                 ranked.emplace_back(entry.second, entry.first);
+                around.push_back(entry.first);
             }
             std::sort(ranked.rbegin(), ranked.rend());
             std::vector<index_t> result;
@@ -237,6 +244,162 @@ namespace nodara
                 }
             }
         }
+        // Where a small chart joins: the neighbour, their union and its
+        // map, or NO_ID; and the charts whose change would change that.
+        struct SmallMerge
+        {
+            index_t target{NO_ID};
+            std::vector<index_t> joined;
+            ChartMap map;
+            std::vector<index_t> around;
+        };
+
+        // Joins each small chart, in the order given, to the first of its
+        // neighbours (by seam edges shared) whose union with it is a disc
+        // whose map keeps the bounds, the next few charts at once: each is
+        // tried against the charts before them all, and kept in order when
+        // no chart it or a neighbour of it has changed in the batch, else
+        // tried again. The unions are those of one chart after the other,
+        // whatever the number of threads.
+        class SmallChartMerger
+        {
+        public:
+            SmallChartMerger(const TriangulatedSurface<3>& surface,
+                             const PolygonAdjacencies& adjacencies,
+                             const ChartBounds& bounds,
+                             std::vector<index_t>& chart_of,
+                             std::vector<Chart>& charts)
+                : surface_(surface),
+                  adjacencies_(adjacencies),
+                  bounds_(bounds),
+                  chart_of_(chart_of),
+                  charts_(charts),
+                  changed_(charts.size(), 0),
+                  batch_size_(static_cast<std::size_t>(
+                      std::max(1, omp_get_max_threads())))
+            {
+            }
+
+            // Tries the next small charts from `next` in `order`; false when
+            // none is left.
+            bool merge_ahead(const std::vector<index_t>& order,
+                             std::size_t& next)
+            {
+                const auto size = batch_size();
+                std::vector<index_t> batch;
+                for (; next < order.size() && batch.size() < size; ++next)
+                {
+                    if (is_small(order[next]))
+                    {
+                        batch.push_back(order[next]);
+                    }
+                }
+                std::vector<SmallMerge> ahead(batch.size());
+                run_in_parallel(batch.size(), [&](std::size_t i)
+                                { ahead[i] = try_merge(batch[i]); });
+                ++batch_;
+                for (std::size_t i = 0; i < batch.size(); ++i)
+                {
+                    if (!still_holds(ahead[i], batch[i]))
+                    {
+                        if (!is_small(batch[i]))
+                        {
+                            continue;
+                        }
+                        ahead[i] = try_merge(batch[i]);
+                    }
+                    keep(std::move(ahead[i]), batch[i]);
+                }
+                return !batch.empty();
+            }
+
+        private:
+            // Batches tried one chart at a time while no core is spare,
+            // asked again every few batches.
+            std::size_t batch_size()
+            {
+                if (batch_ % spare_check_batches == 0)
+                {
+                    parallel_ = batch_size_ > 1 && core_to_spare();
+                }
+                return parallel_ ? batch_size_ : 1;
+            }
+
+            bool is_small(index_t c) const
+            {
+                const auto size = charts_[c].triangles.size();
+                return !charts_[c].degenerate && size > 0 &&
+                       size <= small_chart;
+            }
+
+            SmallMerge try_merge(index_t c) const
+            {
+                SmallMerge merge;
+                const auto size = charts_[c].triangles.size();
+                for (const auto n : neighbours(adjacencies_, chart_of_, charts_,
+                                               c, merge.around))
+                {
+                    auto joined = charts_[n].triangles;
+                    if (joined.size() + size > union_factor * small_chart)
+                    {
+                        continue;
+                    }
+                    joined.insert(joined.end(), charts_[c].triangles.begin(),
+                                  charts_[c].triangles.end());
+                    if (!is_disc(surface_, adjacencies_, joined))
+                    {
+                        continue;
+                    }
+                    auto map = flatten_chart(surface_, joined, bounds_);
+                    if (map.valid)
+                    {
+                        merge.target = n;
+                        merge.joined = std::move(joined);
+                        merge.map = std::move(map);
+                        break;
+                    }
+                }
+                return merge;
+            }
+
+            // Whether neither `c` nor a chart around it changed in this
+            // batch.
+            bool still_holds(const SmallMerge& merge, index_t c) const
+            {
+                return changed_[c] != batch_ &&
+                       std::none_of(merge.around.begin(), merge.around.end(),
+                                    [&](index_t n)
+                                    { return changed_[n] == batch_; });
+            }
+
+            void keep(SmallMerge merge, index_t c)
+            {
+                if (merge.target == NO_ID)
+                {
+                    return;
+                }
+                const auto n = merge.target;
+                for (const auto t : charts_[c].triangles)
+                {
+                    chart_of_[t] = n;
+                }
+                charts_[n] = {std::move(merge.joined), std::move(merge.map),
+                              false};
+                charts_[c] = Chart{};
+                changed_[c] = changed_[n] = batch_;
+            }
+
+            const TriangulatedSurface<3>& surface_;
+            const PolygonAdjacencies& adjacencies_;
+            const ChartBounds& bounds_;
+            std::vector<index_t>& chart_of_;
+            std::vector<Chart>& charts_;
+            // Per chart, the last batch that changed it.
+            std::vector<std::size_t> changed_;
+            std::size_t batch_size_;
+            std::size_t batch_{1};
+            bool parallel_{false};
+        };
     }  // namespace
 
     void merge_charts(const TriangulatedSurface<3>& surface,
@@ -251,39 +414,10 @@ namespace nodara
                              return charts[a].triangles.size() <
                                     charts[b].triangles.size();
                          });
-        for (const auto c : order)
+        SmallChartMerger merger{surface, adjacencies, bounds, chart_of, charts};
+        std::size_t next = 0;
+        while (merger.merge_ahead(order, next))
         {
-            const auto size = charts[c].triangles.size();
-            if (charts[c].degenerate || size == 0 || size > small_chart)
-            {
-                continue;
-            }
-            for (const auto n : neighbours(adjacencies, chart_of, charts, c))
-            {
-                auto joined = charts[n].triangles;
-                if (joined.size() + size > union_factor * small_chart)
-                {
-                    continue;
-                }
-                joined.insert(joined.end(), charts[c].triangles.begin(),
-                              charts[c].triangles.end());
-                if (!is_disc(surface, adjacencies, joined))
-                {
-                    continue;
-                }
-                auto map = flatten_chart(surface, joined, bounds);
-                if (!map.valid)
-                {
-                    continue;
-                }
-                for (const auto t : charts[c].triangles)
-                {
-                    chart_of[t] = n;
-                }
-                charts[n] = {std::move(joined), std::move(map), false};
-                charts[c] = Chart{};
-                break;
-            }
         }
         merge_neighbours(surface, adjacencies, bounds, chart_of, charts);
         charts.erase(std::remove_if(charts.begin(), charts.end(),
