@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "atlas/seam_straightening.h"
 #include "atlas/surface_facts.h"
 #include "distortion/triangle_distortion.h"
+#include "lscm/lscm.h"
 #include "surface_factory.h"
 
 namespace nodara
@@ -339,5 +341,52 @@ namespace nodara
                     << batch << " " << c;
             }
         }
+    }
+
+    TEST(ChartFlattening, ChartSolveGivesTheMapOfThePublicSolve)
+    {
+        // A ramp and a bumpy cap: the chart solve leaves out only work whose
+        // result it would not keep, so the maps are the same to the bit.
+        const auto sphere = testing::bumpy_sphere(4);
+        std::vector<index_t> cap;
+        for (index_t t = 0; t < sphere->nb_polygons(); ++t)
+        {
+            if (sphere->point(sphere->polygon_vertex({t, 0}))[2] > -0.2)
+            {
+                cap.push_back(t);
+            }
+        }
+        for (const double turns : {0.5, 1.5})
+        {
+            const auto surface = ramp(turns);
+            EXPECT_EQ(compute_chart_LSCM_map(*surface),
+                      compute_LSCM_map(*surface))
+                << turns;
+        }
+        ASSERT_GT(cap.size(), 10u);
+        ASSERT_LT(cap.size(), sphere->nb_polygons());
+        testing::Points points;
+        testing::Triangles triangles;
+        std::map<index_t, index_t> local;
+        for (const auto t : cap)
+        {
+            std::array<index_t, 3> corners{};
+            for (local_index_t k = 0; k < 3; ++k)
+            {
+                const auto v = sphere->polygon_vertex({t, k});
+                if (local.count(v) == 0)
+                {
+                    const auto& p = sphere->point(v);
+                    local[v] = static_cast<index_t>(points.size());
+                    points.push_back({p[0], p[1], p[2]});
+                }
+                corners[k] = local[v];
+            }
+            triangles.push_back(corners);
+        }
+        const auto part = testing::make_surface(points, triangles);
+        const auto map = compute_chart_LSCM_map(*part);
+        ASSERT_EQ(map.size(), part->nb_vertices());
+        EXPECT_EQ(map, compute_LSCM_map(*part));
     }
 }  // namespace nodara

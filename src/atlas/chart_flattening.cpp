@@ -18,6 +18,7 @@
 #include "chart_seeds.h"
 #include "chart_validity.h"
 #include "distortion/triangle_distortion.h"
+#include "lscm/lscm.h"
 #include "texel_density.h"
 
 namespace nodara
@@ -243,7 +244,7 @@ namespace nodara
         std::vector<Point<2>> uv;
         try
         {
-            uv = compute_LSCM_map(*flat_source);
+            uv = compute_chart_LSCM_map(*flat_source);
         }
         catch (const VelmoraException&)
         {

@@ -69,6 +69,23 @@ namespace nodara
             return map;
         }
 
+        // The map, checked: the solution was checked, but a vertex in no
+        // triangle keeps its projection, which coordinates near the largest
+        // doubles overflow.
+        std::vector<Point<2>> finite_map(std::vector<Point<2>> map)
+        {
+            for (const auto& point : map)
+            {
+                if (!point.is_finite())
+                {
+                    throw ComputationException{
+                        "[LSCM::solve] The map has coordinates that are not "
+                        "finite numbers"};
+                }
+            }
+            return map;
+        }
+
         [[noreturn]] void solving_failed()
         {
             throw ComputationException{"[LSCM::solve] Solving failed"};
@@ -152,6 +169,24 @@ namespace nodara
         scale_by_power_of_two(pinned_values, -exponent);
         scale_by_power_of_two(free_values, -exponent);
         start_from_direct_solution();
+        if (!(trust_direct_ && direct_well_within_))
+        {
+            confirm(solver);
+        }
+        scale_by_power_of_two(pinned_values, exponent);
+        scale_by_power_of_two(free_values, exponent);
+        if (!free_values.allFinite())
+        {
+            throw ComputationException{
+                "[LSCM::solve] The solution has coordinates that are not "
+                "finite numbers"};
+        }
+    }
+
+    void LSCM::confirm(
+        Eigen::LeastSquaresConjugateGradient<Eigen::SparseMatrix<double>>&
+            solver)
+    {
         // The solver keeps a view of the matrix's buffers, which the direct
         // solution replaces: it takes the matrix only now.
         solver.compute(free_matrix);
@@ -165,14 +200,6 @@ namespace nodara
         if (solver.info() != Eigen::Success)
         {
             solving_failed();
-        }
-        scale_by_power_of_two(pinned_values, exponent);
-        scale_by_power_of_two(free_values, exponent);
-        if (!free_values.allFinite())
-        {
-            throw ComputationException{
-                "[LSCM::solve] The solution has coordinates that are not "
-                "finite numbers"};
         }
     }
 
@@ -211,10 +238,18 @@ namespace nodara
                          ? solve_complex_normal_system(system, direct)
                          : solve_releasing_matrix(system, direct);
         }
-        if (solved && residual_norm2(direct) < projection_norm2)
+        const double direct_norm2 = solved ? residual_norm2(direct) : 0.0;
+        if (solved && direct_norm2 < projection_norm2)
         {
             free_values.swap(direct);
             statistics_.started_from_direct_solution = true;
+            // The solver stops before its first iteration below
+            // tolerance^2 * rhs_norm2; a sixteenth of that leaves room for
+            // its own rounding of the same sums.
+            direct_well_within_ =
+                16 * direct_norm2 <
+                solver_tolerance * solver_tolerance * rhs_norm2;
+            statistics_.relative_error = std::sqrt(direct_norm2 / rhs_norm2);
         }
         statistics_.direct_seconds = seconds_since(start);
     }
@@ -270,18 +305,7 @@ namespace nodara
         LSCM lscm{surface};
         lscm.set_given_pins(checked_given_pins(pins, surface.nb_vertices()));
         lscm.solve();
-        auto map = lscm.map();
-        // The solution was checked; a vertex in no triangle keeps its
-        // projection, which coordinates near the largest doubles overflow.
-        for (const auto& point : map)
-        {
-            if (!point.is_finite())
-            {
-                throw ComputationException{
-                    "[LSCM::solve] The map has coordinates that are not "
-                    "finite numbers"};
-            }
-        }
+        auto map = finite_map(lscm.map());
         return {std::move(map), lscm.pins(), lscm.statistics()};
     }
 
@@ -289,6 +313,15 @@ namespace nodara
         const TriangulatedSurface<3>& surface)
     {
         return solve_LSCM(surface).map;
+    }
+
+    std::vector<Point<2>> compute_chart_LSCM_map(
+        const TriangulatedSurface<3>& surface)
+    {
+        LSCM lscm{surface};
+        lscm.set_trust_direct_solution(true);
+        lscm.solve();
+        return finite_map(lscm.map());
     }
 
     void compute_LSCM_parameterization(const TriangulatedSurface<3>& surface,

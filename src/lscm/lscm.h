@@ -7,6 +7,7 @@
 
 #include <absl/container/fixed_array.h>
 #include <absl/strings/string_view.h>
+#include <Eigen/IterativeLinearSolvers>
 #include <Eigen/SparseCore>
 
 #include <tessaplan/lscm_statistics.h>
@@ -62,6 +63,11 @@ namespace nodara
             given_pins = std::move(pins);
         }
 
+        /// Whether solve() leaves out the iterative solver's confirmation of
+        /// a direct solution whose residual is well within its tolerance:
+        /// the solver would return that solution unchanged.
+        void set_trust_direct_solution(bool trust) { trust_direct_ = trust; }
+
         /// Runs the pin step, the assembly and the solve, and writes the
         /// solution into the attribute. Throws VelmoraException on failure;
         /// after the pin step the attribute holds the projections.
@@ -109,6 +115,9 @@ namespace nodara
         // Solve and write-back.
         void solve_system();
         void start_from_direct_solution();
+        void confirm(
+            Eigen::LeastSquaresConjugateGradient<Eigen::SparseMatrix<double>>&
+                solver);
         bool solve_releasing_matrix(ComplexNormalSystem& system,
                                     Eigen::VectorXd& direct);
         void write_back();
@@ -133,5 +142,15 @@ namespace nodara
 
         std::vector<bool> vertex_pinned;
         LSCMStatistics statistics_;
+        bool trust_direct_{false};
+        // Whether the direct solution's residual was a sixteenth of the
+        // iterative solver's stopping bound or less.
+        bool direct_well_within_{false};
     };
+
+    /// compute_LSCM_map, the same map with less work for the small surfaces
+    /// of an atlas's charts: the iterative solver does not confirm a direct
+    /// solution it would keep unchanged. Throws as compute_LSCM_map does.
+    std::vector<Point<2>> compute_chart_LSCM_map(
+        const TriangulatedSurface<3>& surface);
 }  // namespace nodara
