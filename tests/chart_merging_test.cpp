@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "atlas/chart_cutting.h"
 #include "atlas/chart_merging.h"
 #include "atlas/chart_topology.h"
+#include "atlas/surface_facts.h"
 #include "surface_factory.h"
 
 namespace nodara
@@ -52,5 +54,33 @@ namespace nodara
             EXPECT_EQ(all[t], t);
         }
         EXPECT_TRUE(is_disc(*surface, adjacencies, charts[0].triangles));
+    }
+
+    TEST(MergeCharts, JoinsTheSameChartsInBatchesOfAnySize)
+    {
+        // The charts cut on a bumpy sphere, many of them small: trying the
+        // small ones several at once must join them as one at a time does.
+        const auto surface = testing::bumpy_sphere(4);
+        const auto facts = surface_facts(*surface);
+        const ChartBounds bounds;
+        const auto cut = cut_charts(*surface, facts, bounds);
+        auto one_by_one = cut;
+        merge_charts_in_batches(*surface, facts.adjacencies, bounds, one_by_one,
+                                1, false);
+        ASSERT_LT(one_by_one.size(), cut.size());
+        for (const std::size_t batch : {2u, 5u, 16u})
+        {
+            auto batched = cut;
+            merge_charts_in_batches(*surface, facts.adjacencies, bounds,
+                                    batched, batch, false);
+            ASSERT_EQ(batched.size(), one_by_one.size()) << batch;
+            for (std::size_t c = 0; c < batched.size(); ++c)
+            {
+                EXPECT_EQ(batched[c].triangles, one_by_one[c].triangles)
+                    << batch << " " << c;
+                EXPECT_EQ(batched[c].map.corners, one_by_one[c].map.corners)
+                    << batch << " " << c;
+            }
+        }
     }
 }  // namespace nodara

@@ -268,15 +268,16 @@ namespace nodara
                              const PolygonAdjacencies& adjacencies,
                              const ChartBounds& bounds,
                              std::vector<index_t>& chart_of,
-                             std::vector<Chart>& charts)
+                             std::vector<Chart>& charts, std::size_t batch_size,
+                             bool while_core_spare)
                 : surface_(surface),
                   adjacencies_(adjacencies),
                   bounds_(bounds),
                   chart_of_(chart_of),
                   charts_(charts),
                   changed_(charts.size(), 0),
-                  batch_size_(static_cast<std::size_t>(
-                      std::max(1, omp_get_max_threads())))
+                  batch_size_(std::max<std::size_t>(1, batch_size)),
+                  while_core_spare_(while_core_spare)
             {
             }
 
@@ -320,7 +321,8 @@ namespace nodara
             {
                 if (batch_ % spare_check_batches == 0)
                 {
-                    parallel_ = batch_size_ > 1 && core_to_spare();
+                    parallel_ = batch_size_ > 1 &&
+                                (!while_core_spare_ || core_to_spare());
                 }
                 return parallel_ ? batch_size_ : 1;
             }
@@ -397,6 +399,7 @@ namespace nodara
             // Per chart, the last batch that changed it.
             std::vector<std::size_t> changed_;
             std::size_t batch_size_;
+            bool while_core_spare_;
             std::size_t batch_{1};
             bool parallel_{false};
         };
@@ -406,6 +409,17 @@ namespace nodara
                       const PolygonAdjacencies& adjacencies,
                       const ChartBounds& bounds, std::vector<Chart>& charts)
     {
+        merge_charts_in_batches(
+            surface, adjacencies, bounds, charts,
+            static_cast<std::size_t>(std::max(1, omp_get_max_threads())), true);
+    }
+
+    void merge_charts_in_batches(const TriangulatedSurface<3>& surface,
+                                 const PolygonAdjacencies& adjacencies,
+                                 const ChartBounds& bounds,
+                                 std::vector<Chart>& charts,
+                                 std::size_t batch_size, bool while_core_spare)
+    {
         auto chart_of = chart_of_triangles(surface.nb_polygons(), charts);
         std::vector<index_t> order(charts.size());
         std::iota(order.begin(), order.end(), index_t{0});
@@ -414,7 +428,8 @@ namespace nodara
                              return charts[a].triangles.size() <
                                     charts[b].triangles.size();
                          });
-        SmallChartMerger merger{surface, adjacencies, bounds, chart_of, charts};
+        SmallChartMerger merger{surface, adjacencies, bounds,          chart_of,
+                                charts,  batch_size,  while_core_spare};
         std::size_t next = 0;
         while (merger.merge_ahead(order, next))
         {
