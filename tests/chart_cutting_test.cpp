@@ -320,29 +320,6 @@ namespace nodara
         }
     }
 
-    TEST(ChartCutting, CutsTheSameChartsInBatchesOfAnySize)
-    {
-        const auto surface = testing::bumpy_sphere(4);
-        const auto facts = surface_facts(*surface);
-        const ChartBounds bounds;
-        const auto one_by_one =
-            cut_charts_in_batches(*surface, facts, bounds, 1, false);
-        ASSERT_GT(one_by_one.size(), 5u);
-        for (const std::size_t batch : {2u, 3u, 16u})
-        {
-            const auto batched =
-                cut_charts_in_batches(*surface, facts, bounds, batch, false);
-            ASSERT_EQ(batched.size(), one_by_one.size()) << batch;
-            for (std::size_t c = 0; c < batched.size(); ++c)
-            {
-                EXPECT_EQ(batched[c].triangles, one_by_one[c].triangles)
-                    << batch << " " << c;
-                EXPECT_EQ(batched[c].map.corners, one_by_one[c].map.corners)
-                    << batch << " " << c;
-            }
-        }
-    }
-
     TEST(ChartFlattening, ChartSolveGivesTheMapOfThePublicSolve)
     {
         // A ramp and a bumpy cap: the chart solve leaves out only work whose

@@ -2,17 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 #include <utility>
-
-#include <omp.h>
 
 #include "chart_flattening.h"
 #include "chart_growth.h"
 #include "chart_seeds.h"
 #include "chart_shrinking.h"
-#include "lscm/solver_threads.h"
-#include "parallel_tasks.h"
 
 namespace nodara
 {
@@ -32,9 +27,6 @@ namespace nodara
         constexpr double first_triangles = 16384;
 
         constexpr double pi = 3.14159265358979323846;
-
-        // Batches of seeds cut between two looks at whether a core is spare.
-        constexpr std::size_t spare_check_batches = 16;
 
         // A single triangle laid flat in its own plane: an isometry, which
         // LSCM may miss on a needle of extreme proportions.
@@ -74,11 +66,9 @@ namespace nodara
         std::vector<index_t> larger_growth(ChartGrowth& growth, index_t seed,
                                            const std::vector<bool>& taken,
                                            const std::vector<double>& areas,
-                                           double max_area, double radius,
-                                           std::vector<index_t>& reach)
+                                           double max_area, double radius)
         {
             auto triangles = growth.grow(seed, taken, 2 * max_area, radius);
-            reach = triangles;
             // Summed as the growth sums, in its order: the growth up to
             // max_area ends with the triangle that brings it there.
             double area = 0;
@@ -103,21 +93,17 @@ namespace nodara
         // larger_growth) each time it passes and the growth was stopped by
         // the area.
         // A growth stopped early gives the first triangles of a longer
-        // one, so the smaller charts are cut from the one growth, and
-        // `reach` is left holding the longest growth, every triangle the
-        // chart's growths took. A single triangle is laid flat directly
-        // when its map fails.
+        // one, so the smaller charts are cut from the one growth. A single
+        // triangle is laid flat directly when its map fails.
         Chart cut_chart(const TriangulatedSurface<3>& surface,
                         ChartGrowth& growth, index_t seed,
                         const std::vector<bool>& taken,
                         const std::vector<double>& areas,
-                        const ChartBounds& bounds, double max_area,
-                        std::vector<index_t>& reach)
+                        const ChartBounds& bounds, double max_area)
         {
             // Round charts of about the area first grown to.
             const double radius = std::sqrt(max_area / pi);
             auto triangles = growth.grow(seed, taken, max_area, radius);
-            reach = triangles;
             auto flattening =
                 flatten_chart_with_figures(surface, triangles, bounds);
             Chart kept;
@@ -125,8 +111,8 @@ namespace nodara
             {
                 max_area *= growth_factor(flattening.map, bounds);
                 kept = {std::move(triangles), std::move(flattening.map), false};
-                triangles = larger_growth(growth, seed, taken, areas, max_area,
-                                          radius, reach);
+                triangles =
+                    larger_growth(growth, seed, taken, areas, max_area, radius);
                 if (triangles.size() == kept.triangles.size())
                 {
                     return kept;
@@ -220,162 +206,6 @@ namespace nodara
                 Point<2>{{to_third.dot(along) / length, length / 1024}};
             return chart;
         }
-        // Cuts the charts seed after seed as one thread would, the next
-        // few seeds at once: each chart is cut ahead against the triangles
-        // taken before them all, then kept in seed order when no chart kept
-        // before it in the same batch took a triangle its growths took or
-        // one next to its seed (it would then have grown the same), else
-        // cut again. The charts are those of the one thread's order,
-        // whatever the number of threads.
-        class ChartCutter
-        {
-        public:
-            ChartCutter(const TriangulatedSurface<3>& surface,
-                        const SurfaceFacts& facts, const ChartBounds& bounds,
-                        const std::vector<index_t>& order,
-                        std::size_t batch_size, bool while_core_spare)
-                : while_core_spare_(while_core_spare),
-                  surface_(surface),
-                  facts_(facts),
-                  bounds_(bounds),
-                  ranks_(ranks_in_order(order)),
-                  taken_(surface.nb_polygons(), false),
-                  chart_of_(surface.nb_polygons(), NO_ID)
-            {
-                for (std::size_t i = 0; i < batch_size; ++i)
-                {
-                    growths_.push_back(std::make_unique<ChartGrowth>(
-                        surface, facts.adjacencies, facts.normals, facts.areas,
-                        ranks_, max_normal_angle));
-                }
-                // Summed in seed order, which does not depend on the file's.
-                double total_area = 0;
-                for (const auto t : order)
-                {
-                    total_area += facts.areas[t];
-                }
-                largest_first_ =
-                    total_area *
-                    std::min(first_share,
-                             first_triangles / surface.nb_polygons());
-            }
-
-            // Cuts the charts of the next seeds from `next` in `order` not
-            // yet taken; false when none is left.
-            bool cut_ahead(const std::vector<index_t>& order, std::size_t& next)
-            {
-                const auto size = batch_size();
-                std::vector<index_t> seeds;
-                for (; next < order.size() && seeds.size() < size; ++next)
-                {
-                    if (!taken_[order[next]])
-                    {
-                        seeds.push_back(order[next]);
-                    }
-                }
-                std::vector<Ahead> ahead(seeds.size());
-                run_in_parallel(seeds.size(), [&](std::size_t i)
-                                { ahead[i] = cut(seeds[i], *growths_[i]); });
-                const auto first_new = static_cast<index_t>(charts_.size());
-                for (std::size_t i = 0; i < seeds.size(); ++i)
-                {
-                    if (taken_[seeds[i]])
-                    {
-                        continue;
-                    }
-                    if (!still_holds(ahead[i], seeds[i], first_new))
-                    {
-                        ahead[i] = cut(seeds[i], *growths_[0]);
-                    }
-                    keep(std::move(ahead[i].chart));
-                }
-                return !seeds.empty();
-            }
-
-            std::vector<Chart> take_charts() { return std::move(charts_); }
-
-        private:
-            // Batches' seeds are cut one at a time while no core is spare
-            // (the threads would wait for each other's time slices), asked
-            // again every few batches.
-            std::size_t batch_size()
-            {
-                if (batches_++ % spare_check_batches == 0)
-                {
-                    parallel_ = growths_.size() > 1 &&
-                                (!while_core_spare_ || core_to_spare());
-                }
-                return parallel_ ? growths_.size() : 1;
-            }
-
-            // A chart cut ahead, and every triangle its growths took.
-            struct Ahead
-            {
-                Chart chart;
-                std::vector<index_t> reach;
-            };
-
-            Ahead cut(index_t seed, ChartGrowth& growth) const
-            {
-                Ahead ahead;
-                ahead.reach = {seed};
-                ahead.chart =
-                    facts_.slivers[seed] ? lay_sliver(surface_, seed)
-                    : facts_.normals[seed] == Vector<3>{}
-                        ? lay_on_segment(surface_, seed)
-                        : cut_chart(surface_, growth, seed, taken_,
-                                    facts_.areas, bounds_,
-                                    first_area(facts_, seed, chart_of_,
-                                               chart_areas_, largest_first_),
-                                    ahead.reach);
-                return ahead;
-            }
-
-            // Whether no chart from `first_new` on took a triangle the
-            // growths of `ahead` took or one next to its seed.
-            bool still_holds(const Ahead& ahead, index_t seed,
-                             index_t first_new) const
-            {
-                const auto is_new = [&](index_t t)
-                { return chart_of_[t] != NO_ID && chart_of_[t] >= first_new; };
-                for (const auto q : facts_.adjacencies[seed])
-                {
-                    if (q != NO_ID && is_new(q))
-                    {
-                        return false;
-                    }
-                }
-                return std::none_of(ahead.reach.begin(), ahead.reach.end(),
-                                    is_new);
-            }
-
-            void keep(Chart chart)
-            {
-                double area = 0;
-                for (const auto t : chart.triangles)
-                {
-                    taken_[t] = true;
-                    chart_of_[t] = static_cast<index_t>(charts_.size());
-                    area += facts_.areas[t];
-                }
-                chart_areas_.push_back(area);
-                charts_.push_back(std::move(chart));
-            }
-
-            bool while_core_spare_;
-            const TriangulatedSurface<3>& surface_;
-            const SurfaceFacts& facts_;
-            const ChartBounds& bounds_;
-            std::vector<index_t> ranks_;
-            std::vector<std::unique_ptr<ChartGrowth>> growths_;
-            double largest_first_{0};
-            std::vector<bool> taken_;
-            std::vector<index_t> chart_of_;
-            std::vector<double> chart_areas_;
-            std::vector<Chart> charts_;
-            std::size_t batches_{0};
-            bool parallel_{false};
-        };
     }  // namespace
 
     Chart single_triangle_chart(const TriangulatedSurface<3>& surface,
@@ -396,27 +226,47 @@ namespace nodara
                                   const SurfaceFacts& facts,
                                   const ChartBounds& bounds)
     {
-        return cut_charts_in_batches(
-            surface, facts, bounds,
-            static_cast<std::size_t>(std::max(1, omp_get_max_threads())), true);
-    }
-
-    std::vector<Chart> cut_charts_in_batches(
-        const TriangulatedSurface<3>& surface, const SurfaceFacts& facts,
-        const ChartBounds& bounds, std::size_t batch_size,
-        bool while_core_spare)
-    {
         const auto order = seed_order(surface);
-        ChartCutter cutter{surface,
-                           facts,
-                           bounds,
-                           order,
-                           std::max<std::size_t>(1, batch_size),
-                           while_core_spare};
-        std::size_t next = 0;
-        while (cutter.cut_ahead(order, next))
+        const auto ranks = ranks_in_order(order);
+        ChartGrowth growth{surface,       facts.adjacencies,
+                           facts.normals, facts.areas,
+                           ranks,         max_normal_angle};
+        // Summed in seed order, which does not depend on the file's.
+        double total_area = 0;
+        for (const auto t : order)
         {
+            total_area += facts.areas[t];
         }
-        return cutter.take_charts();
+        const double largest_first =
+            total_area *
+            std::min(first_share, first_triangles / surface.nb_polygons());
+        std::vector<bool> taken(surface.nb_polygons(), false);
+        std::vector<index_t> chart_of(surface.nb_polygons(), NO_ID);
+        std::vector<double> chart_areas;
+        std::vector<Chart> charts;
+        for (const auto seed : order)
+        {
+            if (taken[seed])
+            {
+                continue;
+            }
+            charts.push_back(
+                facts.slivers[seed] ? lay_sliver(surface, seed)
+                : facts.normals[seed] == Vector<3>{}
+                    ? lay_on_segment(surface, seed)
+                    : cut_chart(surface, growth, seed, taken, facts.areas,
+                                bounds,
+                                first_area(facts, seed, chart_of, chart_areas,
+                                           largest_first)));
+            double area = 0;
+            for (const auto t : charts.back().triangles)
+            {
+                taken[t] = true;
+                chart_of[t] = static_cast<index_t>(charts.size() - 1);
+                area += facts.areas[t];
+            }
+            chart_areas.push_back(area);
+        }
+        return charts;
     }
 }  // namespace nodara

@@ -26,20 +26,9 @@ namespace nodara
     /// while its map fails, it grows again smaller, to the most triangles
     /// whose share of the failed map kept the bounds (kept_prefix). A
     /// single triangle whose map fails is laid flat in its own plane; a
-    /// triangle of zero area gets a chart of its own, on a segment. The
-    /// charts do not depend on the number of threads. Throws
+    /// triangle of zero area gets a chart of its own, on a segment. Throws
     /// std::bad_alloc when memory runs out.
     std::vector<Chart> cut_charts(const TriangulatedSurface<3>& surface,
                                   const SurfaceFacts& facts,
                                   const ChartBounds& bounds);
-
-    /// cut_charts, with the charts of up to `batch_size` seeds cut ahead at
-    /// once (on as many threads as OpenMP gives), only while a core is
-    /// spare when `while_core_spare`; the charts are the same for every
-    /// batch size. cut_charts cuts as many at once as OpenMP has threads,
-    /// while a core is spare. Throws std::bad_alloc when memory runs out.
-    std::vector<Chart> cut_charts_in_batches(
-        const TriangulatedSurface<3>& surface, const SurfaceFacts& facts,
-        const ChartBounds& bounds, std::size_t batch_size,
-        bool while_core_spare);
 }  // namespace nodara

@@ -1,5 +1,7 @@
 #include "solver_threads.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -109,6 +111,26 @@ namespace nodara
             }
         };
 
+        // The threads of this process running or ready to run, at least
+        // the caller.
+        long own_running_threads()
+        {
+            long running = 0;
+            std::error_code error;
+            for (const auto& task :
+                 std::filesystem::directory_iterator{"/proc/self/task", error})
+            {
+                std::ifstream stat{task.path() / "stat"};
+                std::string line;
+                std::getline(stat, line);
+                // The state follows the name, which is in parentheses.
+                const auto end = line.rfind(')');
+                running += end != std::string::npos && end + 2 < line.size() &&
+                           line[end + 2] == 'R';
+            }
+            return std::max(running, 1L);
+        }
+
         bool no_spare_core()
         {
             const auto cores = usable_cores();
@@ -123,7 +145,12 @@ namespace nodara
 
     bool core_to_spare()
     {
-        return !no_spare_core();
+        // This process's own threads are left out: OpenMP's idle workers
+        // spin for a while after each parallel region and count as running.
+        const auto cores = usable_cores();
+        const auto tasks = running_tasks();
+        return cores > 1 && tasks > 0 &&
+               tasks - own_running_threads() + 1 < cores;
     }
 
     SolverThreads::SolverThreads() : SolverThreads(no_spare_core()) {}

@@ -3,7 +3,8 @@
 namespace nodara
 {
     /// Whether a core is spare right now: the process may use more than
-    /// one, and fewer tasks run on the machine than it has cores.
+    /// one, and other processes' running tasks, with the caller, are fewer
+    /// than its cores.
     bool core_to_spare();
 
     /// Chooses the threads of the solve for the enclosing scope. When another
