@@ -285,6 +285,49 @@ namespace nodara
         EXPECT_LT(turns, 1.05);
     }
 
+    TEST(ChartFlattening, AFailedMapKeptOnAPrefixPassesWithoutASolve)
+    {
+        const ChartBounds bounds;
+        const auto winding = ramp(1.5);
+        std::vector<index_t> triangles(winding->nb_polygons());
+        for (index_t t = 0; t < winding->nb_polygons(); ++t)
+        {
+            triangles[t] = t;
+        }
+        const auto overlapping =
+            flatten_chart_with_figures(*winding, triangles, bounds);
+        ASSERT_FALSE(overlapping.map.valid);
+        const auto& corners = overlapping.map.corners;
+        EXPECT_FALSE(restricted_flattening(*winding, triangles, corners, bounds)
+                         .map.valid);
+
+        // On its first nine tenths of a turn, the same map, scaled to the
+        // prefix's own area, passes.
+        std::vector<index_t> prefix(
+            triangles.begin(), triangles.begin() + triangles.size() * 6 / 10);
+        const auto kept =
+            restricted_flattening(*winding, prefix, corners, bounds);
+        ASSERT_TRUE(kept.map.valid);
+        ASSERT_EQ(kept.map.corners.size(), prefix.size());
+        const auto length = [](const std::array<Point<2>, 3>& c, int k) {
+            return Vector<2>{c[k], c[(k + 1) % 3]}.length();
+        };
+        const double scale =
+            length(kept.map.corners[0], 0) / length(corners[0], 0);
+        for (std::size_t t = 0; t < prefix.size(); ++t)
+        {
+            for (int k = 0; k < 3; ++k)
+            {
+                EXPECT_NEAR(length(kept.map.corners[t], k),
+                            scale * length(corners[t], k), 1e-9);
+            }
+        }
+        // A map of fewer triangles than the prefix is no map of it.
+        const CornerMap short_map(corners.begin(), corners.begin() + 1);
+        EXPECT_FALSE(restricted_flattening(*winding, prefix, short_map, bounds)
+                         .map.valid);
+    }
+
     TEST(ChartCutting, CutsTheSameChartsInAnyTriangleOrder)
     {
         const auto surface = testing::bumpy_sphere(4);

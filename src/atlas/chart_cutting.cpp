@@ -135,6 +135,15 @@ namespace nodara
                     return kept;
                 }
                 triangles.resize(smaller);
+                // The failed map, kept on the prefix, often passes: then no
+                // solve of the prefix is needed.
+                auto restricted = restricted_flattening(
+                    surface, triangles, flattening.map.corners, bounds);
+                if (restricted.map.valid)
+                {
+                    return {std::move(triangles), std::move(restricted.map),
+                            false};
+                }
                 flattening =
                     flatten_chart_with_figures(surface, triangles, bounds);
             }

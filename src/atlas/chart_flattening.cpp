@@ -255,6 +255,36 @@ namespace nodara
         return result;
     }
 
+    ChartFlattening restricted_flattening(const TriangulatedSurface<3>& surface,
+                                          const std::vector<index_t>& prefix,
+                                          const CornerMap& corners,
+                                          const ChartBounds& bounds)
+    {
+        ChartFlattening result;
+        if (corners.size() < prefix.size())
+        {
+            return result;
+        }
+        const auto turned = chart_surface(surface, prefix);
+        const auto& flat_source = *turned.surface;
+        if (exceeds_size_bounds(flat_source, bounds))
+        {
+            return result;
+        }
+        std::vector<Point<2>> uv(flat_source.nb_vertices());
+        for (index_t t = 0; t < flat_source.nb_polygons(); ++t)
+        {
+            for (local_index_t k = 0; k < 3; ++k)
+            {
+                uv[flat_source.polygon_vertex({t, k})] =
+                    corners[t][(k + turned.turns[t]) % 3];
+            }
+        }
+        measure_and_check(flat_source, uv, bounds, result);
+        result.map.corners = turned_back(result.map.corners, turned.turns);
+        return result;
+    }
+
     ChartMap measure_chart_map(const TriangulatedSurface<3>& flat_source,
                                const std::vector<Point<2>>& uv,
                                const ChartBounds& bounds)

@@ -46,6 +46,17 @@ namespace nodara
         const TriangulatedSurface<3>& surface,
         const std::vector<index_t>& chart, const ChartBounds& bounds);
 
+    /// The map `corners` of a chart (per triangle, in the chart's order)
+    /// kept on its first triangles `prefix`, scaled so that its area is
+    /// theirs, measured and checked as flatten_chart checks its map: the
+    /// part of a map that failed as a whole may pass on its own, without a
+    /// solve. Invalid when `corners` holds fewer triangles than `prefix`.
+    /// Throws std::bad_alloc when memory runs out.
+    ChartFlattening restricted_flattening(const TriangulatedSurface<3>& surface,
+                                          const std::vector<index_t>& prefix,
+                                          const CornerMap& corners,
+                                          const ChartBounds& bounds);
+
     /// The map `uv` (per vertex) of `flat_source`, a chart's triangles on a
     /// surface of their own, scaled so that its area is their 3D area,
     /// measured and checked against `bounds` as flatten_chart checks the
