@@ -20,18 +20,7 @@ namespace nodara
         // An L of three unit squares: (0, 0), (1, 0) and (0, 1).
         CornerMap l_shape()
         {
-            CornerMap chart;
-            for (const auto& cell :
-                 std::vector<std::array<double, 2>>{{0, 0}, {1, 0}, {0, 1}})
-            {
-                const Point<2> a{{cell[0], cell[1]}};
-                const Point<2> b{{cell[0] + 1, cell[1]}};
-                const Point<2> c{{cell[0] + 1, cell[1] + 1}};
-                const Point<2> d{{cell[0], cell[1] + 1}};
-                chart.push_back({a, b, c});
-                chart.push_back({a, c, d});
-            }
-            return chart;
+            return testing::cells({{0, 0}, {1, 0}, {0, 1}});
         }
 
         // The charts as drop_charts takes them.
