@@ -5,7 +5,6 @@
 #include <utility>
 
 #include <absl/container/flat_hash_map.h>
-#include <absl/types/optional.h>
 
 #include <velmora/geometry/triangle.h>
 

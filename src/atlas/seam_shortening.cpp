@@ -13,6 +13,8 @@
 #include <absl/container/flat_hash_set.h>
 #include <absl/types/optional.h>
 
+#include <velmora/geometry/vector.h>
+
 #include "chart_seeds.h"
 #include "chart_topology.h"
 #include "parallel_tasks.h"
