@@ -8,12 +8,8 @@
 
 #include "atlas/atlas_assembly.h"
 #include "atlas/atlas_frame.h"
-#include "atlas/chart_cutting.h"
-#include "atlas/chart_merging.h"
+#include "atlas/chart_making.h"
 #include "atlas/chart_packing.h"
-#include "atlas/chart_splitting.h"
-#include "atlas/seam_shortening.h"
-#include "atlas/seam_straightening.h"
 #include "atlas/surface_facts.h"
 #include "atlas/texel_density.h"
 
@@ -132,19 +128,34 @@ namespace nodara
             const auto facts = surface_facts(working);
             const ChartBounds bounds{options};
             t[0] = lap();
-            auto charts = cut_charts(working, facts, bounds);
-            stages.cut = charts.size();
-            t[1] = lap();
-            shorten_seams(working, facts.adjacencies, bounds, charts);
-            const double shortened = lap();
-            merge_charts(working, facts.adjacencies, bounds, charts);
-            split_long_charts(working, facts.adjacencies, bounds, charts);
-            stages.merged = charts.size();
-            t[2] = lap();
-            straighten_seams(working, facts.adjacencies, bounds, charts);
-            shorten_seams(working, facts.adjacencies, bounds, charts);
-            stages.straightened = charts.size();
-            t[3] = lap() + shortened;
+            // The seams' column holds their shortening before merging too;
+            // the merging's holds the splitting.
+            double shortened = 0;
+            auto charts = make_charts(
+                working, facts, bounds,
+                [&](ChartStage stage, const std::vector<Chart>& made)
+                {
+                    switch (stage)
+                    {
+                        case ChartStage::cut:
+                            t[1] = lap();
+                            stages.cut = made.size();
+                            break;
+                        case ChartStage::shorten_cut:
+                            shortened = lap();
+                            break;
+                        case ChartStage::split:
+                            t[2] = lap();
+                            stages.merged = made.size();
+                            break;
+                        case ChartStage::shorten:
+                            t[3] = lap() + shortened;
+                            stages.straightened = made.size();
+                            break;
+                        default:
+                            break;
+                    }
+                });
             const auto packing = pack_charts(charts, options);
             t[4] = lap();
             const auto corners =

@@ -121,7 +121,7 @@ namespace nodara
             const auto facts = surface_facts(surface);
             auto charts = cut_charts(surface, facts, bounds);
             merge_charts(surface, facts.adjacencies, bounds, charts);
-            straighten_seams(surface, facts.adjacencies, bounds, charts);
+            straighten_seams(surface, facts, bounds, charts);
             return charts;
         }
 

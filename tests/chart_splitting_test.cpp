@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "atlas/chart_splitting.h"
+#include "atlas/surface_facts.h"
 #include "chart_expectations.h"
 #include "surface_factory.h"
 
@@ -43,7 +44,7 @@ namespace nodara
 
         // The surface's triangles as one chart flattened, split.
         std::vector<Chart> split_whole(const TriangulatedSurface<3>& surface,
-                                       const PolygonAdjacencies& adjacencies)
+                                       const SurfaceFacts& facts)
         {
             std::vector<index_t> all(surface.nb_polygons());
             for (index_t t = 0; t < all.size(); ++t)
@@ -54,7 +55,7 @@ namespace nodara
             auto map = flatten_chart(surface, all, bounds);
             EXPECT_TRUE(map.valid);
             std::vector<Chart> charts{{all, std::move(map), false}};
-            split_long_charts(surface, adjacencies, bounds, charts);
+            split_long_charts(surface, facts, bounds, charts);
             return charts;
         }
     }  // namespace
@@ -63,8 +64,9 @@ namespace nodara
     {
         // Half a ring: its map fills a third of its enclosing rectangle.
         const auto surface = band(std::acos(-1.0), 0.3, 48);
-        const auto adjacencies = compute_manifold_adjacencies(*surface);
-        const auto charts = split_whole(*surface, adjacencies);
+        const auto facts = surface_facts(*surface);
+        const auto& adjacencies = facts.adjacencies;
+        const auto charts = split_whole(*surface, facts);
 
         EXPECT_GE(charts.size(), 2u);
         testing::expect_discs_covering(*surface, adjacencies, charts);
@@ -75,7 +77,6 @@ namespace nodara
         // A tenth of a turn of a ring: nearly a rectangle, which no split
         // packs tighter.
         const auto surface = band(0.1, 0.1, 12);
-        const auto adjacencies = compute_manifold_adjacencies(*surface);
-        EXPECT_EQ(split_whole(*surface, adjacencies).size(), 1u);
+        EXPECT_EQ(split_whole(*surface, surface_facts(*surface)).size(), 1u);
     }
 }  // namespace nodara

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "atlas/seam_shortening.h"
+#include "atlas/surface_facts.h"
 #include "chart_expectations.h"
 #include "surface_factory.h"
 
@@ -60,7 +61,8 @@ namespace nodara
         testing::Triangles triangles;
         testing::add_patch(points, triangles, n, 0.0);
         const auto surface = testing::make_surface(points, triangles);
-        const auto adjacencies = compute_manifold_adjacencies(*surface);
+        const auto facts = surface_facts(*surface);
+        const auto& adjacencies = facts.adjacencies;
 
         // Cells left of column 6 in one chart, but for two blocks of two
         // rows in which it reaches two columns further: the seam jogs out
@@ -73,7 +75,7 @@ namespace nodara
             bounds);
         EXPECT_EQ(testing::seam_edge_count(adjacencies, charts), n + 8);
 
-        shorten_seams(*surface, adjacencies, bounds, charts);
+        shorten_seams(*surface, facts, bounds, charts);
 
         // The straight seam of n edges.
         EXPECT_EQ(testing::seam_edge_count(adjacencies, charts), n);
@@ -86,7 +88,8 @@ namespace nodara
         testing::Triangles triangles;
         testing::add_patch(points, triangles, n, 0.0);
         const auto surface = testing::make_surface(points, triangles);
-        const auto adjacencies = compute_manifold_adjacencies(*surface);
+        const auto facts = surface_facts(*surface);
+        const auto& adjacencies = facts.adjacencies;
 
         // The second, smaller chart reaches two columns into the first in
         // two rows: the straight seam would give the first chart more area
@@ -104,7 +107,7 @@ namespace nodara
             const auto first = charts[0].triangles.size();
             EXPECT_EQ(testing::seam_edge_count(adjacencies, charts), n + 4);
 
-            shorten_seams(*surface, adjacencies, bounds, charts);
+            shorten_seams(*surface, facts, bounds, charts);
 
             const bool bounded = std::isfinite(bounds.max_chart_area);
             EXPECT_EQ(testing::seam_edge_count(adjacencies, charts),

@@ -4,6 +4,7 @@
 
 #include "atlas/chart_topology.h"
 #include "atlas/seam_straightening.h"
+#include "atlas/surface_facts.h"
 #include "chart_expectations.h"
 #include "surface_factory.h"
 
@@ -20,7 +21,8 @@ namespace nodara
         testing::Triangles triangles;
         testing::add_patch(points, triangles, n, 0.0);
         const auto surface = testing::make_surface(points, triangles);
-        const auto adjacencies = compute_manifold_adjacencies(*surface);
+        const auto facts = surface_facts(*surface);
+        const auto& adjacencies = facts.adjacencies;
 
         // The left half of the cells, and as teeth the upper-left triangle
         // of every other cell just right of it: each tooth holds on by one
@@ -48,7 +50,7 @@ namespace nodara
         }
         EXPECT_EQ(testing::seam_edge_count(adjacencies, charts), n + n / 2);
 
-        straighten_seams(*surface, adjacencies, bounds, charts);
+        straighten_seams(*surface, facts, bounds, charts);
 
         // A straight seam, both charts still discs with maps that pass,
         // every triangle in one chart.
@@ -62,7 +64,8 @@ namespace nodara
         testing::Triangles triangles;
         testing::add_patch(points, triangles, 3, 0.0);
         const auto surface = testing::make_surface(points, triangles);
-        const auto adjacencies = compute_manifold_adjacencies(*surface);
+        const auto facts = surface_facts(*surface);
+        const auto& adjacencies = facts.adjacencies;
         std::vector<index_t> ring;
         for (index_t t = 0; t < surface->nb_polygons(); ++t)
         {

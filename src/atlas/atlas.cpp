@@ -3,11 +3,7 @@
 #include "atlas_assembly.h"
 #include "atlas_frame.h"
 #include "atlas_input.h"
-#include "chart_cutting.h"
-#include "chart_merging.h"
-#include "chart_splitting.h"
-#include "seam_shortening.h"
-#include "seam_straightening.h"
+#include "chart_making.h"
 #include "surface_facts.h"
 
 namespace nodara
@@ -20,13 +16,7 @@ namespace nodara
         const auto& working = frame.surface(surface);
         const auto facts = surface_facts(working);
         const ChartBounds bounds{options, frame.exponent};
-        auto charts = cut_charts(working, facts, bounds);
-        // Shorter seams between the cut charts make rounder unions.
-        shorten_seams(working, facts.adjacencies, bounds, charts);
-        merge_charts(working, facts.adjacencies, bounds, charts);
-        split_long_charts(working, facts.adjacencies, bounds, charts);
-        straighten_seams(working, facts.adjacencies, bounds, charts);
-        shorten_seams(working, facts.adjacencies, bounds, charts);
+        auto charts = make_charts(working, facts, bounds);
         return pack_in_frame(frame, working, facts, charts, options);
     }
 }  // namespace nodara

@@ -235,7 +235,7 @@ namespace nodara
                                   const SurfaceFacts& facts,
                                   const ChartBounds& bounds)
     {
-        const auto order = seed_order(surface);
+        const auto& order = facts.order;
         const auto ranks = ranks_in_order(order);
         ChartGrowth growth{surface,       facts.adjacencies,
                            facts.normals, facts.areas,

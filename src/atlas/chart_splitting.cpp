@@ -197,14 +197,14 @@ namespace nodara
     }  // namespace
 
     void split_long_charts(const TriangulatedSurface<3>& surface,
-                           const PolygonAdjacencies& adjacencies,
-                           const ChartBounds& bounds,
+                           const SurfaceFacts& facts, const ChartBounds& bounds,
                            std::vector<Chart>& charts)
     {
+        const auto& adjacencies = facts.adjacencies;
         double total = 0;
-        for (index_t t = 0; t < surface.nb_polygons(); ++t)
+        for (const auto area : facts.areas)
         {
-            total += surface.triangle(t).area();
+            total += area;
         }
         for (int round = 0; round < rounds; ++round)
         {
@@ -214,7 +214,7 @@ namespace nodara
                 double area = 0;
                 for (const auto t : charts[c].triangles)
                 {
-                    area += surface.triangle(t).area();
+                    area += facts.areas[t];
                 }
                 if (!charts[c].degenerate && area >= min_share * total)
                 {

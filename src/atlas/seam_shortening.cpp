@@ -15,7 +15,6 @@
 
 #include <velmora/geometry/vector.h>
 
-#include "chart_seeds.h"
 #include "chart_topology.h"
 #include "parallel_tasks.h"
 
@@ -735,11 +734,12 @@ namespace nodara
     }  // namespace
 
     void shorten_seams(const TriangulatedSurface<3>& surface,
-                       const PolygonAdjacencies& adjacencies,
-                       const ChartBounds& bounds, std::vector<Chart>& charts)
+                       const SurfaceFacts& facts, const ChartBounds& bounds,
+                       std::vector<Chart>& charts)
     {
+        const auto& adjacencies = facts.adjacencies;
+        const auto& order = facts.order;
         const auto around = vertex_triangles(surface);
-        const auto order = seed_order(surface);
         double budget = budget_per_triangle * double(surface.nb_polygons());
         // The pairs of charts whose stretches are looked at: at first all,
         // then those that a change touched or that held a change not made

@@ -2,9 +2,8 @@
 
 #include <vector>
 
-#include <velmora/mesh/manifold_adjacency.h>
-
 #include "chart_flattening.h"
+#include "surface_facts.h"
 
 namespace nodara
 {
@@ -16,6 +15,6 @@ namespace nodara
     /// only where both charts stay discs and their maps pass the checks
     /// again. Throws std::bad_alloc when memory runs out.
     void shorten_seams(const TriangulatedSurface<3>& surface,
-                       const PolygonAdjacencies& adjacencies,
-                       const ChartBounds& bounds, std::vector<Chart>& charts);
+                       const SurfaceFacts& facts, const ChartBounds& bounds,
+                       std::vector<Chart>& charts);
 }  // namespace nodara

@@ -4,7 +4,6 @@
 #include <map>
 #include <utility>
 
-#include "chart_seeds.h"
 #include "chart_topology.h"
 #include "parallel_tasks.h"
 
@@ -301,13 +300,14 @@ namespace nodara
     }  // namespace
 
     void straighten_seams(const TriangulatedSurface<3>& surface,
-                          const PolygonAdjacencies& adjacencies,
-                          const ChartBounds& bounds, std::vector<Chart>& charts)
+                          const SurfaceFacts& facts, const ChartBounds& bounds,
+                          std::vector<Chart>& charts)
     {
         // The passes are planned on the triangles alone and the charts are
         // flattened once for all their moves, not after every pass.
+        const auto& adjacencies = facts.adjacencies;
+        const auto& order = facts.order;
         const auto chart_of = chart_of_triangles(surface.nb_polygons(), charts);
-        const auto order = seed_order(surface);
         auto paths = plan_paths(adjacencies, chart_of, charts, order);
         if (!paths.empty())
         {

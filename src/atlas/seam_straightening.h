@@ -2,9 +2,8 @@
 
 #include <vector>
 
-#include <velmora/mesh/manifold_adjacency.h>
-
 #include "chart_flattening.h"
+#include "surface_facts.h"
 
 namespace nodara
 {
@@ -15,7 +14,6 @@ namespace nodara
     /// pass the checks again. A few passes, as each straightens the next
     /// row. Throws std::bad_alloc when memory runs out.
     void straighten_seams(const TriangulatedSurface<3>& surface,
-                          const PolygonAdjacencies& adjacencies,
-                          const ChartBounds& bounds,
+                          const SurfaceFacts& facts, const ChartBounds& bounds,
                           std::vector<Chart>& charts);
 }  // namespace nodara

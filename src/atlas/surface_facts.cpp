@@ -77,6 +77,7 @@ namespace nodara
             facts.areas.push_back(area);
             facts.slivers.push_back(sliver);
         }
+        facts.order = seed_order(surface);
         return facts;
     }
 }  // namespace nodara

@@ -26,6 +26,9 @@ namespace nodara
         /// sliver_height times the surface's bounding-box diagonal, so that
         /// its image would collapse once placed in the unit square.
         std::vector<bool> slivers;
+        /// The triangles in seed_order: the order, set by geometry, in
+        /// which every stage takes them.
+        std::vector<index_t> order;
     };
 
     /// The thinnest triangle, as a share of the surface's diagonal, that
