@@ -16,10 +16,7 @@ namespace nodara
         // count as small: the left half, and the lower and upper quarters
         // of the right half. Each shares half its seam with each other.
         constexpr index_t n = 24;
-        testing::Points points;
-        testing::Triangles triangles;
-        testing::add_patch(points, triangles, n, 0.0);
-        const auto surface = testing::make_surface(points, triangles);
+        const auto surface = testing::patch_surface(n);
         const auto adjacencies = compute_manifold_adjacencies(*surface);
         std::vector<std::vector<index_t>> parts(3);
         for (index_t j = 0; j < n; ++j)

@@ -57,10 +57,7 @@ namespace nodara
 
     TEST(ShortenSeams, TakesTheJogsOutOfASeamBetweenTwoCharts)
     {
-        testing::Points points;
-        testing::Triangles triangles;
-        testing::add_patch(points, triangles, n, 0.0);
-        const auto surface = testing::make_surface(points, triangles);
+        const auto surface = testing::patch_surface(n);
         const auto facts = surface_facts(*surface);
         const auto& adjacencies = facts.adjacencies;
 
@@ -84,10 +81,7 @@ namespace nodara
 
     TEST(ShortenSeams, MakesNoChangeAfterWhichAChartFails)
     {
-        testing::Points points;
-        testing::Triangles triangles;
-        testing::add_patch(points, triangles, n, 0.0);
-        const auto surface = testing::make_surface(points, triangles);
+        const auto surface = testing::patch_surface(n);
         const auto facts = surface_facts(*surface);
         const auto& adjacencies = facts.adjacencies;
 

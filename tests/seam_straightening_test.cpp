@@ -17,10 +17,7 @@ namespace nodara
 
     TEST(StraightenSeams, TakesTheTeethOffASeam)
     {
-        testing::Points points;
-        testing::Triangles triangles;
-        testing::add_patch(points, triangles, n, 0.0);
-        const auto surface = testing::make_surface(points, triangles);
+        const auto surface = testing::patch_surface(n);
         const auto facts = surface_facts(*surface);
         const auto& adjacencies = facts.adjacencies;
 

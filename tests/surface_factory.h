@@ -139,6 +139,15 @@ namespace nodara
             return surface;
         }
 
+        // The curved grid patch of add_patch alone, n x n cells.
+        inline std::unique_ptr<TriangulatedSurface<3>> patch_surface(index_t n)
+        {
+            Points points;
+            Triangles triangles;
+            add_patch(points, triangles, n, 0.0);
+            return make_surface(points, triangles);
+        }
+
         // A closed surface from an (n x m) grid on a torus-like domain: the
         // grid wraps in both directions; `place` gives the point of (u, v)
         // in [0, 1)^2.
