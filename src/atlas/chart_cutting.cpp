@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 #include "chart_flattening.h"
 #include "chart_growth.h"
 #include "chart_seeds.h"
 #include "chart_shrinking.h"
+#include "parallel_tasks.h"
 
 namespace nodara
 {
@@ -231,15 +233,103 @@ namespace nodara
         return {{t}, lay_flat(surface, t), false};
     }
 
+    namespace
+    {
+        // Surfaces of more triangles are cut in regions of at least this
+        // many, each on its own: blocks of the seed order, so slabs across
+        // the surface, set by geometry and not by the number of threads.
+        // Charts end at a region's border; merging joins them across it.
+        constexpr std::size_t region_triangles = 24576;
+
+        // The blocks [first, last) of the seed order that are cut apart: a
+        // power of two of them, of sizes within one triangle.
+        std::vector<std::pair<std::size_t, std::size_t>> cutting_regions(
+            std::size_t size)
+        {
+            std::size_t count = 1;
+            while (2 * count * region_triangles <= size)
+            {
+                count *= 2;
+            }
+            std::vector<std::pair<std::size_t, std::size_t>> regions;
+            for (std::size_t r = 0; r < count; ++r)
+            {
+                regions.emplace_back(r * size / count, (r + 1) * size / count);
+            }
+            return regions;
+        }
+
+        // One region's cutting: its seeds in seed order, growth kept to its
+        // triangles.
+        class Region
+        {
+        public:
+            Region(const TriangulatedSurface<3>& surface,
+                   const SurfaceFacts& facts, const std::vector<index_t>& ranks,
+                   std::pair<std::size_t, std::size_t> block)
+                : surface_(surface),
+                  facts_(facts),
+                  block_(block),
+                  growth_{surface,       facts.adjacencies,
+                          facts.normals, facts.areas,
+                          ranks,         max_normal_angle},
+                  taken_(surface.nb_polygons(), true),
+                  chart_of_(surface.nb_polygons(), NO_ID)
+            {
+                for (auto i = block.first; i < block.second; ++i)
+                {
+                    taken_[facts.order[i]] = false;
+                }
+            }
+
+            std::vector<Chart> cut(const ChartBounds& bounds,
+                                   double largest_first)
+            {
+                std::vector<Chart> charts;
+                std::vector<double> chart_areas;
+                for (auto i = block_.first; i < block_.second; ++i)
+                {
+                    const auto seed = facts_.order[i];
+                    if (taken_[seed])
+                    {
+                        continue;
+                    }
+                    charts.push_back(
+                        facts_.normals[seed] == Vector<3>{}
+                            ? single_triangle_chart(surface_, facts_, seed)
+                            : cut_chart(
+                                  surface_, growth_, seed, taken_, facts_.areas,
+                                  bounds,
+                                  first_area(facts_, seed, chart_of_,
+                                             chart_areas, largest_first)));
+                    double area = 0;
+                    for (const auto t : charts.back().triangles)
+                    {
+                        taken_[t] = true;
+                        chart_of_[t] = static_cast<index_t>(charts.size() - 1);
+                        area += facts_.areas[t];
+                    }
+                    chart_areas.push_back(area);
+                }
+                return charts;
+            }
+
+        private:
+            const TriangulatedSurface<3>& surface_;
+            const SurfaceFacts& facts_;
+            std::pair<std::size_t, std::size_t> block_;
+            ChartGrowth growth_;
+            // Triangles outside the region count as taken.
+            std::vector<bool> taken_;
+            std::vector<index_t> chart_of_;
+        };
+    }  // namespace
+
     std::vector<Chart> cut_charts(const TriangulatedSurface<3>& surface,
                                   const SurfaceFacts& facts,
                                   const ChartBounds& bounds)
     {
         const auto& order = facts.order;
-        const auto ranks = ranks_in_order(order);
-        ChartGrowth growth{surface,       facts.adjacencies,
-                           facts.normals, facts.areas,
-                           ranks,         max_normal_angle};
         // Summed in seed order, which does not depend on the file's.
         double total_area = 0;
         for (const auto t : order)
@@ -249,32 +339,19 @@ namespace nodara
         const double largest_first =
             total_area *
             std::min(first_share, first_triangles / surface.nb_polygons());
-        std::vector<bool> taken(surface.nb_polygons(), false);
-        std::vector<index_t> chart_of(surface.nb_polygons(), NO_ID);
-        std::vector<double> chart_areas;
+        const auto regions = cutting_regions(order.size());
+        std::vector<std::vector<Chart>> parts(regions.size());
+        const auto ranks = ranks_in_order(order);
+        run_in_parallel(regions.size(),
+                        [&](std::size_t r)
+                        {
+                            Region region{surface, facts, ranks, regions[r]};
+                            parts[r] = region.cut(bounds, largest_first);
+                        });
         std::vector<Chart> charts;
-        for (const auto seed : order)
+        for (auto& part : parts)
         {
-            if (taken[seed])
-            {
-                continue;
-            }
-            charts.push_back(
-                facts.slivers[seed] ? lay_sliver(surface, seed)
-                : facts.normals[seed] == Vector<3>{}
-                    ? lay_on_segment(surface, seed)
-                    : cut_chart(surface, growth, seed, taken, facts.areas,
-                                bounds,
-                                first_area(facts, seed, chart_of, chart_areas,
-                                           largest_first)));
-            double area = 0;
-            for (const auto t : charts.back().triangles)
-            {
-                taken[t] = true;
-                chart_of[t] = static_cast<index_t>(charts.size() - 1);
-                area += facts.areas[t];
-            }
-            chart_areas.push_back(area);
+            std::move(part.begin(), part.end(), std::back_inserter(charts));
         }
         return charts;
     }
