@@ -328,6 +328,81 @@ namespace nodara
                          .map.valid);
     }
 
+    TEST(ChartFlattening, AMapExtendedOverANeighbourKeepsItsOwnCorners)
+    {
+        const ChartBounds bounds;
+        // Triangles given in any order and turned any way.
+        const auto patch = testing::shuffled(*testing::patch_surface(8), 3);
+        const auto center = [&patch](index_t t)
+        {
+            std::array<double, 2> c{};
+            for (const auto v : patch->polygon_vertices(t))
+            {
+                c[0] += patch->point(v)[0] / 3;
+                c[1] += patch->point(v)[1] / 3;
+            }
+            return c;
+        };
+        // The patch but for its corner cell at x, y < 1/8.
+        Chart base;
+        std::vector<index_t> corner_cell;
+        for (index_t t = 0; t < patch->nb_polygons(); ++t)
+        {
+            const auto c = center(t);
+            (c[0] < 0.125 && c[1] < 0.125 ? corner_cell : base.triangles)
+                .push_back(t);
+        }
+        ASSERT_EQ(corner_cell.size(), 2u);
+        base.map = flatten_chart(*patch, base.triangles, bounds);
+        ASSERT_TRUE(base.map.valid);
+
+        const auto extended =
+            extended_flattening(*patch, base, corner_cell, bounds);
+        ASSERT_TRUE(extended.map.valid);
+        const auto& corners = extended.map.corners;
+        ASSERT_EQ(corners.size(), base.triangles.size() + 2);
+        // The base's corners, up to the union's scale, and the new cell
+        // laid without flip and hardly distorted.
+        const auto length = [](const std::array<Point<2>, 3>& c, int k) {
+            return Vector<2>{c[k], c[(k + 1) % 3]}.length();
+        };
+        const double scale =
+            length(corners[0], 0) / length(base.map.corners[0], 0);
+        EXPECT_NEAR(scale, 1.0, 0.01);
+        for (std::size_t t = 0; t < base.triangles.size(); ++t)
+        {
+            for (int k = 0; k < 3; ++k)
+            {
+                EXPECT_NEAR(length(corners[t], k),
+                            scale * length(base.map.corners[t], k), 1e-9);
+            }
+        }
+        EXPECT_LT(extended.map.conformal_p95, 1.1);
+        for (std::size_t t = base.triangles.size(); t < corners.size(); ++t)
+        {
+            const auto& c = corners[t];
+            const double area = Triangle<2>{c[0], c[1], c[2]}.area();
+            const auto cell = corner_cell[t - base.triangles.size()];
+            EXPECT_NEAR(area, patch->triangle(cell).area(), 0.05 / 128);
+        }
+
+        // Triangles that touch the base at one vertex at most are laid
+        // nowhere.
+        const Chart one_cell{corner_cell,
+                             flatten_chart(*patch, corner_cell, bounds)};
+        std::vector<index_t> far;
+        for (const auto t : base.triangles)
+        {
+            const auto c = center(t);
+            if (c[0] > 0.75 && c[1] > 0.75)
+            {
+                far.push_back(t);
+            }
+        }
+        EXPECT_FALSE(
+            extended_flattening(*patch, one_cell, far, bounds).map.valid);
+    }
+
     TEST(ChartCutting, CutsTheSameChartsInAnyTriangleOrder)
     {
         const auto surface = testing::bumpy_sphere(4);

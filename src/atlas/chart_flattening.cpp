@@ -35,12 +35,14 @@ namespace nodara
             std::unique_ptr<TriangulatedSurface<3>> surface;
             // Per triangle, the input's corner its first corner is.
             std::vector<local_index_t> turns;
+            // Per vertex, the input's vertex it is.
+            std::vector<index_t> vertices;
         };
 
         ChartSurface chart_surface(const TriangulatedSurface<3>& surface,
                                    const std::vector<index_t>& chart)
         {
-            ChartSurface result{TriangulatedSurface<3>::create(), {}};
+            ChartSurface result{TriangulatedSurface<3>::create(), {}, {}};
             TriangulatedSurfaceBuilder<3> builder{*result.surface};
             absl::flat_hash_map<index_t, index_t> local;
             builder.reserve_triangles(static_cast<index_t>(chart.size()));
@@ -53,10 +55,14 @@ namespace nodara
                     const auto v = surface.polygon_vertex(
                         {t, static_cast<local_index_t>((k + turn) % 3)});
                     const auto found = local.find(v);
-                    corners[k] =
-                        found != local.end()
-                            ? found->second
-                            : local[v] = builder.create_point(surface.point(v));
+                    if (found != local.end())
+                    {
+                        corners[k] = found->second;
+                        continue;
+                    }
+                    corners[k] = local[v] =
+                        builder.create_point(surface.point(v));
+                    result.vertices.push_back(v);
                 }
                 builder.create_triangle(corners);
                 result.turns.push_back(turn);
@@ -221,6 +227,35 @@ namespace nodara
                 check(flat_source, uv, result);
             }
         }
+
+        // Per vertex of `more` (a surface of triangles beside `base`), a pin
+        // where `base`'s map places it, for the vertices `base` holds.
+        std::vector<VertexPin> pins_from(const TriangulatedSurface<3>& surface,
+                                         const Chart& base,
+                                         const ChartSurface& more)
+        {
+            absl::flat_hash_map<index_t, index_t> local;
+            for (index_t v = 0; v < more.vertices.size(); ++v)
+            {
+                local.emplace(more.vertices[v], v);
+            }
+            std::vector<VertexPin> pins;
+            std::vector<bool> pinned(more.vertices.size(), false);
+            for (std::size_t i = 0; i < base.triangles.size(); ++i)
+            {
+                for (local_index_t k = 0; k < 3; ++k)
+                {
+                    const auto found = local.find(
+                        surface.polygon_vertex({base.triangles[i], k}));
+                    if (found != local.end() && !pinned[found->second])
+                    {
+                        pinned[found->second] = true;
+                        pins.push_back({found->second, base.map.corners[i][k]});
+                    }
+                }
+            }
+            return pins;
+        }
     }  // namespace
 
     ChartMap flatten_chart(const TriangulatedSurface<3>& surface,
@@ -283,6 +318,41 @@ namespace nodara
         measure_and_check(flat_source, uv, bounds, result);
         result.map.corners = turned_back(result.map.corners, turned.turns);
         return result;
+    }
+
+    ChartFlattening extended_flattening(const TriangulatedSurface<3>& surface,
+                                        const Chart& base,
+                                        const std::vector<index_t>& more,
+                                        const ChartBounds& bounds)
+    {
+        const auto turned = chart_surface(surface, more);
+        const auto pins = pins_from(surface, base, turned);
+        if (pins.size() < 2)
+        {
+            return {};
+        }
+        std::vector<Point<2>> uv;
+        try
+        {
+            uv = solve_LSCM(*turned.surface, pins).map;
+        }
+        catch (const VelmoraException&)
+        {
+            return {};
+        }
+        std::vector<index_t> joined = base.triangles;
+        joined.insert(joined.end(), more.begin(), more.end());
+        auto corners = base.map.corners;
+        for (index_t t = 0; t < more.size(); ++t)
+        {
+            auto& triangle = corners.emplace_back();
+            for (local_index_t k = 0; k < 3; ++k)
+            {
+                triangle[(k + turned.turns[t]) % 3] =
+                    uv[turned.surface->polygon_vertex({t, k})];
+            }
+        }
+        return restricted_flattening(surface, joined, corners, bounds);
     }
 
     ChartMap measure_chart_map(const TriangulatedSurface<3>& flat_source,

@@ -57,6 +57,18 @@ namespace nodara
                                           const CornerMap& corners,
                                           const ChartBounds& bounds);
 
+    /// The map of `base`'s triangles followed by `more`, triangles that
+    /// border it: `base`'s map kept and `more` laid by LSCM with the
+    /// vertices it shares with `base` pinned where `base`'s map places
+    /// them, measured and checked as restricted_flattening checks. Far
+    /// cheaper than flattening the union when `more` is small; invalid when
+    /// the map fails or `more` shares fewer than two vertices with `base`.
+    /// Throws std::bad_alloc when memory runs out.
+    ChartFlattening extended_flattening(const TriangulatedSurface<3>& surface,
+                                        const Chart& base,
+                                        const std::vector<index_t>& more,
+                                        const ChartBounds& bounds);
+
     /// The map `uv` (per vertex) of `flat_source`, a chart's triangles on a
     /// surface of their own, scaled so that its area is their 3D area,
     /// measured and checked against `bounds` as flatten_chart checks the

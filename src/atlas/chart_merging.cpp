@@ -10,6 +10,7 @@
 #include <absl/container/flat_hash_map.h>
 #include <omp.h>
 
+#include "chart_flattening.h"
 #include "chart_topology.h"
 #include "lscm/solver_threads.h"
 #include "parallel_tasks.h"
@@ -27,6 +28,11 @@ namespace nodara
         // still joins many of the small charts left over by cutting round
         // charts.
         constexpr std::size_t tries = 4;
+        // A small chart at most 1/extension_share of its neighbour is first
+        // laid beside the neighbour's map rather than flattened with it: the
+        // map of the union stays within the bounds and near the neighbour's
+        // distortion, and costs no solve of the union.
+        constexpr std::size_t extension_share = 16;
         // Any two neighbouring charts of up to this many triangles together
         // are tried as one.
         constexpr std::size_t max_union = 8192;
@@ -352,7 +358,18 @@ namespace nodara
                     {
                         continue;
                     }
-                    auto map = flatten_chart(surface_, joined, bounds_);
+                    // The neighbour's map extended over the small chart,
+                    // else the union flattened anew.
+                    auto map =
+                        size * extension_share <= charts_[n].triangles.size()
+                            ? extended_flattening(surface_, charts_[n],
+                                                  charts_[c].triangles, bounds_)
+                                  .map
+                            : ChartMap{};
+                    if (!map.valid)
+                    {
+                        map = flatten_chart(surface_, joined, bounds_);
+                    }
                     if (map.valid)
                     {
                         merge.target = n;
