@@ -12,6 +12,7 @@
 
 #include "map_hull.h"
 #include "packing/rectangle_packing.h"
+#include "parallel_tasks.h"
 
 namespace nodara
 {
@@ -479,22 +480,32 @@ namespace nodara
             turns.maps.resize(charts.size());
             turns.sides.resize(charts.size());
             turns.lean.assign(charts.size(), false);
+            // The outlines are made one chart after the other, the turns
+            // of different charts looked for at once.
+            std::vector<const ChartOutline*> outlines;
+            for (const auto& chart : charts)
+            {
+                outlines.push_back(&turns.outlines.of(chart.map.corners));
+            }
+            std::vector<char> lean(charts.size(), 0);
+            run_in_parallel(rotate ? charts.size() : 0,
+                            [&](std::size_t c)
+                            {
+                                const auto& own = charts[c].map.corners;
+                                auto& others = turns.others[c];
+                                if (auto leanest = turn_leanest(
+                                        own, *outlines[c], scale, padding))
+                                {
+                                    others.push_back(std::move(*leanest));
+                                    lean[c] = 1;
+                                }
+                                others.push_back(turn_squarest(own));
+                            });
             for (std::size_t c = 0; c < charts.size(); ++c)
             {
                 const auto& own = charts[c].map.corners;
-                auto& others = turns.others[c];
-                turns.outlines.of(own);
-                if (rotate)
-                {
-                    if (auto leanest = turn_leanest(own, turns.outlines.of(own),
-                                                    scale, padding))
-                    {
-                        others.push_back(std::move(*leanest));
-                        turns.lean[c] = true;
-                    }
-                    others.push_back(turn_squarest(own));
-                }
-                for (const auto& other : others)
+                turns.lean[c] = lean[c] != 0;
+                for (const auto& other : turns.others[c])
                 {
                     turns.maps[c].push_back(&other);
                     turns.outlines.add_turn(other, own);

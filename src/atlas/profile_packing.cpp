@@ -7,8 +7,10 @@
 #include <functional>
 #include <numeric>
 #include <tuple>
+#include <utility>
 
 #include "free_rows.h"
+#include "parallel_tasks.h"
 
 namespace nodara
 {
@@ -725,7 +727,8 @@ namespace nodara
         // own only), and whether it fits the square at all.
         struct ChartProfiles
         {
-            std::vector<bool> fits;
+            // Bytes, not bits: the charts are profiled at once.
+            std::vector<char> fits;
             std::vector<std::array<Profile, 4>> turns;
         };
 
@@ -738,12 +741,13 @@ namespace nodara
             // A chart wider or taller than the square cannot be placed: that
             // is found before its profile is allocated, which at a scale far
             // too large would take more memory than the machine has.
-            profiles.fits[i] = fits_square(outline, scale, padding, side);
+            profiles.fits[i] =
+                fits_square(outline, scale, padding, side) ? 1 : 0;
             for (int k = 0; k < nb_turns && profiles.fits[i]; ++k)
             {
                 profiles.turns[i][k] = profile_of(outline, k, scale, padding);
             }
-            return profiles.fits[i];
+            return profiles.fits[i] != 0;
         }
 
         // The outlines of maps: those given, else made once.
@@ -770,18 +774,26 @@ namespace nodara
             profiles.fits.resize(charts.size());
             profiles.turns.resize(charts.size());
             made.resize(charts.size(), nullptr);
-            bool all = true;
+            // The outlines are looked up (and made) one after the other,
+            // the profiles of different charts made at once.
+            std::vector<std::pair<std::size_t, const ChartOutline*>> changed;
             for (std::size_t i = 0; i < charts.size(); ++i)
             {
                 if (made[i] != charts[i])
                 {
                     made[i] = charts[i];
-                    profile_chart(profiles, i, outlines.of(*charts[i]), scale,
-                                  padding, side, nb_turns);
+                    changed.emplace_back(i, &outlines.of(*charts[i]));
                 }
-                all = all && profiles.fits[i];
             }
-            return all;
+            run_in_parallel(changed.size(),
+                            [&](std::size_t k)
+                            {
+                                profile_chart(profiles, changed[k].first,
+                                              *changed[k].second, scale,
+                                              padding, side, nb_turns);
+                            });
+            return std::all_of(profiles.fits.begin(), profiles.fits.end(),
+                               [](char fits) { return fits != 0; });
         }
 
         // Drops the charts by their profiles the way `settings` says; with
@@ -812,6 +824,34 @@ namespace nodara
                     ProfilePlacement{best.quarter_turns, best.x, best.y};
             }
             return placements;
+        }
+
+        // The placements of the first of `tries` that places every chart,
+        // or none. Two tries are made at once when a spare thread can take
+        // the second: the first that places all is the same either way.
+        Placements first_that_places(const ChartProfiles& profiles, int side,
+                                     const std::vector<DropSettings>& tries)
+        {
+            const std::size_t at_once = tasks_run_at_once() ? 2 : 1;
+            for (std::size_t first = 0; first < tries.size(); first += at_once)
+            {
+                const auto count = std::min(at_once, tries.size() - first);
+                std::vector<Placements> made(count);
+                run_in_parallel(count,
+                                [&](std::size_t i) {
+                                    made[i] =
+                                        drop_profiles(profiles, side,
+                                                      tries[first + i], false);
+                                });
+                for (auto& placements : made)
+                {
+                    if (!placements.empty())
+                    {
+                        return std::move(placements);
+                    }
+                }
+            }
+            return {};
         }
 
         // Whether any way tries turns.
@@ -859,14 +899,16 @@ namespace nodara
                 {
                     continue;
                 }
-                for (const auto& settings : ways[way].tries)
+                if (partly)
                 {
-                    auto placements =
-                        drop_profiles(profiles, side, settings, partly);
-                    if (partly || !placements.empty())
-                    {
-                        return placements;
-                    }
+                    return drop_profiles(profiles, side,
+                                         ways[way].tries.front(), true);
+                }
+                if (auto placements =
+                        first_that_places(profiles, side, ways[way].tries);
+                    !placements.empty())
+                {
+                    return placements;
                 }
             }
             return {};
