@@ -239,7 +239,7 @@ namespace nodara
         // many, each on its own: blocks of the seed order, so slabs across
         // the surface, set by geometry and not by the number of threads.
         // Charts end at a region's border; merging joins them across it.
-        constexpr std::size_t region_triangles = 24576;
+        constexpr std::size_t region_triangles = 16384;
 
         // The blocks [first, last) of the seed order that are cut apart: a
         // power of two of them, of sizes within one triangle.

@@ -27,8 +27,8 @@ namespace nodara
     /// whose share of the failed map kept the bounds (kept_prefix). A
     /// single triangle whose map fails is laid flat in its own plane; a
     /// triangle of zero area gets a chart of its own, on a segment.
-    /// Surfaces of 49152 triangles or more are cut in regions of at least
-    /// 24576, blocks of the seed order, several at once; no chart crosses
+    /// Surfaces of 32768 triangles or more are cut in regions of at least
+    /// 16384, blocks of the seed order, several at once; no chart crosses
     /// a region's border. Throws std::bad_alloc when memory runs out.
     std::vector<Chart> cut_charts(const TriangulatedSurface<3>& surface,
                                   const SurfaceFacts& facts,
