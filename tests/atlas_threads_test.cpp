@@ -1,4 +1,6 @@
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <omp.h>
@@ -43,16 +45,22 @@ namespace nodara
 
     TEST(AtlasThreads, TheAtlasDoesNotDependOnTheNumberOfThreads)
     {
-        const auto surface = bumpy_torus(60);
-        const auto serial = atlas_on_threads(*surface, 1);
-        ASSERT_TRUE(serial.check.valid());
-        EXPECT_GT(serial.charts.size(), 8u);
-        for (const int threads : {2, 5})
+        // 7200 triangles, and 32768, cut in regions several at once.
+        const std::vector<std::pair<index_t, std::vector<int>>> cases{
+            {60, {2, 5}}, {128, {2}}};
+        for (const auto& [n, thread_counts] : cases)
         {
-            const auto parallel = atlas_on_threads(*surface, threads);
-            EXPECT_EQ(parallel.triangle_chart, serial.triangle_chart);
-            EXPECT_EQ(parallel.corners, serial.corners);
-            EXPECT_EQ(parallel.nb_seam_edges, serial.nb_seam_edges);
+            const auto surface = bumpy_torus(n);
+            const auto serial = atlas_on_threads(*surface, 1);
+            ASSERT_TRUE(serial.check.valid()) << n;
+            EXPECT_GT(serial.charts.size(), 8u) << n;
+            for (const int threads : thread_counts)
+            {
+                const auto parallel = atlas_on_threads(*surface, threads);
+                EXPECT_EQ(parallel.triangle_chart, serial.triangle_chart) << n;
+                EXPECT_EQ(parallel.corners, serial.corners) << n;
+                EXPECT_EQ(parallel.nb_seam_edges, serial.nb_seam_edges) << n;
+            }
         }
     }
 }  // namespace nodara

@@ -403,6 +403,32 @@ namespace nodara
             extended_flattening(*patch, one_cell, far, bounds).map.valid);
     }
 
+    TEST(ChartCutting, CutsALargeSurfaceInRegionsAlikeInAnyTriangleOrder)
+    {
+        // 32768 triangles: cut in two regions at once.
+        const auto surface = testing::bumpy_sphere(6);
+        const ChartBounds bounds;
+        const auto facts = surface_facts(*surface);
+        const auto charts = cut_charts(*surface, facts, bounds);
+        std::vector<int> covered(surface->nb_polygons(), 0);
+        for (const auto& chart : charts)
+        {
+            EXPECT_TRUE(chart.map.valid || chart.triangles.size() == 1);
+            EXPECT_TRUE(is_disc(*surface, facts.adjacencies, chart.triangles));
+            for (const auto t : chart.triangles)
+            {
+                ++covered[t];
+            }
+        }
+        EXPECT_EQ(std::count(covered.begin(), covered.end(), 1),
+                  static_cast<long>(surface->nb_polygons()));
+        const auto other = testing::shuffled(*surface, 5);
+        EXPECT_TRUE(
+            charts_by_place(
+                *other, cut_charts(*other, surface_facts(*other), bounds)) ==
+            charts_by_place(*surface, charts));
+    }
+
     TEST(ChartCutting, CutsTheSameChartsInAnyTriangleOrder)
     {
         const auto surface = testing::bumpy_sphere(4);
