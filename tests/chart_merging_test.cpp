@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <velmora/geometry/triangle.h>
+
 #include "atlas/chart_cutting.h"
 #include "atlas/chart_merging.h"
 #include "atlas/chart_topology.h"
 #include "atlas/surface_facts.h"
+#include "chart_expectations.h"
 #include "surface_factory.h"
 
 namespace nodara
@@ -51,6 +54,52 @@ namespace nodara
             EXPECT_EQ(all[t], t);
         }
         EXPECT_TRUE(is_disc(*surface, adjacencies, charts[0].triangles));
+    }
+
+    TEST(MergeCharts, LaysTinyChartsBesideTheirNeighbour)
+    {
+        // A patch of n by n cells: three cells on its lower border and one
+        // triangle on its upper border, each a chart of its own, and the
+        // rest one chart.
+        constexpr index_t n = 24;
+        const auto surface = testing::patch_surface(n);
+        const auto adjacencies = compute_manifold_adjacencies(*surface);
+        const ChartBounds bounds;
+        std::vector<Chart> charts(1);
+        for (index_t t = 0; t < surface->nb_polygons(); ++t)
+        {
+            const auto cell = t / 2;
+            const bool lower = cell < n && cell % 8 == 3;
+            const bool upper = t == 2 * (n * n - n / 2) + 1;
+            if (lower && t % 2 == 1)
+            {
+                charts.back().triangles.push_back(t);
+                continue;
+            }
+            (lower || upper ? charts.emplace_back() : charts.front())
+                .triangles.push_back(t);
+        }
+        ASSERT_EQ(charts.size(), 5u);
+        for (auto& chart : charts)
+        {
+            chart.map = flatten_chart(*surface, chart.triangles, bounds);
+            ASSERT_TRUE(chart.map.valid);
+        }
+
+        merge_charts(*surface, adjacencies, bounds, charts);
+
+        ASSERT_EQ(charts.size(), 1u);
+        testing::expect_discs_covering(*surface, adjacencies, charts);
+        // Each image the triangle's own size: the map of every triangle is
+        // the one given with it.
+        const auto& chart = charts.front();
+        for (std::size_t i = 0; i < chart.triangles.size(); ++i)
+        {
+            const auto& c = chart.map.corners[i];
+            const double image = Triangle<2>{c[0], c[1], c[2]}.area();
+            const double area = surface->triangle(chart.triangles[i]).area();
+            EXPECT_NEAR(image, area, 0.2 * area) << i;
+        }
     }
 
     TEST(MergeCharts, JoinsTheSameChartsInBatchesOfAnySize)

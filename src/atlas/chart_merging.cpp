@@ -33,6 +33,11 @@ namespace nodara
         // map of the union stays within the bounds and near the neighbour's
         // distortion, and costs no solve of the union.
         constexpr std::size_t extension_share = 16;
+        // Charts of up to this many triangles are first laid beside the
+        // neighbour they share most edges with, all those of one neighbour
+        // at once: cutting leaves many (a triangle whose third vertex its
+        // chart already held), and each would cost a check of the union.
+        constexpr std::size_t tiny_chart = 16;
         // Any two neighbouring charts of up to this many triangles together
         // are tried as one.
         constexpr std::size_t max_union = 8192;
@@ -420,6 +425,93 @@ namespace nodara
             std::size_t batch_{1};
             bool parallel_{false};
         };
+
+        // Per chart, the tiny charts (in order) whose neighbour of most
+        // shared edges it is, when it is at least extension_share times as
+        // large as each.
+        std::vector<std::vector<index_t>> tiny_charts_by_neighbour(
+            const PolygonAdjacencies& adjacencies,
+            const std::vector<index_t>& chart_of,
+            const std::vector<Chart>& charts)
+        {
+            std::vector<std::vector<index_t>> tiny(charts.size());
+            for (index_t c = 0; c < charts.size(); ++c)
+            {
+                const auto size = charts[c].triangles.size();
+                if (charts[c].degenerate || size == 0 || size > tiny_chart)
+                {
+                    continue;
+                }
+                std::vector<index_t> around;
+                const auto near =
+                    neighbours(adjacencies, chart_of, charts, c, around);
+                if (!near.empty() && size * extension_share <=
+                                         charts[near.front()].triangles.size())
+                {
+                    tiny[near.front()].push_back(c);
+                }
+            }
+            return tiny;
+        }
+
+        // Lays the tiny charts beside their neighbours (extended_flattening),
+        // those of one neighbour together, when the union is a disc whose
+        // map passes; the others are left as they are.
+        void absorb_tiny_charts(const TriangulatedSurface<3>& surface,
+                                const PolygonAdjacencies& adjacencies,
+                                const ChartBounds& bounds,
+                                std::vector<index_t>& chart_of,
+                                std::vector<Chart>& charts)
+        {
+            const auto tiny =
+                tiny_charts_by_neighbour(adjacencies, chart_of, charts);
+            std::vector<index_t> targets;
+            for (index_t c = 0; c < charts.size(); ++c)
+            {
+                if (!tiny[c].empty())
+                {
+                    targets.push_back(c);
+                }
+            }
+            std::vector<ChartFlattening> unions(targets.size());
+            run_in_parallel(
+                targets.size(),
+                [&](std::size_t i)
+                {
+                    const auto& base = charts[targets[i]];
+                    std::vector<index_t> more;
+                    for (const auto c : tiny[targets[i]])
+                    {
+                        more.insert(more.end(), charts[c].triangles.begin(),
+                                    charts[c].triangles.end());
+                    }
+                    auto joined = base.triangles;
+                    joined.insert(joined.end(), more.begin(), more.end());
+                    if (is_disc(surface, adjacencies, joined))
+                    {
+                        unions[i] =
+                            extended_flattening(surface, base, more, bounds);
+                    }
+                });
+            for (std::size_t i = 0; i < targets.size(); ++i)
+            {
+                if (!unions[i].map.valid)
+                {
+                    continue;
+                }
+                auto& base = charts[targets[i]];
+                for (const auto c : tiny[targets[i]])
+                {
+                    for (const auto t : charts[c].triangles)
+                    {
+                        chart_of[t] = targets[i];
+                        base.triangles.push_back(t);
+                    }
+                    charts[c] = Chart{};
+                }
+                base.map = std::move(unions[i].map);
+            }
+        }
     }  // namespace
 
     void merge_charts(const TriangulatedSurface<3>& surface,
@@ -438,6 +530,7 @@ namespace nodara
                                  std::size_t batch_size, bool while_core_spare)
     {
         auto chart_of = chart_of_triangles(surface.nb_polygons(), charts);
+        absorb_tiny_charts(surface, adjacencies, bounds, chart_of, charts);
         std::vector<index_t> order(charts.size());
         std::iota(order.begin(), order.end(), index_t{0});
         std::stable_sort(order.begin(), order.end(),
