@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace nodara
 {
@@ -189,6 +190,11 @@ namespace nodara
             found = outlines_.emplace(&map, outline_of(map)).first;
         }
         return found->second;
+    }
+
+    void ChartOutlines::add(const CornerMap& map, ChartOutline outline)
+    {
+        outlines_[&map] = std::move(outline);
     }
 
     void ChartOutlines::add_turn(const CornerMap& map, const CornerMap& like)

@@ -45,6 +45,10 @@ namespace nodara
         /// The outline of `map`, made on the first call.
         const ChartOutline& of(const CornerMap& map);
 
+        /// Gives `map` its outline `outline` (outline_of(map)), made
+        /// elsewhere: several at once, say.
+        void add(const CornerMap& map, ChartOutline outline);
+
         /// Gives `map` the outline of `like` (outline_of(map, like)'s),
         /// where `map` is `like` turned and moved.
         void add_turn(const CornerMap& map, const CornerMap& like);

@@ -480,12 +480,16 @@ namespace nodara
             turns.maps.resize(charts.size());
             turns.sides.resize(charts.size());
             turns.lean.assign(charts.size(), false);
-            // The outlines are made one chart after the other, the turns
-            // of different charts looked for at once.
+            // The outlines and turns of different charts are made at once,
+            // then kept one after the other.
+            std::vector<ChartOutline> made(charts.size());
+            run_in_parallel(charts.size(), [&](std::size_t c)
+                            { made[c] = outline_of(charts[c].map.corners); });
             std::vector<const ChartOutline*> outlines;
-            for (const auto& chart : charts)
+            for (std::size_t c = 0; c < charts.size(); ++c)
             {
-                outlines.push_back(&turns.outlines.of(chart.map.corners));
+                turns.outlines.add(charts[c].map.corners, std::move(made[c]));
+                outlines.push_back(turns.outlines.find(charts[c].map.corners));
             }
             std::vector<char> lean(charts.size(), 0);
             run_in_parallel(rotate ? charts.size() : 0,
@@ -641,12 +645,15 @@ namespace nodara
     ChartPacking pack_charts(std::vector<Chart>& charts,
                              const AtlasOptions& options)
     {
-        std::vector<std::array<double, 2>> sizes;
-        for (auto& chart : charts)
-        {
-            sizes.push_back(options.rotate ? turn_tight(chart)
-                                           : move_to_origin(chart.map.corners));
-        }
+        std::vector<std::array<double, 2>> sizes(charts.size());
+        run_in_parallel(charts.size(),
+                        [&](std::size_t c)
+                        {
+                            sizes[c] =
+                                options.rotate
+                                    ? turn_tight(charts[c])
+                                    : move_to_origin(charts[c].map.corners);
+                        });
         if (options.texels_per_unit > 0)
         {
             return pack_pages(charts, sizes, options);
