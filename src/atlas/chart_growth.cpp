@@ -38,11 +38,6 @@ namespace nodara
           triangle_stamp_(surface.nb_polygons(), 0),
           vertex_stamp_(surface.nb_vertices(), 0)
     {
-        centroids_.reserve(surface.nb_polygons());
-        for (index_t t = 0; t < surface.nb_polygons(); ++t)
-        {
-            centroids_.push_back(centroid(t));
-        }
     }
 
     std::vector<index_t> ChartGrowth::grow(index_t seed,
@@ -59,7 +54,7 @@ namespace nodara
         std::priority_queue<Candidate, std::vector<Candidate>,
                             std::greater<Candidate>>
             queue;
-        const auto& origin = centroids_[seed];
+        const auto origin = centroid(seed);
         const auto queue_neighbours = [&](index_t t)
         {
             const auto mean = direction(normal_sum_);
@@ -69,7 +64,7 @@ namespace nodara
                     !(normals_[q] == Vector<3>{}))
                 {
                     const double distance =
-                        Vector<3>{origin, centroids_[q]}.length();
+                        Vector<3>{origin, centroid(q)}.length();
                     queue.emplace(
                         1.0 - normals_[q].dot(mean) + 2 * distance / radius,
                         ranks_[q], q);

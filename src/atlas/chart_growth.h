@@ -51,7 +51,8 @@ namespace nodara
         int joins_across(index_t t) const;
         void add(index_t t, std::vector<index_t>& chart);
         // The centroid of t, summed over its corners in sorted order so
-        // that turning them does not change its rounding.
+        // that turning them does not change its rounding; made when asked
+        // for, so that a growth costs what it grows over, not the surface.
         Point<3> centroid(index_t t) const;
 
         const TriangulatedSurface<3>& surface_;
@@ -60,7 +61,6 @@ namespace nodara
         const std::vector<double>& areas_;
         const std::vector<index_t>& ranks_;
         double min_cosine_;
-        std::vector<Point<3>> centroids_;
         // Stamps of the current chart on triangles and vertices.
         std::vector<unsigned> triangle_stamp_;
         std::vector<unsigned> vertex_stamp_;
