@@ -237,10 +237,12 @@ namespace tessaplan
             return true;
         }
 
-        // CGAL reads the numbers of a text OFF face line as doubles and
-        // converts them to unsigned integers unchecked (undefined for a
-        // negative or huge number): each line is read here the same way
-        // first, and must hold whole numbers from 0 to 2^32.
+        // CGAL reads the count and the indices of a text OFF face line as
+        // doubles and converts them to unsigned integers unchecked
+        // (undefined for a negative or huge number): each line is read here
+        // the same way first, and those must be whole numbers from 0 to
+        // 2^32. What follows them on the line (a colour, "0.9 0 0") CGAL
+        // skips.
         void check_off_face_lines(std::istream& file, std::size_t nb_faces,
                                   const std::string& path)
         {
@@ -253,18 +255,28 @@ namespace tessaplan
                     return;
                 }
                 std::istringstream numbers{line.substr(0, line.find('#'))};
-                double number = 0;
-                while (numbers >> CGAL::IO::iformat(number))
+                const auto whole = [](double number)
                 {
-                    if (!(number >= 0 && number <= 4294967296.0) ||
-                        number != std::floor(number))
-                    {
-                        throw CliError{ExitCode::invalid_input,
-                                       "'" + path + "' has a face with " +
-                                           "a count or an index that is not "
-                                           "a whole number from 0: " +
-                                           line.substr(0, 80)};
-                    }
+                    return number >= 0 && number <= 4294967296.0 &&
+                           number == std::floor(number);
+                };
+                double count = 0;
+                bool fine =
+                    !(numbers >> CGAL::IO::iformat(count)) || whole(count);
+                double index = 0;
+                for (double k = 0;
+                     fine && k < count && numbers >> CGAL::IO::iformat(index);
+                     ++k)
+                {
+                    fine = whole(index);
+                }
+                if (!fine)
+                {
+                    throw CliError{ExitCode::invalid_input,
+                                   "'" + path + "' has a face with " +
+                                       "a count or an index that is not "
+                                       "a whole number from 0: " +
+                                       line.substr(0, 80)};
                 }
             }
         }

@@ -12,10 +12,10 @@ namespace tessaplan
     // hold what it claims, and leaves damage of other kinds to the reader.
     // `file` is read from its start; its position afterwards is undefined.
 
-    /// The vertex and face counts of an OFF header, and the numbers of
-    /// every face line of a text file (whole, from 0); text OFF with
-    /// colours (COFF) is refused, as CGAL reads it past the end of short
-    /// lines.
+    /// The vertex and face counts of an OFF header, and the count and
+    /// indices of every face line of a text file (whole, from 0); text OFF
+    /// with colours (COFF) is refused, as CGAL reads it past the end of
+    /// short lines (read_exact gives it off_without_colours's text).
     void check_off_counts(std::istream& file, std::uint64_t size,
                           const std::string& path);
 

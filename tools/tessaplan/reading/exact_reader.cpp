@@ -16,6 +16,7 @@
 #include "cli/cli_error.h"
 #include "reading/blank_to_space_buffer.h"
 #include "reading/count_checks.h"
+#include "reading/off_colours.h"
 #include "reading/ply_input.h"
 
 namespace tessaplan
@@ -167,10 +168,9 @@ namespace tessaplan
             return false;
         }
 
-        void check_counts(const std::string& path, MeshFormat format,
-                          std::uint64_t size)
+        void check_counts(std::istream& file, const std::string& path,
+                          MeshFormat format, std::uint64_t size)
         {
-            auto file = open(path);
             if (format == MeshFormat::off)
             {
                 check_off_counts(file, size, path);
@@ -207,8 +207,23 @@ namespace tessaplan
     PolygonSoup read_exact(const std::string& path, MeshFormat format,
                            std::uint64_t size)
     {
-        check_counts(path, format, size);
-        auto file = open(path);
+        auto opened = open(path);
+        // Text OFF with vertex colours is read as the plain OFF it holds.
+        const bool coloured =
+            format == MeshFormat::off && is_text_off_with_colours(opened);
+        opened.clear();
+        opened.seekg(0);
+        std::istringstream plain;
+        if (coloured)
+        {
+            plain.str(off_without_colours(opened, path));
+            size = plain.str().size();
+        }
+        std::istream& file =
+            coloured ? static_cast<std::istream&>(plain) : opened;
+        check_counts(file, path, format, size);
+        file.clear();
+        file.seekg(0);
         std::vector<Kernel::Point_3> points;
         std::vector<BoundedPolygon> polygons;
         bool read = false;

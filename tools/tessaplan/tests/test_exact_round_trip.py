@@ -50,6 +50,19 @@ def off_text():
     return "\n".join(lines) + "\n"
 
 
+def off_coloured_text(keyword):
+    # Text OFF whose vertices carry colours (and normals with CNOFF), a
+    # comment among them, and faces with colours of their own.
+    normal = " 0 0 1" if "N" in keyword else ""
+    lines = [keyword, "%d %d 0" % (len(POINTS), len(FACES))]
+    lines += ["%s %s %s%s 200 100 50 255" % (tuple(map(number, p)) + (normal,))
+              for p in POINTS]
+    lines.insert(4, "# a comment")
+    lines += ["%d %s 0.9 0.1 0" % (len(f), " ".join(map(str, f)))
+              for f in FACES]
+    return "\n".join(lines) + "\n"
+
+
 def ply_binary(order):
     header = ("ply\nformat binary_%s_endian 1.0\nelement vertex %d\n"
               "property double x\nproperty double y\nproperty double z\n"
@@ -65,6 +78,8 @@ def ply_binary(order):
 INPUTS = {
     "obj": ("in.obj", obj_text()),
     "off": ("in.off", off_text()),
+    "off-colours": ("in.off", off_coloured_text("COFF")),
+    "off-normals-colours": ("in.off", off_coloured_text("CNOFF")),
     "ply-little": ("in.ply", ply_binary("<")),
     "ply-big": ("in.ply", ply_binary(">")),
 }

@@ -431,6 +431,12 @@ BAD_INPUTS = {
     "off-fewer-indices-than-count": (
         "surface.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n4 0 1 2\n", 4,
         "not a valid OFF file"),
+    "off-colour-line-without-coordinates": (
+        "surface.off", "COFF\n3 1 0\n0 0\n1 0 0 9 9 9\n0 1 0 9 9 9\n3 0 1 2\n",
+        4, "fewer than three numbers (vertex 0)"),
+    "off-colours-in-n-dimensions": (
+        "surface.off", "CnOFF\n3\n3 1 0\n0 0 0 9 9 9\n1 0 0 9 9 9\n"
+        "0 1 0 9 9 9\n3 0 1 2\n", 4, "OFF header that is not read"),
     "off-negative-count": ("surface.off",
                            "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n-3 0 1 2\n",
                            4, "not a whole number from 0: -3"),
