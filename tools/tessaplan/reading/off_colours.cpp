@@ -4,8 +4,6 @@
 #include <sstream>
 #include <vector>
 
-#include <CGAL/IO/OFF/File_scanner_OFF.h>
-
 #include "cli/cli_error.h"
 
 namespace tessaplan
@@ -61,8 +59,18 @@ namespace tessaplan
 
     bool is_text_off_with_colours(std::istream& file)
     {
-        const CGAL::File_scanner_OFF scanner{file};
-        return file && scanner.has_colors() && !scanner.binary();
+        // Read here, not by CGAL's header reader, which must not see a
+        // header before its counts are checked.
+        std::ostringstream skipped;
+        const auto header = next_words(file, skipped);
+        if (header.empty() || header[0].size() < 3 ||
+            header[0].compare(header[0].size() - 3, 3, "OFF") != 0)
+        {
+            return false;
+        }
+        const auto prefix = header[0].substr(0, header[0].size() - 3);
+        const bool binary = header.size() > 1 && header[1] == "BINARY";
+        return prefix.find('C') != std::string::npos && !binary;
     }
 
     std::string off_without_colours(std::istream& file, const std::string& path)

@@ -449,6 +449,10 @@ BAD_INPUTS = {
     "off-edge-count-overflow": (
         "surface.off", "OFF 3 1 2000000000\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n",
         4, "more than the OFF reader can count"),
+    "coff-edge-count-overflow": (
+        "surface.off",
+        "COFF 3 1 2000000000\n0 0 0 9 9 9\n1 0 0 9 9 9\n0 1 0 9 9 9\n"
+        "3 0 1 2\n", 4, "more than the OFF reader can count"),
     "ply-huge-list": ("surface.ply",
                       PLY_HEADER.replace("uchar", "int") + "0 0 0\n1 0 0\n0 1 0\n2000000 0 1 2\n",
                       4, "claims 2000000 values"),
