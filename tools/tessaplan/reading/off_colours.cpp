@@ -45,6 +45,13 @@ namespace tessaplan
             return {};
         }
 
+        // Whether `word` is an OFF keyword: "OFF" after its prefix.
+        bool is_off_keyword(const std::string& word)
+        {
+            return word.size() >= 3 &&
+                   word.compare(word.size() - 3, 3, "OFF") == 0;
+        }
+
         void write_words(const std::vector<std::string>& words,
                          std::size_t from, std::size_t to,
                          std::ostringstream& out)
@@ -63,8 +70,7 @@ namespace tessaplan
         // header before its counts are checked.
         std::ostringstream skipped;
         const auto header = next_words(file, skipped);
-        if (header.empty() || header[0].size() < 3 ||
-            header[0].compare(header[0].size() - 3, 3, "OFF") != 0)
+        if (header.empty() || !is_off_keyword(header[0]))
         {
             return false;
         }
@@ -77,10 +83,8 @@ namespace tessaplan
     {
         std::ostringstream out;
         auto header = next_words(file, out);
-        const auto& keyword = header.empty() ? std::string{} : header[0];
-        if (keyword.size() < 3 ||
-            keyword.compare(keyword.size() - 3, 3, "OFF") != 0 ||
-            keyword.find_first_of("4n") != std::string::npos)
+        if (header.empty() || !is_off_keyword(header[0]) ||
+            header[0].find_first_of("4n") != std::string::npos)
         {
             refuse(path, "has an OFF header that is not read");
         }
