@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -112,6 +113,15 @@ namespace nodara
             }
             std::sort(result.begin(), result.end());
             return result;
+        }
+
+        // The triangles of `surface`, in their order.
+        std::vector<index_t> every_triangle(
+            const TriangulatedSurface<3>& surface)
+        {
+            std::vector<index_t> all(surface.nb_polygons());
+            std::iota(all.begin(), all.end(), index_t{0});
+            return all;
         }
 
         // The charts cut, merged and with their seams straightened.
@@ -232,11 +242,7 @@ namespace nodara
     {
         const ChartBounds bounds;
         const auto flat = ramp(0.5);
-        std::vector<index_t> all(flat->nb_polygons());
-        for (index_t t = 0; t < flat->nb_polygons(); ++t)
-        {
-            all[t] = t;
-        }
+        auto all = every_triangle(*flat);
         const auto half_turn = flatten_chart_with_figures(*flat, all, bounds);
         ASSERT_TRUE(half_turn.map.valid);
         EXPECT_EQ(half_turn.figures.clean_prefix, flat->nb_polygons());
@@ -261,11 +267,7 @@ namespace nodara
         // One and a half turns overlap past the first turn: cut where the
         // overlaps named end, the ramp keeps about one turn.
         const auto winding = ramp(1.5);
-        std::vector<index_t> triangles(winding->nb_polygons());
-        for (index_t t = 0; t < winding->nb_polygons(); ++t)
-        {
-            triangles[t] = t;
-        }
+        auto triangles = every_triangle(*winding);
         auto overlapping =
             flatten_chart_with_figures(*winding, triangles, bounds);
         EXPECT_FALSE(overlapping.map.valid);
@@ -289,11 +291,7 @@ namespace nodara
     {
         const ChartBounds bounds;
         const auto winding = ramp(1.5);
-        std::vector<index_t> triangles(winding->nb_polygons());
-        for (index_t t = 0; t < winding->nb_polygons(); ++t)
-        {
-            triangles[t] = t;
-        }
+        auto triangles = every_triangle(*winding);
         const auto overlapping =
             flatten_chart_with_figures(*winding, triangles, bounds);
         ASSERT_FALSE(overlapping.map.valid);

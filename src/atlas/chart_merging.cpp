@@ -473,7 +473,8 @@ namespace nodara
                     targets.push_back(c);
                 }
             }
-            std::vector<ChartFlattening> unions(targets.size());
+            // Per target, the union's triangles and map.
+            std::vector<Chart> unions(targets.size());
             run_in_parallel(
                 targets.size(),
                 [&](std::size_t i)
@@ -485,12 +486,14 @@ namespace nodara
                         more.insert(more.end(), charts[c].triangles.begin(),
                                     charts[c].triangles.end());
                     }
-                    auto joined = base.triangles;
+                    auto& joined = unions[i].triangles;
+                    joined = base.triangles;
                     joined.insert(joined.end(), more.begin(), more.end());
                     if (is_disc(surface, adjacencies, joined))
                     {
-                        unions[i] =
-                            extended_flattening(surface, base, more, bounds);
+                        unions[i].map =
+                            extended_flattening(surface, base, more, bounds)
+                                .map;
                     }
                 });
             for (std::size_t i = 0; i < targets.size(); ++i)
@@ -499,16 +502,16 @@ namespace nodara
                 {
                     continue;
                 }
-                auto& base = charts[targets[i]];
                 for (const auto c : tiny[targets[i]])
                 {
                     for (const auto t : charts[c].triangles)
                     {
                         chart_of[t] = targets[i];
-                        base.triangles.push_back(t);
                     }
                     charts[c] = Chart{};
                 }
+                auto& base = charts[targets[i]];
+                base.triangles = std::move(unions[i].triangles);
                 base.map = std::move(unions[i].map);
             }
         }
